@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Installs the Debian packages needed to build, test and run the interface library.
+set -euo pipefail
+packages=(
+  build-essential cmake ninja-build pkg-config
+  zlib1g-dev qt6-base-dev libgl-dev libsodium-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
+  python3 python3-dbf perl libdbd-xbase-perl
+)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  SUDO=""
+  [ "$(id -u)" -ne 0 ] && SUDO=sudo
+  $SUDO apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
