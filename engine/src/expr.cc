@@ -289,8 +289,12 @@ private:
         return "unknown";
     }
 
-    // Replaces a node whose value cannot change by a literal of that value.
+    // Replaces a node whose value cannot change by a literal of that value;
+    // also settles the node's width bound.
     Status Fold(ExprNode** node) {
+        ExprShape& shape = (*node)->shape;
+        if (shape.width >= 0) shape.max_width = shape.width;
+        if (shape.type != ExprType::kCharacter) shape.max_width = -1;
         if (!(*node)->constant || dynamic_cast<LiteralNode*>(*node) != nullptr) {
             return Status::OK();
         }
@@ -306,7 +310,10 @@ private:
         literal->shape.type = v.type;
         literal->shape.decimals = v.type == ExprType::kNumeric ? v.decimals : 0;
         switch (v.type) {
-            case ExprType::kCharacter: literal->shape.width = int(v.text.size()); break;
+            case ExprType::kCharacter:
+                literal->shape.width = int(v.text.size());
+                literal->shape.max_width = literal->shape.width;
+                break;
             case ExprType::kNumeric: literal->shape.width = v.width; break;
             case ExprType::kDate: literal->shape.width = 8; break;
             case ExprType::kLogical: literal->shape.width = 1; break;
@@ -426,8 +433,10 @@ private:
     static ExprShape ArithmeticShape(char op, const ExprShape& a, const ExprShape& b) {
         using T = ExprType;
         if (a.type == T::kCharacter) {
-            int width = a.width >= 0 && b.width >= 0 ? a.width + b.width : -1;
-            return {T::kCharacter, width, 0};
+            ExprShape shape{T::kCharacter, -1, 0, -1};
+            if (a.width >= 0 && b.width >= 0) shape.width = a.width + b.width;
+            if (a.max_width >= 0 && b.max_width >= 0) shape.max_width = a.max_width + b.max_width;
+            return shape;
         }
         if (a.type == T::kDate && b.type == T::kDate) return {T::kNumeric, -1, 0};
         if (a.type == T::kDate || b.type == T::kDate) return {T::kDate, 8, 0};
@@ -512,7 +521,7 @@ private:
                 LiteralNode* node = Make<LiteralNode>(t.position);
                 node->storage = t.text;
                 node->value.type = ExprType::kCharacter;
-                node->shape = {ExprType::kCharacter, int(t.text.size()), 0};
+                node->shape = {ExprType::kCharacter, int(t.text.size()), 0, int(t.text.size())};
                 node->constant = true;
                 *out = node;
                 return Status::OK();
@@ -566,7 +575,7 @@ private:
         node->decimals = info.decimals;
         node->name = shown;
         switch (node->field_type) {
-            case 'C': node->shape = {ExprType::kCharacter, info.width, 0}; break;
+            case 'C': node->shape = {ExprType::kCharacter, info.width, 0, info.width}; break;
             case 'N':
             case 'F': node->shape = {ExprType::kNumeric, info.width, info.decimals}; break;
             case 'I': node->shape = {ExprType::kNumeric, 10, 0}; break;
@@ -654,6 +663,9 @@ private:
         node->shape.type = a.type;
         node->shape.width = a.width >= 0 && b.width >= 0 ? std::max(a.width, b.width) : -1;
         node->shape.decimals = std::max(a.decimals, b.decimals);
+        if (a.max_width >= 0 && b.max_width >= 0) {
+            node->shape.max_width = std::max(a.max_width, b.max_width);
+        }
         node->constant = all_constant;
         *out = node;
         return Fold(out);
@@ -729,6 +741,11 @@ Status Expression::EvaluateKey(const RecordSource& record, int width, int decima
 }
 
 Result<ExprShape> Expression::KeyShape(const RecordSource& record) {
+    if (shape_.width < 0 && shape_.max_width > 0) {
+        ExprShape shape = shape_;
+        shape.width = shape_.max_width;
+        return shape;
+    }
     if (shape_.width >= 0) {
         if (shape_.width == 0) {
             return Status::InvalidArgument("Key expression \"" + text_ + "\" gives an empty key");

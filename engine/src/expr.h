@@ -124,6 +124,9 @@ struct ExprShape {
     // instance TRIM or SUBSTR with a computed length).
     int width = -1;
     int decimals = 0;  // numeric results
+    // Character results: the most bytes the value can have on any record
+    // (TRIM(NAME) at most the width of NAME); -1 when unbounded or unknown.
+    int max_width = -1;
 };
 
 class ExprNode;
@@ -161,8 +164,9 @@ public:
     // size and decimals.
     Status EvaluateKey(const RecordSource& record, int width, int decimals, std::string* out);
 
-    // Key width and decimals for a new index: the static shape when it is
-    // known, else the width of the value on the current record of record.
+    // Key width and decimals for a new index: the static width when it is
+    // known, else for texts their largest possible width, else the width of
+    // the value on the current record of record.
     Result<ExprShape> KeyShape(const RecordSource& record);
 
 private:

@@ -413,10 +413,12 @@ void Shape(CallNode& node, ExprType type, int width, int decimals = 0) {
 }
 
 int ArgWidth(const CallNode& node, size_t i) { return node.args[i]->shape.width; }
+int ArgMaxWidth(const CallNode& node, size_t i) { return node.args[i]->shape.max_width; }
 
 std::string ResolveCase(CallNode& node, const ExprOptions&) {
     if (auto e = Expect(node, 0, ExprType::kCharacter); !e.empty()) return e;
     Shape(node, ExprType::kCharacter, ArgWidth(node, 0));
+    node.shape.max_width = ArgMaxWidth(node, 0);
     node.fn = node.name == "UPPER" ? EvalUpper : EvalLower;
     return {};
 }
@@ -424,6 +426,7 @@ std::string ResolveCase(CallNode& node, const ExprOptions&) {
 std::string ResolveTrim(CallNode& node, const ExprOptions&) {
     if (auto e = Expect(node, 0, ExprType::kCharacter); !e.empty()) return e;
     Shape(node, ExprType::kCharacter, -1);
+    node.shape.max_width = ArgMaxWidth(node, 0);
     node.fn = node.name == "LTRIM" ? EvalLtrim : node.name == "ALLTRIM" ? EvalAlltrim : EvalRtrim;
     return {};
 }
@@ -443,6 +446,7 @@ std::string ResolveSubstr(CallNode& node, const ExprOptions& options) {
         else if (ConstInt(node, 2, options, &count)) width = int(std::clamp(count, 0L, rest));
     }
     Shape(node, ExprType::kCharacter, width);
+    node.shape.max_width = ArgMaxWidth(node, 0);
     return {};
 }
 
@@ -456,6 +460,7 @@ std::string ResolveLeftRight(CallNode& node, const ExprOptions& options) {
         width = int(std::clamp(n, 0L, long(ArgWidth(node, 0))));
     }
     Shape(node, ExprType::kCharacter, width);
+    node.shape.max_width = ArgMaxWidth(node, 0);
     return {};
 }
 
@@ -639,6 +644,7 @@ std::string ResolveDescend(CallNode& node, const ExprOptions&) {
     const ExprShape& a = node.args[0]->shape;
     if (a.type == ExprType::kDate) Shape(node, ExprType::kNumeric, 10);
     else Shape(node, a.type, a.width, a.decimals);
+    if (a.type == ExprType::kCharacter) node.shape.max_width = a.max_width;
     return {};
 }
 

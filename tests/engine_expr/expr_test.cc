@@ -451,25 +451,47 @@ TEST_F(ExprTest, KeyWidthInference) {
     }
 }
 
-TEST_F(ExprTest, KeyShapeFallsBackToTheCurrentRecord) {
-    auto trimmed = Expression::Compile("TRIM(NAME)", table_, options_);
-    ASSERT_TRUE(trimmed.ok());
-    auto shape = (*trimmed)->KeyShape(table_);
-    ASSERT_TRUE(shape.ok());
-    EXPECT_EQ(shape->width, 5);
+TEST_F(ExprTest, KeyShapeOfRecordDependentExpressions) {
+    auto shape_of = [&](const char* text) -> Result<ExprShape> {
+        auto compiled = Expression::Compile(text, table_, options_);
+        if (!compiled.ok()) return compiled.status();
+        return (*compiled)->KeyShape(table_);
+    };
+    // Trimmed and cut texts take the largest width they can have.
+    struct BoundCase {
+        const char* expression;
+        int width;
+    };
+    const BoundCase bounds[] = {
+        {"LTRIM(UPPER(ARTIKEL))", 20},
+        {"TRIM(NAME)", 10},
+        {"TRIM(NAME) + ARTNUM", 23},
+        {"SUBSTR(NAME, 1, MENGE)", 10},
+        {"IIF(AKTIV, TRIM(NAME), ALLTRIM(ARTIKEL))", 20},
+        {"DESCEND(RTRIM(ARTNUM))", 13},
+    };
+    for (const BoundCase& c : bounds) {
+        auto shape = shape_of(c.expression);
+        ASSERT_TRUE(shape.ok()) << c.expression << ": " << shape.status().message();
+        EXPECT_EQ(shape->type, ExprType::kCharacter) << c.expression;
+        EXPECT_EQ(shape->width, c.width) << c.expression;
+    }
 
-    auto product = Expression::Compile("MENGE * PREIS", table_, options_);
+    // Without a bound the value on the current record decides.
+    auto spaces = shape_of("SPACE(MENGE)");
+    ASSERT_TRUE(spaces.ok());
+    EXPECT_EQ(spaces->width, 12);
+    auto product = shape_of("MENGE * PREIS");
     ASSERT_TRUE(product.ok());
-    shape = (*product)->KeyShape(table_);
-    ASSERT_TRUE(shape.ok());
-    EXPECT_EQ(shape->type, ExprType::kNumeric);
-    EXPECT_EQ(shape->width, 13);
-    EXPECT_EQ(shape->decimals, 2);
+    EXPECT_EQ(product->type, ExprType::kNumeric);
+    EXPECT_EQ(product->width, 13);
+    EXPECT_EQ(product->decimals, 2);
 
-    table_.Set("NAME", "");
-    shape = (*trimmed)->KeyShape(table_);
-    EXPECT_FALSE(shape.ok());
-    EXPECT_NE(shape.status().message().find("empty key"), std::string::npos);
+    table_.Set("MENGE", "0");
+    auto empty = shape_of("SPACE(MENGE)");
+    ASSERT_FALSE(empty.ok());
+    EXPECT_NE(empty.status().message().find("empty key"), std::string::npos);
+    EXPECT_FALSE(shape_of("LEFT(NAME, 0)").ok());
 }
 
 TEST_F(ExprTest, KeyBytesOfEachType) {
