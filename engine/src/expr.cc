@@ -124,14 +124,18 @@ std::string Upper(std::string_view s) {
     return r;
 }
 
-bool IsIdentStart(char c) { return std::isalpha(static_cast<unsigned char>(c)) || c == '_'; }
-bool IsIdentChar(char c) { return IsIdentStart(c) || (c >= '0' && c <= '9'); }
+bool IsIdentStart(char c) {
+    return std::isalpha(static_cast<unsigned char>(c)) || c == '_';
+}
+bool IsIdentChar(char c) {
+    return IsIdentStart(c) || (c >= '0' && c <= '9');
+}
 
 }  // namespace
 
 // Turns text into a typed tree; a friend of Expression.
 class ExprCompiler {
-public:
+  public:
     ExprCompiler(std::string_view text, const RecordSource& schema, const ExprOptions& options,
                  Expression* target)
         : text_(text), schema_(schema), options_(options), target_(target) {}
@@ -146,7 +150,7 @@ public:
         return Status::OK();
     }
 
-private:
+  private:
     // ---- tokenizer
     Status Tokenize() {
         size_t i = 0;
@@ -191,12 +195,18 @@ private:
                 size_t end = text_.find('.', i + 1);
                 std::string word =
                     end == std::string_view::npos ? "" : Upper(text_.substr(i + 1, end - i - 1));
-                if (word == "T" || word == "Y") t.kind = Tok::kTrue;
-                else if (word == "F" || word == "N") t.kind = Tok::kFalse;
-                else if (word == "AND") t.kind = Tok::kAnd;
-                else if (word == "OR") t.kind = Tok::kOr;
-                else if (word == "NOT") t.kind = Tok::kNot;
-                else return ErrorAt("Unknown operator starting with '.'", pos);
+                if (word == "T" || word == "Y")
+                    t.kind = Tok::kTrue;
+                else if (word == "F" || word == "N")
+                    t.kind = Tok::kFalse;
+                else if (word == "AND")
+                    t.kind = Tok::kAnd;
+                else if (word == "OR")
+                    t.kind = Tok::kOr;
+                else if (word == "NOT")
+                    t.kind = Tok::kNot;
+                else
+                    return ErrorAt("Unknown operator starting with '.'", pos);
                 t.text = "." + word + ".";
                 i = end + 1;
             } else if (c == '-' && i + 1 < text_.size() && text_[i + 1] == '>') {
@@ -208,9 +218,9 @@ private:
                 t.text = std::string(1, c);
                 ++i;
             } else {
-                static const char* const kOperators[] = {"**", "==", "!=", "<>", "<=", ">=",
-                                                         "+",  "-",  "*",  "/",  "%",  "^",
-                                                         "=",  "#",  "<",  ">",  "$",  "!"};
+                static const char* const kOperators[] = {
+                    "**", "==", "!=", "<>", "<=", ">=", "+", "-", "*",
+                    "/",  "%",  "^",  "=",  "#",  "<",  ">", "$", "!"};
                 bool matched = false;
                 for (const char* op : kOperators) {
                     std::string_view o(op);
@@ -272,19 +282,23 @@ private:
     };
     Status CheckDepth(const Token& at) const {
         if (depth_ > kMaxExprDepth) {
-            return Error("Expression nested more than " + std::to_string(kMaxExprDepth) +
-                             " levels deep",
-                         at);
+            return Error(
+                "Expression nested more than " + std::to_string(kMaxExprDepth) + " levels deep",
+                at);
         }
         return Status::OK();
     }
 
     static const char* TypeWord(ExprType type) {
         switch (type) {
-            case ExprType::kCharacter: return "character";
-            case ExprType::kNumeric: return "numeric";
-            case ExprType::kDate: return "date";
-            case ExprType::kLogical: return "logical";
+            case ExprType::kCharacter:
+                return "character";
+            case ExprType::kNumeric:
+                return "numeric";
+            case ExprType::kDate:
+                return "date";
+            case ExprType::kLogical:
+                return "logical";
         }
         return "unknown";
     }
@@ -314,9 +328,15 @@ private:
                 literal->shape.width = int(v.text.size());
                 literal->shape.max_width = literal->shape.width;
                 break;
-            case ExprType::kNumeric: literal->shape.width = v.width; break;
-            case ExprType::kDate: literal->shape.width = 8; break;
-            case ExprType::kLogical: literal->shape.width = 1; break;
+            case ExprType::kNumeric:
+                literal->shape.width = v.width;
+                break;
+            case ExprType::kDate:
+                literal->shape.width = 8;
+                break;
+            case ExprType::kLogical:
+                literal->shape.width = 1;
+                break;
         }
         *node = literal;
         return Status::OK();
@@ -362,8 +382,7 @@ private:
         }
         for (ExprNode* side : {*left, right}) {
             if (side->shape.type != ExprType::kLogical) {
-                return Error(op.text + " needs logical operands, not " +
-                                 TypeWord(side->shape.type),
+                return Error(op.text + " needs logical operands, not " + TypeWord(side->shape.type),
                              op);
             }
         }
@@ -385,8 +404,7 @@ private:
         ExprNode* operand = nullptr;
         SDE_RETURN_IF_ERROR(ParseNot(&operand));
         if (operand->shape.type != ExprType::kLogical) {
-            return Error(op.text + " needs a logical operand, not " +
-                             TypeWord(operand->shape.type),
+            return Error(op.text + " needs a logical operand, not " + TypeWord(operand->shape.type),
                          op);
         }
         CallNode* node = Make<CallNode>(op.position);
@@ -475,7 +493,9 @@ private:
     Status ParseMultiplicative(ExprNode** out) {
         return Binary(out, &ExprCompiler::ParsePower, {"*", "/", "%"});
     }
-    Status ParsePower(ExprNode** out) { return Binary(out, &ExprCompiler::ParseUnary, {"**", "^"}); }
+    Status ParsePower(ExprNode** out) {
+        return Binary(out, &ExprCompiler::ParseUnary, {"**", "^"});
+    }
 
     Status ParseUnary(ExprNode** out) {
         if (!PeekOperator("-") && !PeekOperator("+")) return ParsePrimary(out);
@@ -575,13 +595,25 @@ private:
         node->decimals = info.decimals;
         node->name = shown;
         switch (node->field_type) {
-            case 'C': node->shape = {ExprType::kCharacter, info.width, 0, info.width}; break;
+            case 'C':
+                node->shape = {ExprType::kCharacter, info.width, 0, info.width};
+                break;
             case 'N':
-            case 'F': node->shape = {ExprType::kNumeric, info.width, info.decimals}; break;
-            case 'I': node->shape = {ExprType::kNumeric, 10, 0}; break;
-            case 'D': node->shape = {ExprType::kDate, 8, 0}; break;
-            case 'L': node->shape = {ExprType::kLogical, 1, 0}; break;
-            case 'M': node->shape = {ExprType::kCharacter, -1, 0}; break;
+            case 'F':
+                node->shape = {ExprType::kNumeric, info.width, info.decimals};
+                break;
+            case 'I':
+                node->shape = {ExprType::kNumeric, 10, 0};
+                break;
+            case 'D':
+                node->shape = {ExprType::kDate, 8, 0};
+                break;
+            case 'L':
+                node->shape = {ExprType::kLogical, 1, 0};
+                break;
+            case 'M':
+                node->shape = {ExprType::kCharacter, -1, 0};
+                break;
             default:
                 return Error("Field " + shown + " has type " + std::string(1, info.type) +
                                  ", which expressions cannot use",
@@ -618,16 +650,16 @@ private:
         Take();
         int count = int(args.size());
         if (count < spec->min_args || count > spec->max_args) {
-            std::string wanted = spec->min_args == spec->max_args
-                                     ? std::to_string(spec->min_args)
-                                     : std::to_string(spec->min_args) + " to " +
-                                           std::to_string(spec->max_args);
+            std::string wanted =
+                spec->min_args == spec->max_args
+                    ? std::to_string(spec->min_args)
+                    : std::to_string(spec->min_args) + " to " + std::to_string(spec->max_args);
             return Error(std::string(spec->name) + " takes " + wanted + " argument" +
                              (spec->max_args == 1 ? "" : "s") + ", not " + std::to_string(count),
                          name);
         }
-        bool all_constant = std::all_of(args.begin(), args.end(),
-                                        [](ExprNode* a) { return a->constant; });
+        bool all_constant =
+            std::all_of(args.begin(), args.end(), [](ExprNode* a) { return a->constant; });
         std::string_view fname = spec->name;
         if (fname == "IIF" || fname == "IF") return MakeIif(name, args, all_constant, out);
 
@@ -718,13 +750,19 @@ Status Expression::EvaluateText(const RecordSource& record, std::string* out) {
     Value v;
     SDE_RETURN_IF_ERROR(Evaluate(record, &v));
     switch (v.type) {
-        case ExprType::kCharacter: out->assign(v.text); break;
-        case ExprType::kNumeric: FormatStr(v.number, v.width, v.decimals, out); break;
+        case ExprType::kCharacter:
+            out->assign(v.text);
+            break;
+        case ExprType::kNumeric:
+            FormatStr(v.number, v.width, v.decimals, out);
+            break;
         case ExprType::kDate:
             out->resize(8);
             FormatDtos(v.date, out->data());
             break;
-        case ExprType::kLogical: out->assign(1, v.logical ? 'T' : 'F'); break;
+        case ExprType::kLogical:
+            out->assign(1, v.logical ? 'T' : 'F');
+            break;
     }
     return Status::OK();
 }
@@ -756,13 +794,19 @@ Result<ExprShape> Expression::KeyShape(const RecordSource& record) {
     SDE_RETURN_IF_ERROR(Evaluate(record, &v));
     ExprShape shape = shape_;
     switch (v.type) {
-        case ExprType::kCharacter: shape.width = int(v.text.size()); break;
+        case ExprType::kCharacter:
+            shape.width = int(v.text.size());
+            break;
         case ExprType::kNumeric:
             shape.width = v.width;
             shape.decimals = v.decimals;
             break;
-        case ExprType::kDate: shape.width = 8; break;
-        case ExprType::kLogical: shape.width = 1; break;
+        case ExprType::kDate:
+            shape.width = 8;
+            break;
+        case ExprType::kLogical:
+            shape.width = 1;
+            break;
     }
     if (shape.width == 0) {
         return Status::InvalidArgument("Key expression \"" + text_ + "\" gives an empty key");

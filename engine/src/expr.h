@@ -27,8 +27,8 @@
 //   - DTOC and CTOD use "MM/DD/YY" unless ExprOptions says otherwise; two-digit
 //     years read by CTOD fall into the century window starting at the epoch
 //     year (default 1900).  An empty date plus or minus days stays empty.
-//   - Function names may be abbreviated to their first four letters when that
-//     names one function only (SUBS, ALLT, STRZ, REPL).
+//   - Function names may be abbreviated to four or more of their letters when
+//     that names one function only (SUBS, ALLT, STRZ, REPL).
 #ifndef SDE61_EXPR_H
 #define SDE61_EXPR_H
 
@@ -64,7 +64,7 @@ struct FieldInfo {
 // The compiler calls FieldIndex and Field once per field name; evaluation
 // calls RawField, ReadMemo, RecNo and Deleted on the record it is given.
 class RecordSource {
-public:
+  public:
     virtual ~RecordSource() = default;
 
     // Index (>= 0) of a field by name, without regard to case; -1 when the
@@ -107,12 +107,12 @@ constexpr size_t kMaxExprLength = 4096;
 // evaluation of that expression.
 struct Value {
     ExprType type = ExprType::kLogical;
-    std::string_view text;   // character
-    double number = 0;       // numeric
-    int16_t width = 0;       // numeric: total width STR() gives it
-    int16_t decimals = 0;    // numeric
-    int32_t date = 0;        // date: day number (see DayNumber), 0 = empty
-    bool logical = false;    // logical
+    std::string_view text;  // character
+    double number = 0;      // numeric
+    int16_t width = 0;      // numeric: total width STR() gives it
+    int16_t decimals = 0;   // numeric
+    int32_t date = 0;       // date: day number (see DayNumber), 0 = empty
+    bool logical = false;   // logical
 };
 
 // Static description of what an expression yields, for index keys.
@@ -134,7 +134,7 @@ class ExprNode;
 // A compiled expression.  Not copyable; evaluation uses buffers inside the
 // object, so one object is evaluated by one thread at a time.
 class Expression {
-public:
+  public:
     // Compiles text against the fields of schema.  A failure is an
     // InvalidArgument status whose message names the problem, its 1-based
     // position and the expression, e.g.
@@ -169,7 +169,7 @@ public:
     // the value on the current record of record.
     Result<ExprShape> KeyShape(const RecordSource& record);
 
-private:
+  private:
     Expression() = default;
     friend class ExprCompiler;
 

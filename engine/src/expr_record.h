@@ -14,10 +14,9 @@
 namespace sde {
 
 class RecordBytes : public RecordSource {
-public:
+  public:
     // Reads the text of a memo field from its stored block-number bytes.
-    using MemoReader =
-        std::function<Status(int index, std::string_view stored, std::string* text)>;
+    using MemoReader = std::function<Status(int index, std::string_view stored, std::string* text)>;
 
     // fields in stored order; alias is the work area's alias that
     // "ALIAS->FIELD" may name (compared without regard to case).
@@ -39,12 +38,12 @@ public:
     uint32_t RecNo() const override { return recno_; }
     bool Deleted() const override { return !record_.empty() && record_[0] == '*'; }
 
-private:
+  private:
     std::vector<FieldInfo> fields_;
     std::vector<size_t> offsets_;  // of each field inside the record
     std::string alias_;
     size_t record_length_ = 1;
-    std::string blank_;            // field bytes while there is no record
+    std::string blank_;  // field bytes while there is no record
     std::string_view record_;
     uint32_t recno_ = 0;
     MemoReader memo_reader_;

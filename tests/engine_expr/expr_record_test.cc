@@ -12,8 +12,8 @@ namespace sde {
 namespace {
 
 std::vector<FieldInfo> Fields() {
-    return {{"ARTNUM", 'C', 6, 0}, {"MENGE", 'N', 4, 1}, {"DATUM", 'D', 8, 0},
-            {"NOTIZ", 'M', 10, 0}};
+    return {
+        {"ARTNUM", 'C', 6, 0}, {"MENGE", 'N', 4, 1}, {"DATUM", 'D', 8, 0}, {"NOTIZ", 'M', 10, 0}};
 }
 
 TEST(RecordBytes, FieldsAreCutFromTheStoredRecord) {
@@ -26,8 +26,7 @@ TEST(RecordBytes, FieldsAreCutFromTheStoredRecord) {
         return Status::OK();
     });
 
-    auto expr = Expression::Compile("lager->ARTNUM + STR(MENGE) + DTOS(DATUM + 1) + NOTIZ",
-                                    source);
+    auto expr = Expression::Compile("lager->ARTNUM + STR(MENGE) + DTOS(DATUM + 1) + NOTIZ", source);
     ASSERT_TRUE(expr.ok()) << expr.status().message();
     std::string out;
     ASSERT_TRUE((*expr)->EvaluateText(source, &out).ok());
@@ -64,11 +63,13 @@ TEST(ExprRobustness, RandomInputCompilesOrFailsCleanly) {
     table.Set("MENGE", "-3");
     table.Set("DATUM", "20240229");
     table.Set("AKTIV", "T");
-    const char* pieces[] = {"NAME", "MENGE", "DATUM", "AKTIV", "1", "0", "2.5", "'ab'", "''",
-                            "(", ")", ",", "+", "-", "*", "/", "%", "**", "=", "==", "<", ">=",
-                            "$", ".AND.", ".OR.", "!", ".T.", "UPPER(", "SUBSTR(", "STR(",
-                            "IIF(", "DTOS(", "CTOD(", "VAL(", "REPLICATE(", "SPACE(", "PADL(",
-                            "STRZERO(", "DESCEND(", "LEN(", "->", "\"", "[", "ALIAS->", "999999"};
+    const char* pieces[] = {
+        "NAME",  "MENGE", "DATUM",      "AKTIV",   "1",       "0",        "2.5",      "'ab'",
+        "''",    "(",     ")",          ",",       "+",       "-",        "*",        "/",
+        "%",     "**",    "=",          "==",      "<",       ">=",       "$",        ".AND.",
+        ".OR.",  "!",     ".T.",        "UPPER(",  "SUBSTR(", "STR(",     "IIF(",     "DTOS(",
+        "CTOD(", "VAL(",  "REPLICATE(", "SPACE(",  "PADL(",   "STRZERO(", "DESCEND(", "LEN(",
+        "->",    "\"",    "[",          "ALIAS->", "999999"};
     std::mt19937 random(20261208);
     int compiled = 0;
     for (int round = 0; round < 20000; ++round) {

@@ -23,16 +23,22 @@ void* operator new(std::size_t size) {
     if (p == nullptr) throw std::bad_alloc();
     return p;
 }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    std::free(p);
+}
 
 namespace sde {
 namespace {
 
-int32_t FixedToday() { return DayNumber(2026, 12, 8); }
+int32_t FixedToday() {
+    return DayNumber(2026, 12, 8);
+}
 
 class ExprTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         table_.AddField("ARTIKEL", 'C', 20);
         table_.AddField("ARTNUM", 'C', 13);
@@ -272,35 +278,21 @@ TEST_F(ExprTest, Dates) {
 TEST_F(ExprTest, Comparisons) {
     Check({
         // "=" compares for the length of the right side; "==" exactly.
-        {"'ABC' = 'AB'", "T"},
-        {"'AB' = 'ABC'", "F"},
-        {"'ABC' = ''", "T"},
-        {"'AB ' = 'AB'", "T"},
-        {"'ABC' == 'AB'", "F"},
-        {"'AB' == 'AB'", "T"},
-        {"'AB ' == 'AB'", "F"},
-        {"NAME = 'Meier'", "T"},
-        {"NAME == 'Meier'", "F"},
-        {"TRIM(NAME) == 'Meier'", "T"},
-        {"'ABC' != 'AB'", "F"},
-        {"'ABC' <> 'ABD'", "T"},
-        {"'ABC' # 'ABC'", "F"},
-        {"'a' > 'B'", "T"},
+        {"'ABC' = 'AB'", "T"},    {"'AB' = 'ABC'", "F"},
+        {"'ABC' = ''", "T"},      {"'AB ' = 'AB'", "T"},
+        {"'ABC' == 'AB'", "F"},   {"'AB' == 'AB'", "T"},
+        {"'AB ' == 'AB'", "F"},   {"NAME = 'Meier'", "T"},
+        {"NAME == 'Meier'", "F"}, {"TRIM(NAME) == 'Meier'", "T"},
+        {"'ABC' != 'AB'", "F"},   {"'ABC' <> 'ABD'", "T"},
+        {"'ABC' # 'ABC'", "F"},   {"'a' > 'B'", "T"},
         {"'\xE4' > 'z'", "T"},  // bytes compare unsigned
-        {"'AB' < 'ABC'", "T"},
-        {"'ABC' < 'AB'", "F"},
-        {"'ABC' >= 'AB'", "T"},
-        {"'ABC' <= 'ABD'", "T"},
-        {"'me' $ 'Kamera'", "T"},
-        {"'ME' $ 'Kamera'", "F"},
-        {"'' $ 'abc'", "F"},
-        {"DATUM > LEER", "T"},
-        {"LEER = STOD('')", "T"},
-        {"MENGE >= 12", "T"},
-        {"MENGE > 12", "F"},
-        {"PREIS = 1234.5", "T"},
-        {"PREIS == 1234.5", "T"},
-        {".T. > .F.", "T"},
+        {"'AB' < 'ABC'", "T"},    {"'ABC' < 'AB'", "F"},
+        {"'ABC' >= 'AB'", "T"},   {"'ABC' <= 'ABD'", "T"},
+        {"'me' $ 'Kamera'", "T"}, {"'ME' $ 'Kamera'", "F"},
+        {"'' $ 'abc'", "F"},      {"DATUM > LEER", "T"},
+        {"LEER = STOD('')", "T"}, {"MENGE >= 12", "T"},
+        {"MENGE > 12", "F"},      {"PREIS = 1234.5", "T"},
+        {"PREIS == 1234.5", "T"}, {".T. > .F.", "T"},
         {"AKTIV = .T.", "T"},
     });
 }
@@ -394,9 +386,9 @@ TEST_F(ExprTest, ResultTypes) {
         ExprType type;
     };
     const TypeCase cases[] = {
-        {"NAME", ExprType::kCharacter},   {"MENGE + 1", ExprType::kNumeric},
-        {"DATUM - 1", ExprType::kDate},   {"DATUM - LEER", ExprType::kNumeric},
-        {"MENGE > 1", ExprType::kLogical}, {"NOTIZ", ExprType::kCharacter},
+        {"NAME", ExprType::kCharacter},         {"MENGE + 1", ExprType::kNumeric},
+        {"DATUM - 1", ExprType::kDate},         {"DATUM - LEER", ExprType::kNumeric},
+        {"MENGE > 1", ExprType::kLogical},      {"NOTIZ", ExprType::kCharacter},
         {"DESCEND(DATUM)", ExprType::kNumeric},
     };
     for (const TypeCase& c : cases) {
@@ -410,7 +402,7 @@ TEST_F(ExprTest, KeyWidthInference) {
     struct ShapeCase {
         const char* expression;
         ExprType type;
-        int width;     // static width, -1 when it depends on the record
+        int width;  // static width, -1 when it depends on the record
         int decimals;
     };
     const ShapeCase cases[] = {
