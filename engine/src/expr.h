@@ -74,8 +74,11 @@ class RecordSource {
     virtual int FieldIndex(std::string_view alias, std::string_view name) const = 0;
     // Description of the field at index.
     virtual FieldInfo Field(int index) const = 0;
-    // The stored bytes of that field in the current record (width bytes, in
-    // the ANSI code page; memo fields give their block-number text).
+    // The bytes of that field in the current record, width bytes; memo
+    // fields give their block-number text.  Index keys are built from the
+    // bytes as stored (code page 850 in a table with OEM translation, so
+    // that keys sort as other programs sort them); texts for the caller, as
+    // sx_EvalString gives them, from the record in the ANSI code page.
     virtual std::string_view RawField(int index) const = 0;
     // Text of a memo field of the current record into *text.  Sources
     // without memo support keep this default.
