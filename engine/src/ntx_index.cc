@@ -895,11 +895,25 @@ Status NtxCursor::Last() {
     return s;
 }
 
+Status NtxCursor::CheckProgress(const NtxEntry& was, int direction) {
+    // Each move must pass the entry before it; a damaged tree that leads
+    // back (shared pages, bad order) would otherwise walk for ever.
+    if (!valid_) return Status::OK();
+    int c = index_->CompareKeys(reinterpret_cast<const uint8_t*>(entry_.key.data()),
+                                reinterpret_cast<const uint8_t*>(was.key.data()),
+                                entry_.key.size());
+    if (c == 0) c = entry_.recno < was.recno ? -1 : (entry_.recno > was.recno ? 1 : 0);
+    if (c * direction > 0) return Status::OK();
+    valid_ = false;
+    return Damaged(index_->path(), "keys out of order near record " + std::to_string(was.recno));
+}
+
 Status NtxCursor::Next() {
     if (!valid_) return Status::OK();
     NtxLockScope lock(index_, false);
     if (!lock.status().ok()) return lock.status();
     Status s;
+    const NtxEntry was = entry_;
     if (stamp_ != index_->stamp()) {
         // The tree changed: find the remembered entry (or its successor) again.
         NtxEntry was = entry_;
@@ -908,6 +922,7 @@ Status NtxCursor::Next() {
     } else {
         s = StepNext();
     }
+    if (s.ok()) s = CheckProgress(was, 1);
     if (!s.ok()) valid_ = false;
     return s;
 }
@@ -916,6 +931,8 @@ Status NtxCursor::Prev() {
     NtxLockScope lock(index_, false);
     if (!lock.status().ok()) return lock.status();
     Status s;
+    const NtxEntry was = entry_;
+    const bool had_entry = valid_;
     if (!valid_) {
         if (bof_) return Status::OK();
         path_.clear();
@@ -934,6 +951,7 @@ Status NtxCursor::Prev() {
     } else {
         s = StepPrev();
     }
+    if (s.ok() && had_entry) s = CheckProgress(was, -1);
     if (!s.ok()) valid_ = false;
     return s;
 }

@@ -186,7 +186,7 @@ private:
     Status StepNext();
     Status StepPrev();
     Status Locate(const uint8_t* key, size_t prefix_len, uint32_t recno);
-    Status Reposition();
+    Status CheckProgress(const NtxEntry& was, int direction);
     Status TakeEntry();
     Status PushPage(uint32_t page, NtxIndex::CachedPage** out);
 
