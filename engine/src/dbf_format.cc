@@ -139,12 +139,19 @@ uint32_t HeaderLengthFor(size_t field_count) {
 }
 
 void EncodeDateAndCount(uint32_t record_count, uint8_t out[7]) {
+    // The date is looked up at most once a minute: appends write it for every record.
+    static time_t cached_minute = -1;
+    static uint8_t cached_date[3];
     time_t now = time(nullptr);
-    struct tm local;
-    localtime_r(&now, &local);
-    out[0] = uint8_t(local.tm_year % 256);
-    out[1] = uint8_t(local.tm_mon + 1);
-    out[2] = uint8_t(local.tm_mday);
+    if (now / 60 != cached_minute) {
+        struct tm local;
+        localtime_r(&now, &local);
+        cached_date[0] = uint8_t(local.tm_year % 256);
+        cached_date[1] = uint8_t(local.tm_mon + 1);
+        cached_date[2] = uint8_t(local.tm_mday);
+        cached_minute = now / 60;
+    }
+    std::copy(cached_date, cached_date + 3, out);
     PutU32(out + 3, record_count);
 }
 

@@ -68,9 +68,9 @@ public:
     virtual ~RecordSource() = default;
 
     // Index (>= 0) of a field by name, without regard to case; -1 when the
-    // table has no such field.  alias is empty for a plain field name and
-    // holds the part before "->" otherwise ("FIELD" when written so); a
-    // source returns -1 for an alias that does not name its table.
+    // table has no such field.  alias is empty for a plain field name (and
+    // for FIELD->NAME) and holds the part before "->" otherwise; a source
+    // returns -1 for an alias that does not name its table.
     virtual int FieldIndex(std::string_view alias, std::string_view name) const = 0;
     // Description of the field at index.
     virtual FieldInfo Field(int index) const = 0;
@@ -198,7 +198,7 @@ int32_t ParseDtos(std::string_view text);
 void FormatDtos(int32_t day_number, char* out);
 // STR(number, width, decimals) into *out: right-aligned, rounded half away
 // from zero, asterisks when it does not fit.
-void FormatNumber(double number, int width, int decimals, std::string* out);
+void FormatStr(double number, int width, int decimals, std::string* out);
 // Value of a stored numeric text (leading blanks, sign, digits, point);
 // blanks or garbage read as 0.
 double ParseNumber(std::string_view text);

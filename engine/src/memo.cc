@@ -81,7 +81,8 @@ Result<std::string> MemoFile::Read(uint32_t block) {
     }
 }
 
-Result<uint32_t> MemoFile::Append(const std::string& text) {
+Result<uint32_t> MemoFile::Append(const std::string& text,
+                                   const std::function<void(uint32_t, std::string*)>& encode) {
     bool locked = false;
     if (shared_) {
         SDE_RETURN_IF_ERROR(file_->LockRange(kDbtLockByte, 1, RangeLock::kWrite, LockWait::kWait));
@@ -100,6 +101,7 @@ Result<uint32_t> MemoFile::Append(const std::string& text) {
         uint64_t blocks = text.size() / kMemoBlockSize + 1;
         if (next + blocks > UINT32_MAX) return Corrupt("the memo file is full");
         std::string bytes = text;
+        if (encode) encode(uint32_t(next), &bytes);
         bytes.push_back(char(kMemoEnd));
         bytes.push_back(char(kMemoEnd));
         if (bytes.size() < blocks * kMemoBlockSize) bytes.resize(blocks * kMemoBlockSize, '\0');

@@ -14,6 +14,7 @@
 #define SDE61_MEMO_H
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -36,8 +37,10 @@ public:
 
     // Text of the memo starting at `block`.
     Result<std::string> Read(uint32_t block);
-    // Writes `text` at the end of the file; returns its first block.
-    Result<uint32_t> Append(const std::string& text);
+    // Writes `text` at the end of the file; returns its first block.  `encode`,
+    // when given, transforms the text once its block number is known.
+    Result<uint32_t> Append(const std::string& text,
+                            const std::function<void(uint32_t, std::string*)>& encode = {});
     // Removes every memo.
     Status Zap();
     Status Sync() { return file_->Sync(); }

@@ -5,8 +5,10 @@
 #ifndef SDE61_WORKAREA_H
 #define SDE61_WORKAREA_H
 
+#include <exception>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "status.h"
 #include "table.h"
@@ -58,6 +60,10 @@ T Guarded(T failed, Fn&& fn) {
     }
     return failed;
 }
+
+// Buffer convention of the C API: copies as much of value as fits into buf,
+// NUL terminated when size > 0, and returns the value's full length.
+int CopyOut(const std::string& value, char* buf, int size);
 
 // The selected table, or nullptr with the error text set ("no table is selected").
 Table* SelectedTable();
