@@ -124,12 +124,6 @@ std::optional<std::string> ReadWholeFile(const std::string& path, bool* unreadab
     return contents;
 }
 
-mode_t NewFileMode() {
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    return 0666 & ~mask;
-}
-
 bool WriteAll(int fd, std::string_view data) {
     while (!data.empty()) {
         const ssize_t n = ::write(fd, data.data(), data.size());
@@ -156,7 +150,7 @@ bool ReplaceFile(const std::string& path, const std::string& contents) {
         std::free(real);
         existed = ::stat(target.c_str(), &st) == 0;
     }
-    const mode_t mode = existed ? (st.st_mode & 07777) : NewFileMode();
+    const mode_t mode = existed ? (st.st_mode & 07777) : (0666 & ~CurrentUmask());
 
     std::string temp = DirectoryPart(target) + "." + FileNamePart(target) + ".XXXXXX";
     const int fd = ::mkstemp(temp.data());
