@@ -57,7 +57,7 @@ public:
 UiServices& CurrentUiServices();
 
 // Installs `services` (not owned; nullptr reinstalls the silent default) and
-// returns the one that was installed before.
+// returns the one that was installed before (nullptr for the silent default).
 UiServices* InstallUiServices(UiServices* services);
 
 // Installs an implementation for the lifetime of the object and restores the

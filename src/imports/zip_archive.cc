@@ -229,6 +229,7 @@ void ZipArchive::ReadDirectory() {
         const uint64_t record64_position = GetU64(locator + 8);
         uint8_t record64[kZip64EndOfDirectorySize];
         if (GetU32(locator + 16) > 1 ||
+            eocd_position < kZip64LocatorSize + kZip64EndOfDirectorySize ||
             record64_position > eocd_position - kZip64LocatorSize - kZip64EndOfDirectorySize ||
             !ReadAt(record64_position, kZip64EndOfDirectorySize, record64) ||
             GetU32(record64) != kZip64EndOfDirectorySignature) {
