@@ -31,7 +31,10 @@ BENCHMARK(BM_NumberFromText);
 
 void BM_Utf8ToWindows1252(benchmark::State& state) {
     std::string text;
-    while (text.size() < 1024) text += "Gr\xC3\xBC\xC3\x9F" "e aus M\xC3\xBCnchen, 12,50 \xE2\x82\xAC; ";
+    while (text.size() < 1024)
+        text +=
+            "Gr\xC3\xBC\xC3\x9F"
+            "e aus M\xC3\xBCnchen, 12,50 \xE2\x82\xAC; ";
     for (auto _ : state) benchmark::DoNotOptimize(zer1::Utf8ToWindows1252(text));
     state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(text.size()));
 }

@@ -38,16 +38,9 @@ constexpr uint16_t kFlagUtf8Name = 0x0800;
 constexpr uint16_t kFlagStrongEncryption = 0x0040;
 constexpr std::size_t kChunkSize = 256 * 1024;
 
-[[noreturn]] void Invalid() { throw Error(kInvalidZipFile); }
-
-// The fields of the end-of-central-directory record that matter here, after
-// any ZIP64 record has replaced the 16- and 32-bit ones.
-struct DirectoryLocation {
-    uint64_t entries = 0;
-    uint64_t size = 0;
-    uint64_t offset = 0;
-    uint64_t end = 0;  // file offset of the record that follows the directory
-};
+[[noreturn]] void Invalid() {
+    throw Error(kInvalidZipFile);
+}
 
 // End of central directory record (at the end of the file, before a comment
 // of up to 65535 bytes):
@@ -156,7 +149,9 @@ uint32_t ZipMember::PermissionBits() const {
 ZipArchive::ZipArchive(std::string path, int fd, uint64_t size)
     : path_(std::move(path)), fd_(fd), file_size_(size) {}
 
-ZipArchive::~ZipArchive() { ::close(fd_); }
+ZipArchive::~ZipArchive() {
+    ::close(fd_);
+}
 
 std::unique_ptr<ZipArchive> ZipArchive::Open(const std::string& path) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -175,7 +170,8 @@ bool ZipArchive::ReadAt(uint64_t offset, uint64_t length, uint8_t* out) const {
     if (offset > file_size_ || length > file_size_ - offset) return false;
     uint64_t done = 0;
     while (done < length) {
-        const ssize_t n = ::pread(fd_, out + done, std::size_t(length - done), off_t(offset + done));
+        const ssize_t n =
+            ::pread(fd_, out + done, std::size_t(length - done), off_t(offset + done));
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) return false;
         done += uint64_t(n);
@@ -183,7 +179,7 @@ bool ZipArchive::ReadAt(uint64_t offset, uint64_t length, uint8_t* out) const {
     return true;
 }
 
-void ZipArchive::ReadDirectory() {
+ZipArchive::DirectoryLocation ZipArchive::LocateDirectory() {
     // Find the end-of-central-directory record: the last signature in the
     // final 22 + 65535 bytes whose comment ends exactly at the end of the file
     // (or, failing that, lies wholly inside it).
@@ -247,6 +243,12 @@ void ZipArchive::ReadDirectory() {
         Invalid();  // spanned over several disks
     }
 
+    return location;
+}
+
+void ZipArchive::ReadDirectory() {
+    const DirectoryLocation location = LocateDirectory();
+
     // The directory must end where the record begins.  Data in front of the
     // archive (a self-extracting stub) shifts every offset by the same amount.
     if (location.size > location.end) Invalid();
@@ -291,7 +293,8 @@ void ZipArchive::ReadDirectory() {
         if (raw_name.find('\0') != std::string_view::npos) Invalid();
         if ((member.flags & kFlagUtf8Name) != 0) {
             std::string name;
-            for (std::size_t i = 0; i < raw_name.size();) AppendUtf8(name, NextCodePoint(raw_name, i));
+            for (std::size_t i = 0; i < raw_name.size();)
+                AppendUtf8(name, NextCodePoint(raw_name, i));
             member.name = std::move(name);
         } else {
             member.name = Cp437ToUtf8(raw_name);
@@ -362,7 +365,8 @@ void ZipArchive::Extract(const ZipMember& member, const Sink& sink) const {
         while (status != Z_STREAM_END) {
             if (stream.avail_in == 0) {
                 if (input_left == 0) Invalid();  // data ends inside the stream
-                const std::size_t length = std::size_t(std::min<uint64_t>(input_left, input.size()));
+                const std::size_t length =
+                    std::size_t(std::min<uint64_t>(input_left, input.size()));
                 if (!ReadAt(input_offset, length, input.data())) Invalid();
                 input_offset += length;
                 input_left -= length;

@@ -56,7 +56,7 @@ inline constexpr uint16_t kMethodStored = 0;
 inline constexpr uint16_t kMethodDeflate = 8;
 
 class ZipArchive {
-public:
+  public:
     // Receives extracted data piece by piece; returns false to stop with an
     // error (for example when the disk is full).
     using Sink = std::function<bool(const uint8_t* data, std::size_t length)>;
@@ -82,8 +82,20 @@ public:
     // The sink may have received data before an error is raised.
     void Extract(const ZipMember& member, const Sink& sink) const;
 
-private:
+  private:
+    // The fields of the end-of-central-directory record that matter here,
+    // after any ZIP64 record has replaced the 16- and 32-bit ones.
+    struct DirectoryLocation {
+        uint64_t entries = 0;
+        uint64_t size = 0;
+        uint64_t offset = 0;
+        uint64_t end = 0;  // file offset of the record that follows the directory
+    };
+
     ZipArchive(std::string path, int fd, uint64_t size);
+    // Finds the end record (and a ZIP64 record) and reads the archive comment.
+    DirectoryLocation LocateDirectory();
+    // Reads every central directory header into members_.
     void ReadDirectory();
     bool ReadAt(uint64_t offset, uint64_t length, uint8_t* out) const;
     uint64_t DataOffset(const ZipMember& member) const;

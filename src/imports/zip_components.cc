@@ -55,7 +55,9 @@ bool WriteAll(int fd, const uint8_t* data, std::size_t length) {
     return true;
 }
 
-std::string CannotCreate(const std::string& target) { return "Cannot create file " + target; }
+std::string CannotCreate(const std::string& target) {
+    return "Cannot create file " + target;
+}
 
 }  // namespace
 
@@ -65,7 +67,9 @@ void TAbZipper::SetFileName(const std::string& file_name) {
     archive_ = OpenIfPresent(file_name);
 }
 
-int TAbZipper::Count() const { return archive_ ? int(archive_->members().size()) : 0; }
+int TAbZipper::Count() const {
+    return archive_ ? int(archive_->members().size()) : 0;
+}
 
 const std::string& TAbZipper::MemberName(int index) const {
     if (index < 0 || index >= Count()) {

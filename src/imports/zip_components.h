@@ -22,7 +22,7 @@
 namespace zer1 {
 
 class TAbZipper {
-public:
+  public:
     // Opens the archive for listing; an empty name closes it.  A name of a
     // file that does not exist leaves no archive open.  Raises the archive
     // errors of ZipArchive::Open for a file that is no readable archive (no
@@ -37,13 +37,13 @@ public:
     // Raises "List index out of bounds (<index>)" for any other index.
     const std::string& MemberName(int index) const;
 
-private:
+  private:
     std::string file_name_;
     std::unique_ptr<ZipArchive> archive_;
 };
 
 class TAbUnZipper {
-public:
+  public:
     // Opens the archive for extraction; when the file does not exist (or the
     // name is empty) no archive is open.  Raises the archive errors of
     // ZipArchive::Open for a file that is no readable archive.
@@ -65,7 +65,7 @@ public:
     // leaves nothing behind.
     void ExtractFiles(const std::string& patterns);
 
-private:
+  private:
     void ExtractMember(const ZipMember& member, const std::string& base);
 
     std::string file_name_;

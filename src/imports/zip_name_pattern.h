@@ -12,7 +12,7 @@
 namespace zer1 {
 
 class ZipNamePattern {
-public:
+  public:
     // `patterns`: one or more patterns separated by ";"; blanks around each
     // are dropped and empty ones ignored.
     explicit ZipNamePattern(std::string_view patterns);
@@ -20,7 +20,7 @@ public:
     // True when the stored member name matches at least one pattern.
     bool Matches(std::string_view member_name) const;
 
-private:
+  private:
     struct Pattern {
         std::u32string folder;  // empty: any folder
         bool has_folder = false;

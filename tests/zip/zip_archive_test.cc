@@ -27,7 +27,7 @@ std::string ExtractToString(const ZipArchive& archive, std::size_t index) {
 }
 
 class ZipArchiveTest : public ::testing::Test {
-protected:
+  protected:
     std::string Write(const std::string& contents, const std::string& name = "test.zip") {
         WriteFile(dir_ / name, contents);
         return dir_ / name;
@@ -38,9 +38,9 @@ protected:
 TEST_F(ZipArchiveTest, ListsMembersInDirectoryOrderWithTheirFolders) {
     ZipEntry folder{"daten/", ""};
     folder.method = 0;
-    const std::string path = Write(BuildZip({{"zeta.txt", "z"}, folder, {"daten/alpha.csv", "a"},
-                                             {"b.dat", "b"}},
-                                            ZipOptions{"Lieferung KW 11"}));
+    const std::string path =
+        Write(BuildZip({{"zeta.txt", "z"}, folder, {"daten/alpha.csv", "a"}, {"b.dat", "b"}},
+                       ZipOptions{"Lieferung KW 11"}));
     TAbZipper lister;
     lister.SetFileName(path);
     ASSERT_EQ(lister.Count(), 4);
@@ -238,9 +238,9 @@ TEST_F(ZipArchiveTest, DataOutsideTheArchiveIsDamage) {
 
 TEST_F(ZipArchiveTest, RefusingSinkStopsTheExtraction) {
     const auto archive = ZipArchive::Open(Write(BuildZip({{"a.txt", "abc"}})));
-    EXPECT_THROW(archive->Extract(archive->members()[0],
-                                  [](const uint8_t*, std::size_t) { return false; }),
-                 Error);
+    EXPECT_THROW(
+        archive->Extract(archive->members()[0], [](const uint8_t*, std::size_t) { return false; }),
+        Error);
 }
 
 }  // namespace

@@ -20,17 +20,17 @@ struct ZipEntry {
 
     std::string name;
     std::string data;
-    uint16_t method = 8;             // 0 stored, 8 deflate, others stored as they are
-    bool utf8_name = false;          // flag bit 11
-    bool data_descriptor = false;    // flag bit 3: zero CRC and sizes in the local header
-    bool encrypted = false;          // flag bit 0
-    bool zip64 = false;              // sizes and offset in a ZIP64 extra field
-    uint16_t version_made_by = 20;   // high byte 0: DOS
+    uint16_t method = 8;            // 0 stored, 8 deflate, others stored as they are
+    bool utf8_name = false;         // flag bit 11
+    bool data_descriptor = false;   // flag bit 3: zero CRC and sizes in the local header
+    bool encrypted = false;         // flag bit 0
+    bool zip64 = false;             // sizes and offset in a ZIP64 extra field
+    uint16_t version_made_by = 20;  // high byte 0: DOS
     uint32_t external_attributes = 0;
-    uint16_t dos_date = (44 << 9) | (3 << 5) | 15;  // 2024-03-15
+    uint16_t dos_date = (44 << 9) | (3 << 5) | 15;    // 2024-03-15
     uint16_t dos_time = (13 << 11) | (45 << 5) | 10;  // 13:45:20
-    std::optional<uint32_t> crc;                    // stored CRC instead of the real one
-    std::optional<uint64_t> declared_size;          // stored uncompressed size instead of the real one
+    std::optional<uint32_t> crc;                      // stored CRC instead of the real one
+    std::optional<uint64_t> declared_size;  // stored uncompressed size instead of the real one
 };
 
 struct ZipOptions {
@@ -38,8 +38,8 @@ struct ZipOptions {
     explicit ZipOptions(std::string archive_comment) : comment(std::move(archive_comment)) {}
 
     std::string comment;
-    std::string prefix;          // bytes in front of the archive (a stub)
-    bool zip64_end = false;      // ZIP64 end record and locator
+    std::string prefix;      // bytes in front of the archive (a stub)
+    bool zip64_end = false;  // ZIP64 end record and locator
 };
 
 inline void Put16(std::string& out, uint16_t v) {
@@ -72,8 +72,8 @@ inline std::string RawDeflate(const std::string& data) {
 }
 
 inline uint32_t Crc32(const std::string& data) {
-    return uint32_t(crc32(crc32(0, Z_NULL, 0), reinterpret_cast<const Bytef*>(data.data()),
-                          uInt(data.size())));
+    return uint32_t(
+        crc32(crc32(0, Z_NULL, 0), reinterpret_cast<const Bytef*>(data.data()), uInt(data.size())));
 }
 
 inline std::string BuildZip(const std::vector<ZipEntry>& entries, const ZipOptions& options = {}) {

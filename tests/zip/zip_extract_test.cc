@@ -36,7 +36,7 @@ std::set<std::string> Entries(const std::string& directory) {
 // The archive lies in its own folder beside the output folder, so that the
 // tests can see that nothing lands outside the output folder.
 class ZipExtractTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         std::filesystem::create_directory(root_ / "in");
         std::filesystem::create_directory(root_ / "out");
@@ -121,9 +121,8 @@ TEST_F(ZipExtractTest, NamesCannotEscapeTheBaseDirectory) {
           folder,
           dot_dot});
     unzipper_.ExtractFiles("*");
-    EXPECT_EQ(Entries(Out()),
-              (std::set<std::string>{"escape.txt", "deeper.txt", "back.txt", "absolute.txt",
-                                     "win.ini"}));
+    EXPECT_EQ(Entries(Out()), (std::set<std::string>{"escape.txt", "deeper.txt", "back.txt",
+                                                     "absolute.txt", "win.ini"}));
     EXPECT_EQ(ReadFile(Out() + "absolute.txt"), "4");
     EXPECT_EQ(Entries(root_.path()), (std::set<std::string>{"in", "out"}));
     EXPECT_EQ(Entries(root_ / "in"), (std::set<std::string>{"archive.zip"}));

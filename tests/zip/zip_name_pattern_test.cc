@@ -23,8 +23,12 @@ TEST(ZipNamePattern, LettersAToZWithoutRegardToCaseOnly) {
     EXPECT_TRUE(pattern.Matches("Artikel.Txt"));
     EXPECT_FALSE(pattern.Matches("artikel.txt2"));
     // Only a to z fold; umlauts compare exactly.
-    EXPECT_TRUE(ZipNamePattern("\xC3\x84" "X.txt").Matches("\xC3\x84x.TXT"));
-    EXPECT_FALSE(ZipNamePattern("\xC3\x84" "X.txt").Matches("\xC3\xA4x.txt"));
+    EXPECT_TRUE(ZipNamePattern("\xC3\x84"
+                               "X.txt")
+                    .Matches("\xC3\x84x.TXT"));
+    EXPECT_FALSE(ZipNamePattern("\xC3\x84"
+                                "X.txt")
+                     .Matches("\xC3\xA4x.txt"));
 }
 
 TEST(ZipNamePattern, PlainPatternMatchesInAnyFolderFolderPatternOnlyThere) {
