@@ -28,7 +28,7 @@
 namespace zer1 {
 namespace {
 
-constexpr int kWidth = 440;
+constexpr int kWidth = 460;
 constexpr int kHeight = 400;
 const QColor kNavy(0, 0, 128);
 const QColor kLightYellow(255, 255, 225);
@@ -151,13 +151,12 @@ TformSs::TformSs(FormSsSetup setup, QWidget* parent)
     setWindowTitle(Q(std::string(kDesignCaption) + " " + version));
     fowis_transfer_directory_.clear();
     LoadGlyphs();
-    if (!ReadTakeOverSwitches()) return;
-    run_report_ = std::make_unique<RunReport>();
-    settings_ = std::make_unique<SettingsFile>(program_directory_ + "zer1.ini");
-    LoadRememberedInputs();
-
     // Key preview: the dialog sees every key of its windows first.
     qApp->installEventFilter(this);
+    if (!ReadTakeOverSwitches()) return;
+    run_report_ = std::make_unique<RunReport>();
+    settings_ = std::make_unique<SettingsFile>(program_directory_ + kSettingsFileName);
+    LoadRememberedInputs();
 }
 
 TformSs::~TformSs() {
@@ -266,11 +265,11 @@ void TformSs::BuildFotocoPage() {
 }
 
 void TformSs::BuildOptions() {
-    cbPool = MakeCheck("cbPool", "&Pool aktualisieren", this, 8, 234, 200);
-    cbUpdate = MakeCheck("cbUpdate", "&Update vorbereiten", this, 8, 256, 200);
-    cbStandard = MakeCheck("cbStandard", "&Standarddatei erstellen", this, 8, 278, 200);
-    cbLagerUpdate = MakeCheck("cbLagerUpdate", "&Lagerupdate durchführen", this, 8, 300, 200);
-    cbLagerNeu = MakeCheck("cbLagerNeu", "Lagerneuanlagen durchführen", this, 8, 322, 200);
+    cbPool = MakeCheck("cbPool", "&Pool aktualisieren", this, 4, 234, 200);
+    cbUpdate = MakeCheck("cbUpdate", "&Update vorbereiten", this, 4, 256, 200);
+    cbStandard = MakeCheck("cbStandard", "&Standarddatei erstellen", this, 4, 278, 200);
+    cbLagerUpdate = MakeCheck("cbLagerUpdate", "&Lagerupdate durchführen", this, 4, 300, 200);
+    cbLagerNeu = MakeCheck("cbLagerNeu", "Lagerneuanlagen durchführen", this, 4, 322, 200);
     setTabOrder(pgSS, cbPool);
     setTabOrder(cbPool, cbUpdate);
     setTabOrder(cbUpdate, cbStandard);
@@ -279,15 +278,15 @@ void TformSs::BuildOptions() {
 
     gbPara = new QGroupBox("JEV-Artikelstamm", this);
     gbPara->setObjectName("gbPara");
-    gbPara->setGeometry(218, 230, kWidth - 226, 136);
+    gbPara->setGeometry(212, 230, kWidth - 218, 136);
     // Only the title is bold and navy; the boxes inside keep the normal font.
     gbPara->setStyleSheet("QGroupBox#gbPara { font-weight: bold; color: #000080; }");
     const QFont normal = font();
-    cbGhWg = MakeCheck("cbGhWg", "GH-&Warengruppe übernehmen", gbPara, 8, 20, 198);
-    cbGhLief = MakeCheck("cbGhLief", "GH-&Lieferant übernehmen", gbPara, 8, 42, 198);
-    cbGhSuchcode = MakeCheck("cbGhSuchcode", "GH-&Suchcode übernehmen", gbPara, 8, 64, 198);
-    cbEkPr = MakeCheck("cbEkPr", "GH-&EK-Preis übernehmen", gbPara, 8, 86, 198);
-    cbVkPr = MakeCheck("cbVkPr", "GH-&VK-Preis übernehmen", gbPara, 8, 108, 198);
+    cbGhWg = MakeCheck("cbGhWg", "GH-&Warengruppe übernehmen", gbPara, 4, 20, 232);
+    cbGhLief = MakeCheck("cbGhLief", "GH-&Lieferant übernehmen", gbPara, 4, 42, 232);
+    cbGhSuchcode = MakeCheck("cbGhSuchcode", "GH-&Suchcode übernehmen", gbPara, 4, 64, 232);
+    cbEkPr = MakeCheck("cbEkPr", "GH-&EK-Preis übernehmen", gbPara, 4, 86, 232);
+    cbVkPr = MakeCheck("cbVkPr", "GH-&VK-Preis übernehmen", gbPara, 4, 108, 232);
     for (QCheckBox* box : {cbGhWg, cbGhLief, cbGhSuchcode, cbEkPr, cbVkPr}) {
         box->setStyleSheet("font-weight: normal; color: palette(window-text);");
         box->setFont(normal);
@@ -379,7 +378,8 @@ void TformSs::FormShow() {
     const std::string transfer_file = fowis_transfer_directory_ + "TRFOWIS.SDF";
     if (FileExists(transfer_file)) {
         pgSS->setCurrentIndex(1);
-        sleQuelleFowis->setText(Q(transfer_file));
+        // The name as it lies on disk, whatever the case of its letters.
+        sleQuelleFowis->setText(Q(ResolveFileName(transfer_file)));
     }
 }
 
@@ -474,7 +474,7 @@ bool TformSs::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress && watched->isWidgetType() &&
         static_cast<QWidget*>(watched)->window() == this) {
         auto* key = static_cast<QKeyEvent*>(event);
-        if (key->key() == Qt::Key_Escape && key->modifiers() == Qt::NoModifier) {
+        if (key->key() == Qt::Key_Escape) {
             pbClose->click();
             return true;
         }

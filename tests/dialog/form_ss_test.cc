@@ -415,6 +415,16 @@ TEST_F(FormShowTest, TransferDirectoryWithTrfowisOpensTheFowisPageOnIt) {
     EXPECT_EQ(form->FowisTransferDirectory(), transfer.path());
 }
 
+TEST_F(FormShowTest, TrfowisIsFoundWhateverTheCaseOfItsName) {
+    TempDir transfer;
+    WriteFile(transfer / "trfowis.sdf", "x");
+    auto form = MakeForm();
+    form->SetFowisTransferDirectory(transfer.path());
+    form->show();
+    EXPECT_EQ(form->pgSS->currentIndex(), 1);
+    EXPECT_EQ(form->Text(DialogControl::kSleQuelleFowis), transfer / "trfowis.sdf");
+}
+
 TEST_F(FormShowTest, TransferDirectoryWithoutTrfowisKeepsTheRememberedSource) {
     Ini().WriteString("Settings", "QuellPfadFowis", "/alt/TRFOWIS.SDF");
     TempDir transfer;
