@@ -150,6 +150,35 @@ TEST_F(TableEngineTest, EveryFieldKindTravelsThroughTheFile) {
     EXPECT_FALSE(table.FieldIsEmpty("NOTIZ"));
 }
 
+TEST_F(TableEngineTest, EncryptedTableReadsItsTextOnlyWithThePassword) {
+    TApolloTable creator;
+    ASSERT_TRUE(creator.CreateNew(dir / "VUROZE.LIC", kTableTypeNtx, 2));
+    creator.CreateField("SCHALTER", "C", 8, 0);
+    creator.CreateField("ANZAHL", "N", 3, 0);
+    if (engine().CreatePassword("jev-para") != 1) {
+        GTEST_SKIP() << "the engine in this build does not encrypt tables yet";
+    }
+    ASSERT_TRUE(creator.CreateExec());
+    {
+        TApolloTable table;
+        table.SetPassword("jev-para");
+        open(table, "VUROZE.LIC");
+        table.Append();
+        table.FieldByName("SCHALTER").SetAsString("10000010");
+        table.FieldByName("ANZAHL").SetAsInteger(12);
+        table.Post();
+    }
+    EXPECT_EQ(rawRecord(dir / "VUROZE.LIC", 1).find("10000010"), std::string::npos);
+    TApolloTable table;
+    table.SetReadOnly(true);
+    open(table, "VUROZE.LIC");
+    EXPECT_EQ(table.FieldByName("SCHALTER").AsString(), "********");
+    EXPECT_EQ(table.FieldByName("ANZAHL").AsInteger(), 0);
+    table.SetPassword("jev-para");  // handed over at once, record read again
+    EXPECT_EQ(table.FieldByName("SCHALTER").AsString(), "10000010");
+    EXPECT_EQ(table.FieldByName("ANZAHL").AsInteger(), 12);
+}
+
 TEST_F(TableEngineTest, OemTranslationStoresCodePage850) {
     createArticles();
     {

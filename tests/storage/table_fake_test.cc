@@ -117,6 +117,14 @@ TEST_F(TableFakeTest, OpenPassesModeCommitLevelTranslationAndPassword) {
     table.SetReadOnly(false);
     table.Open();
     EXPECT_TRUE(contains(engine().takeCalls(), "UseEx(MLAGER,0,1,1)"));
+
+    // On an open table both take effect at once and the record is read again.
+    table.Next();
+    engine().takeCalls();
+    table.SetPassword("neu");
+    table.SetOEMTranslate(true);
+    EXPECT_EQ(withoutSelects(engine().takeCalls()),
+              (Calls{"SetPassword(neu)", "Go(2)", "SetTranslate(1)", "Go(2)"}));
 }
 
 TEST_F(TableFakeTest, OpenFailures) {
