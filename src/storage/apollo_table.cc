@@ -502,9 +502,21 @@ bool TApolloTable::CreateExec() {
     return true;
 }
 
+// Opens the table for a copy when it is closed; false when that fails (the
+// copies report failure through their result).
+bool TApolloTable::openForCopy() {
+    if (Active()) return true;
+    try {
+        Open();
+    } catch (const EApolloError&) {
+        return false;
+    }
+    return true;
+}
+
 bool TApolloTable::CopyStructure(const std::string& targetFile) {
     bool wasOpen = Active();
-    Open();
+    if (!openForCopy()) return false;
     checkBrowseMode();
     std::string alias = MakeTableAlias(targetFile, [](const std::string&) { return false; });
     bool ok = selected().CopyStructure(ResolveFileName(targetFile).c_str(), alias.c_str()) != 0;
@@ -514,7 +526,7 @@ bool TApolloTable::CopyStructure(const std::string& targetFile) {
 
 bool TApolloTable::CopyTable(const std::string& targetFile) {
     bool wasOpen = Active();
-    Open();
+    if (!openForCopy()) return false;
     checkBrowseMode();
     bool ok = selected().CopyFile(ResolveFileName(targetFile).c_str()) != 0;
     if (!wasOpen) Close();

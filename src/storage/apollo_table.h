@@ -113,6 +113,7 @@ public:
     void CreateField(const std::string& name, const std::string& type, int width,
                      int decimals);
     bool CreateExec();
+    // Both open and close the table themselves when it is closed.
     bool CopyStructure(const std::string& targetFile);
     bool CopyTable(const std::string& targetFile);
     void Zap();
@@ -143,6 +144,7 @@ private:
     void readCurrentRecord(const EngineApi& api);
     void rereadAtCurrentPosition(const EngineApi& api);
     void startInsert();
+    bool openForCopy();
     std::string memoText(const TApolloField& field) const;
     void setPendingMemo(const TApolloField& field, std::string bytes);
     std::string engineErrorText() const;

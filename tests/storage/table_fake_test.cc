@@ -482,6 +482,10 @@ TEST_F(TableFakeTest, CopyStructureOpensAndClosesAClosedSource) {
     table.Open();
     EXPECT_TRUE(table.CopyTable(dir / "KOPIE2.DBF"));
     EXPECT_TRUE(table.Active());
+    table.Close();
+    table.SetTableName("FEHLT.DBF");  // failure comes back as the result
+    EXPECT_FALSE(table.CopyStructure(dir / "KOPIE3.DBF"));
+    EXPECT_FALSE(table.CopyTable(dir / "KOPIE3.DBF"));
 }
 
 TEST_F(TableFakeTest, AppendFromAndEvalString) {
