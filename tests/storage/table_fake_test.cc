@@ -294,6 +294,26 @@ TEST_F(TableFakeTest, ZapNeedsExclusiveUse) {
     table.Zap();
     EXPECT_EQ(table.RecordCount(), 0);
     EXPECT_TRUE(table.Eof());
+    table.Edit();  // on an empty table an edit starts a new record
+    EXPECT_EQ(table.State(), TDataSetState::dsInsert);
+}
+
+TEST_F(TableFakeTest, BinaryIntegerAndBlobFields) {
+    engine().nextFields = {{"ANZAHL", 'I', 4, 0}, {"BILD", 'B', 10, 0}};
+    engine().nextRecords = {};
+    table.Open();
+    EXPECT_EQ(table.Fields(0).Kind(), TFieldKind::Integer);
+    EXPECT_EQ(table.Fields(1).Kind(), TFieldKind::Blob);
+    table.Append();
+    EXPECT_EQ(table.Fields(0).AsInteger(), 0);
+    table.Fields(0).SetAsInteger(-2);
+    table.Fields(1).SetAsBytes(std::string("\x00\xFF\x10", 3));
+    table.Post();
+    EXPECT_EQ(engine().cur().records.at(0).substr(1, 4), "\xFE\xFF\xFF\xFF");
+    EXPECT_EQ(table.Fields(0).AsInteger(), -2);
+    EXPECT_EQ(table.Fields(0).AsString(), "-2");
+    EXPECT_EQ(table.Fields(1).AsBytes(), std::string("\x00\xFF\x10", 3));
+    EXPECT_NE(errorOf([&] { table.Fields(1).AsFloat(); }), "<no error>");
 }
 
 TEST_F(TableFakeTest, TextIsStoredAsWindows1252CutAfterEncoding) {
