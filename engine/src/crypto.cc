@@ -58,9 +58,9 @@ bool HasEncryptionMark(const uint8_t* header) {
     return header[kMarkAt] == kMark0 && header[kMarkAt + 1] == kMark1;
 }
 
-Result<TableCipher> TableCipher::FromKeyMaterial(std::string_view password, const uint8_t* salt) {
+Result<TableEncryption> TableEncryption::FromKeyMaterial(std::string_view password, const uint8_t* salt) {
     if (!SodiumReady()) return Status::IOError("The encryption library could not be started");
-    TableCipher cipher;
+    TableEncryption cipher;
     crypto_generichash_state state;
     crypto_generichash_init(&state, nullptr, 0, sizeof(cipher.key_));
     crypto_generichash_update(&state, reinterpret_cast<const uint8_t*>(kKeyLabel),
@@ -73,7 +73,7 @@ Result<TableCipher> TableCipher::FromKeyMaterial(std::string_view password, cons
     return cipher;
 }
 
-Result<TableCipher> TableCipher::Open(const uint8_t* header, std::string_view password,
+Result<TableEncryption> TableEncryption::Open(const uint8_t* header, std::string_view password,
                                       std::string_view file_name) {
     std::string name(file_name);
     if (!HasEncryptionMark(header)) {
@@ -90,7 +90,7 @@ Result<TableCipher> TableCipher::Open(const uint8_t* header, std::string_view pa
                                     std::to_string(header[kVersionAt]) +
                                     ", which this engine does not know");
     }
-    Result<TableCipher> cipher = FromKeyMaterial(password, header + kSaltAt);
+    Result<TableEncryption> cipher = FromKeyMaterial(password, header + kSaltAt);
     if (!cipher.ok()) return cipher;
     uint8_t check[16];
     crypto_generichash(check, sizeof(check), reinterpret_cast<const uint8_t*>(kCheckLabel),
@@ -101,19 +101,19 @@ Result<TableCipher> TableCipher::Open(const uint8_t* header, std::string_view pa
     return cipher;
 }
 
-Result<TableCipher> TableCipher::Create(std::string_view password, uint8_t* header) {
+Result<TableEncryption> TableEncryption::Create(std::string_view password, uint8_t* header) {
     if (!SodiumReady()) return Status::IOError("The encryption library could not be started");
     uint8_t salt[kSaltSize];
     randombytes_buf(salt, sizeof(salt));
     return CreateWithSalt(password, salt, header);
 }
 
-Result<TableCipher> TableCipher::CreateWithSalt(std::string_view password, const uint8_t* salt,
+Result<TableEncryption> TableEncryption::CreateWithSalt(std::string_view password, const uint8_t* salt,
                                                 uint8_t* header) {
     if (password.empty()) {
         return Status::InvalidArgument("An encrypted table needs a password");
     }
-    Result<TableCipher> cipher = FromKeyMaterial(password, salt);
+    Result<TableEncryption> cipher = FromKeyMaterial(password, salt);
     if (!cipher.ok()) return cipher;
     std::memset(header + kMarkAt, 0, kCryptoMarkSize);
     header[kMarkAt] = kMark0;
@@ -131,23 +131,28 @@ Result<TableCipher> TableCipher::CreateWithSalt(std::string_view password, const
     return cipher;
 }
 
-TableCipher::TableCipher(const TableCipher& other) { std::memcpy(key_, other.key_, sizeof(key_)); }
+TableEncryption::TableEncryption(const TableEncryption& other) { std::memcpy(key_, other.key_, sizeof(key_)); }
 
-TableCipher& TableCipher::operator=(const TableCipher& other) {
+TableEncryption& TableEncryption::operator=(const TableEncryption& other) {
     std::memcpy(key_, other.key_, sizeof(key_));
     return *this;
 }
 
-TableCipher::~TableCipher() { sodium_memzero(key_, sizeof(key_)); }
+TableEncryption::~TableEncryption() { sodium_memzero(key_, sizeof(key_)); }
 
-void TableCipher::CryptRecord(uint32_t recno, uint8_t* record, size_t length) const {
+void TableEncryption::CryptRecord(uint32_t recno, uint8_t* record, size_t length) const {
     if (length <= 1) return;
-    uint8_t nonce[crypto_stream_xchacha20_NONCEBYTES];
-    Nonce('R', recno, nonce);
-    crypto_stream_xchacha20_xor(record + 1, record + 1, length - 1, nonce, key_);
+    CryptFields(recno, record + 1, length - 1);
 }
 
-std::string TableCipher::EncryptMemo(uint32_t block, std::string_view text) const {
+void TableEncryption::CryptFields(uint32_t recno, uint8_t* fields, size_t length) const {
+    if (length == 0) return;
+    uint8_t nonce[crypto_stream_xchacha20_NONCEBYTES];
+    Nonce('R', recno, nonce);
+    crypto_stream_xchacha20_xor(fields, fields, length, nonce, key_);
+}
+
+std::string TableEncryption::EncryptMemo(uint32_t block, std::string_view text) const {
     std::string cipher(text);
     uint8_t nonce[crypto_stream_xchacha20_NONCEBYTES];
     Nonce('M', block, nonce);
@@ -167,7 +172,7 @@ std::string TableCipher::EncryptMemo(uint32_t block, std::string_view text) cons
     return payload;
 }
 
-Result<std::string> TableCipher::DecryptMemo(uint32_t block, std::string_view payload) const {
+Result<std::string> TableEncryption::DecryptMemo(uint32_t block, std::string_view payload) const {
     std::string cipher;
     cipher.reserve(payload.size());
     for (size_t i = 0; i < payload.size(); ++i) {
@@ -193,6 +198,13 @@ Result<std::string> TableCipher::DecryptMemo(uint32_t block, std::string_view pa
     auto* bytes = reinterpret_cast<uint8_t*>(cipher.data());
     crypto_stream_xchacha20_xor(bytes, bytes, cipher.size(), nonce, key_);
     return cipher;
+}
+
+Status TableEncryption::DecryptMemo(uint32_t block, std::string* text) const {
+    Result<std::string> plain = DecryptMemo(block, std::string_view(*text));
+    if (!plain.ok()) return plain.status();
+    *text = std::move(*plain);
+    return Status::OK();
 }
 
 }  // namespace sde

@@ -50,28 +50,28 @@ constexpr size_t kCryptoHeaderMin = kCryptoMarkOffset + kCryptoMarkSize;
 // an encrypted table, damaged or not.
 bool HasEncryptionMark(const uint8_t* header);
 
-// The key of one encrypted table.  Copyable; the key bytes are wiped when an
-// object goes away.
-class TableCipher {
+// The key of one encrypted table and the operations that use it.  Copyable;
+// the key bytes are wiped when an object goes away.
+class TableEncryption {
 public:
     // Opens the cipher of an encrypted table from its header with a password.
     // Corruption when the mark is missing, damaged or of an unknown version;
     // InvalidArgument "Wrong password for table <file_name>" when the
     // password does not match the check value.
-    static Result<TableCipher> Open(const uint8_t* header, std::string_view password,
+    static Result<TableEncryption> Open(const uint8_t* header, std::string_view password,
                                     std::string_view file_name);
 
     // Writes the mark for a new table encrypted with password into header
     // bytes 12-31 (a fresh random salt) and returns its cipher.
     // InvalidArgument for an empty password.
-    static Result<TableCipher> Create(std::string_view password, uint8_t* header);
+    static Result<TableEncryption> Create(std::string_view password, uint8_t* header);
     // As Create, with a given salt (8 bytes): for tests only.
-    static Result<TableCipher> CreateWithSalt(std::string_view password, const uint8_t* salt,
+    static Result<TableEncryption> CreateWithSalt(std::string_view password, const uint8_t* salt,
                                               uint8_t* header);
 
-    TableCipher(const TableCipher& other);
-    TableCipher& operator=(const TableCipher& other);
-    ~TableCipher();
+    TableEncryption(const TableEncryption& other);
+    TableEncryption& operator=(const TableEncryption& other);
+    ~TableEncryption();
 
     // Encrypts or decrypts (the same operation) a whole record in place:
     // record[0] is the deletion flag and stays as it is, record[1..length)
@@ -83,16 +83,23 @@ public:
     void DecryptRecord(uint32_t recno, uint8_t* record, size_t length) const {
         CryptRecord(recno, record, length);
     }
+    // The same on the field bytes alone: fields points at the byte after the
+    // deletion flag and length counts the field bytes.
+    void CryptFields(uint32_t recno, uint8_t* fields, size_t length) const;
 
     // The payload to store for a memo text starting at block: no 0x1A in it,
     // at most twice as long as text.
     std::string EncryptMemo(uint32_t block, std::string_view text) const;
     // The text of a stored payload; Corruption when the escapes are broken.
     Result<std::string> DecryptMemo(uint32_t block, std::string_view payload) const;
+    // In-place forms: *text becomes the payload / the text.  On a
+    // Corruption status *text is left as it was.
+    void EncryptMemo(uint32_t block, std::string* text) const { *text = EncryptMemo(block, *text); }
+    Status DecryptMemo(uint32_t block, std::string* text) const;
 
 private:
-    TableCipher() = default;
-    static Result<TableCipher> FromKeyMaterial(std::string_view password, const uint8_t* salt);
+    TableEncryption() = default;
+    static Result<TableEncryption> FromKeyMaterial(std::string_view password, const uint8_t* salt);
 
     uint8_t key_[32] = {};
 };

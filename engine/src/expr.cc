@@ -707,12 +707,12 @@ Status Expression::EvaluateText(const RecordSource& record, std::string* out) {
     SDE_RETURN_IF_ERROR(Evaluate(record, &v));
     switch (v.type) {
         case ExprType::kCharacter: out->assign(v.text); break;
-        case ExprType::kNumeric: FormatNumber(v.number, v.width, v.decimals, out); break;
+        case ExprType::kNumeric: FormatStr(v.number, v.width, v.decimals, out); break;
         case ExprType::kDate:
             out->resize(8);
             FormatDtos(v.date, out->data());
             break;
-        case ExprType::kLogical: out->assign(v.logical ? "T" : "F"); break;
+        case ExprType::kLogical: out->assign(1, v.logical ? 'T' : 'F'); break;
     }
     return Status::OK();
 }

@@ -198,7 +198,7 @@ int32_t ParseDtos(std::string_view text);
 void FormatDtos(int32_t day_number, char* out);
 // STR(number, width, decimals) into *out: right-aligned, rounded half away
 // from zero, asterisks when it does not fit.
-void FormatNumber(double number, int width, int decimals, std::string* out);
+void FormatStr(double number, int width, int decimals, std::string* out);
 // Value of a stored numeric text (leading blanks, sign, digits, point);
 // blanks or garbage read as 0.
 double ParseNumber(std::string_view text);

@@ -238,7 +238,7 @@ void EvalStr(EvalContext&, CallNode& self, Value& out) {
     if (self.values.size() > 2) {
         decimals = int(std::clamp(ToCount(self.values[2].number), 0L, 250L));
     }
-    FormatNumber(n.number, width, decimals, &self.buffer);
+    FormatStr(n.number, width, decimals, &self.buffer);
     SetText(out, self.buffer);
 }
 
@@ -281,7 +281,7 @@ void EvalRound(EvalContext&, CallNode& self, Value& out) {
     if (decimals >= 0) {
         // Decimal rounding through the text STR gives, so that 2.675 rounds
         // to 2.68 as it reads.
-        FormatNumber(n, 60, decimals, &self.buffer);
+        FormatStr(n, 60, decimals, &self.buffer);
         result = self.buffer[0] == '*' ? n : ParseNumber(self.buffer);
     } else {
         double scale = std::pow(10.0, -decimals);

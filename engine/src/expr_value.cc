@@ -95,7 +95,7 @@ void FormatDtos(int32_t day_number, char* out) {
     }
 }
 
-void FormatNumber(double number, int width, int decimals, std::string* out) {
+void FormatStr(double number, int width, int decimals, std::string* out) {
     out->clear();
     if (width <= 0) return;
     if (decimals < 0) decimals = 0;
@@ -278,7 +278,7 @@ void ValueAsText(const Value& value, const ExprOptions& options, std::string* ou
             out->assign(value.text);
             break;
         case ExprType::kNumeric: {
-            FormatNumber(value.number, value.width, value.decimals, out);
+            FormatStr(value.number, value.width, value.decimals, out);
             size_t first = out->find_first_not_of(' ');
             out->erase(0, first == std::string::npos ? out->size() : first);
             break;
@@ -287,7 +287,7 @@ void ValueAsText(const Value& value, const ExprOptions& options, std::string* ou
             FormatDateText(value.date, options.date_format, out);
             break;
         case ExprType::kLogical:
-            out->assign(value.logical ? "T" : "F");
+            out->assign(1, value.logical ? 'T' : 'F');
             break;
     }
 }
@@ -313,7 +313,7 @@ Status KeyBytes(const Value& value, int width, int decimals, std::string* out) {
         case ExprType::kNumeric:
             break;
     }
-    FormatNumber(value.number, width, decimals, out);
+    FormatStr(value.number, width, decimals, out);
     if (!out->empty() && (*out)[0] == '*') {
         return Status::InvalidArgument("Number does not fit the key width of " +
                                        std::to_string(width));

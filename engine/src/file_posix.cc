@@ -2,6 +2,7 @@
 // the process, flock() for open modes, fcntl() for range locks.
 #include <dirent.h>
 #include <fcntl.h>
+#include <pthread.h>
 #include <strings.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -45,6 +46,10 @@ struct SharedFile {
     int exclusive_openers = 0;
     int flock_mode = LOCK_UN;
     std::vector<HeldRange> ranges;
+    // Set in a child process for descriptors of the parent: the open file
+    // description and its flock belong to the parent, so the child only reads
+    // through it and never changes its locks.
+    bool inherited = false;
 };
 
 std::mutex g_registry_mutex;
@@ -52,6 +57,16 @@ std::map<std::pair<dev_t, ino_t>, SharedFile*>& Registry() {
     static auto* registry = new std::map<std::pair<dev_t, ino_t>, SharedFile*>();
     return *registry;
 }
+
+// After fork() the child opens its own descriptors: it forgets the parent's.
+void ForgetParentFilesInChild() {
+    for (auto& entry : Registry()) entry.second->inherited = true;
+    Registry().clear();
+}
+
+struct ForkHandlerInstaller {
+    ForkHandlerInstaller() { pthread_atfork(nullptr, nullptr, ForgetParentFilesInChild); }
+} g_fork_handler_installer;
 
 bool Overlaps(const HeldRange& r, uint64_t offset, uint64_t end) {
     return r.offset < end && offset < r.end;
@@ -78,10 +93,13 @@ public:
 
     ~PosixFile() override {
         std::lock_guard<std::mutex> guard(g_registry_mutex);
-        ReleaseRanges(0, UINT64_MAX);
-        ReleaseOpenLock();
+        if (!shared_->inherited) {
+            ReleaseRanges(0, UINT64_MAX);
+            ReleaseOpenLock();
+        }
         if (--shared_->users == 0) {
-            Registry().erase({shared_->dev, shared_->ino});
+            auto it = Registry().find({shared_->dev, shared_->ino});
+            if (it != Registry().end() && it->second == shared_) Registry().erase(it);
             close(shared_->fd);
             delete shared_;
         }
@@ -137,6 +155,7 @@ public:
 
     Status SetOpenLock(OpenLock mode) override {
         std::lock_guard<std::mutex> guard(g_registry_mutex);
+        if (shared_->inherited) return InheritedError();
         if (mode == open_lock_) return Status::OK();
         OpenLock old = open_lock_;
         ReleaseOpenLock();
@@ -161,6 +180,7 @@ public:
 
     Status LockRange(uint64_t offset, uint64_t len, RangeLock kind, LockWait wait) override {
         std::lock_guard<std::mutex> guard(g_registry_mutex);
+        if (shared_->inherited) return InheritedError();
         uint64_t end = len == 0 ? UINT64_MAX : offset + len;
         for (const HeldRange& r : shared_->ranges) {
             if (r.owner != this && Overlaps(r, offset, end) &&
@@ -185,6 +205,7 @@ public:
 
     Status UnlockRange(uint64_t offset, uint64_t len) override {
         std::lock_guard<std::mutex> guard(g_registry_mutex);
+        if (shared_->inherited) return InheritedError();
         return ReleaseRanges(offset, len == 0 ? UINT64_MAX : offset + len);
     }
 
@@ -192,6 +213,10 @@ public:
     bool writable() const override { return writable_; }
 
 private:
+    Status InheritedError() const {
+        return Status::IOError("file was opened by the parent process: " + path_);
+    }
+
     void RestoreOpenLock(OpenLock old) {
         if (old == OpenLock::kNone) return;
         if (old == OpenLock::kShared) ++shared_->shared_openers;

@@ -29,7 +29,7 @@ TEST(Crypto, MarkStaysInsideBytes12To31) {
     Bytes header = SampleHeader();
     Bytes before = header;
     EXPECT_FALSE(HasEncryptionMark(header.data()));
-    auto cipher = TableCipher::Create("geheim", header.data());
+    auto cipher = TableEncryption::Create("geheim", header.data());
     ASSERT_TRUE(cipher.ok()) << cipher.status().message();
     EXPECT_TRUE(HasEncryptionMark(header.data()));
     for (size_t i = 0; i < header.size(); ++i) {
@@ -43,18 +43,18 @@ TEST(Crypto, MarkStaysInsideBytes12To31) {
 
 TEST(Crypto, RightPasswordOpensWrongPasswordIsRefused) {
     Bytes header = SampleHeader();
-    auto created = TableCipher::Create("jev-para-2026", header.data());
+    auto created = TableEncryption::Create("jev-para-2026", header.data());
     ASSERT_TRUE(created.ok());
     Bytes record = SampleRecord();
     created->EncryptRecord(7, record.data(), record.size());
 
-    auto opened = TableCipher::Open(header.data(), "jev-para-2026", "VUROZE.LIC");
+    auto opened = TableEncryption::Open(header.data(), "jev-para-2026", "VUROZE.LIC");
     ASSERT_TRUE(opened.ok()) << opened.status().message();
     opened->DecryptRecord(7, record.data(), record.size());
     EXPECT_EQ(record, SampleRecord());
 
     for (const char* wrong : {"jev-para-2025", "JEV-PARA-2026", "", "jev-para-2026 "}) {
-        auto refused = TableCipher::Open(header.data(), wrong, "VUROZE.LIC");
+        auto refused = TableEncryption::Open(header.data(), wrong, "VUROZE.LIC");
         ASSERT_FALSE(refused.ok()) << wrong;
         EXPECT_EQ(refused.status().code(), Status::Code::kInvalidArgument);
         EXPECT_EQ(refused.status().message(), "Wrong password for table VUROZE.LIC");
@@ -63,34 +63,34 @@ TEST(Crypto, RightPasswordOpensWrongPasswordIsRefused) {
 
 TEST(Crypto, TamperedOrMissingMarkIsDetected) {
     Bytes header = SampleHeader();
-    ASSERT_TRUE(TableCipher::Create("geheim", header.data()).ok());
+    ASSERT_TRUE(TableEncryption::Create("geheim", header.data()).ok());
     // Every byte of the mark matters: the salt, the check value, the version,
     // the checksum itself.
     for (size_t i = 14; i < 32; ++i) {
         if (i == 28 || i == 29) continue;
         Bytes damaged = header;
         damaged[i] ^= 0x01;
-        auto opened = TableCipher::Open(damaged.data(), "geheim", "ARTIKEL.DBF");
+        auto opened = TableEncryption::Open(damaged.data(), "geheim", "ARTIKEL.DBF");
         ASSERT_FALSE(opened.ok()) << "byte " << i;
         EXPECT_EQ(opened.status().code(), Status::Code::kCorruption) << "byte " << i;
         EXPECT_EQ(opened.status().message(), "Encryption mark of table ARTIKEL.DBF is damaged");
     }
     Bytes plain = SampleHeader();
-    auto opened = TableCipher::Open(plain.data(), "geheim", "ARTIKEL.DBF");
+    auto opened = TableEncryption::Open(plain.data(), "geheim", "ARTIKEL.DBF");
     ASSERT_FALSE(opened.ok());
     EXPECT_EQ(opened.status().message(), "Table ARTIKEL.DBF is not encrypted");
 }
 
 TEST(Crypto, EmptyPasswordCannotCreate) {
     Bytes header = SampleHeader();
-    auto created = TableCipher::Create("", header.data());
+    auto created = TableEncryption::Create("", header.data());
     EXPECT_FALSE(created.ok());
     EXPECT_FALSE(HasEncryptionMark(header.data()));
 }
 
 TEST(Crypto, RecordsAreHiddenAndEachRecordHasItsOwnStream) {
     Bytes header = SampleHeader();
-    auto cipher = TableCipher::Create("geheim", header.data());
+    auto cipher = TableEncryption::Create("geheim", header.data());
     ASSERT_TRUE(cipher.ok());
     Bytes first = SampleRecord(), second = SampleRecord();
     first[0] = '*';  // a deleted record keeps its flag readable
@@ -106,7 +106,7 @@ TEST(Crypto, RecordsAreHiddenAndEachRecordHasItsOwnStream) {
 
     // The same password on another table (another salt) gives another stream.
     Bytes other_header = SampleHeader();
-    auto other = TableCipher::Create("geheim", other_header.data());
+    auto other = TableEncryption::Create("geheim", other_header.data());
     ASSERT_TRUE(other.ok());
     Bytes third = SampleRecord();
     other->EncryptRecord(2, third.data(), third.size());
@@ -119,7 +119,7 @@ TEST(Crypto, FormatMatchesItsDescription) {
     ASSERT_GE(sodium_init(), 0);
     const uint8_t salt[8] = {1, 2, 3, 4, 5, 6, 7, 8};
     Bytes header = SampleHeader();
-    auto cipher = TableCipher::CreateWithSalt("geheim", salt, header.data());
+    auto cipher = TableEncryption::CreateWithSalt("geheim", salt, header.data());
     ASSERT_TRUE(cipher.ok());
     EXPECT_EQ(header[12], 0xE7);
     EXPECT_EQ(header[13], 0x5C);
@@ -151,7 +151,7 @@ TEST(Crypto, FormatMatchesItsDescription) {
 
 TEST(Crypto, MemoRoundTripWithoutTerminatorBytes) {
     Bytes header = SampleHeader();
-    auto cipher = TableCipher::Create("geheim", header.data());
+    auto cipher = TableEncryption::Create("geheim", header.data());
     ASSERT_TRUE(cipher.ok());
     std::string text;
     for (int i = 0; i < 3000; ++i) text.push_back(char(i * 7 % 256));
@@ -172,7 +172,7 @@ TEST(Crypto, MemoRoundTripWithoutTerminatorBytes) {
 
 TEST(Crypto, BrokenMemoPayloadIsCorruption) {
     Bytes header = SampleHeader();
-    auto cipher = TableCipher::Create("geheim", header.data());
+    auto cipher = TableEncryption::Create("geheim", header.data());
     ASSERT_TRUE(cipher.ok());
     for (std::string bad : {std::string("ab\x1B"), std::string("ab\x1B\x07"),
                             std::string("a\x1A" "b")}) {
@@ -181,6 +181,34 @@ TEST(Crypto, BrokenMemoPayloadIsCorruption) {
         EXPECT_EQ(text.status().code(), Status::Code::kCorruption);
         EXPECT_NE(text.status().message().find("block 3"), std::string::npos);
     }
+}
+
+}  // namespace
+}  // namespace sde
+
+namespace sde {
+namespace {
+
+// The table code hands over the field bytes alone and transforms memos in
+// place; those forms must give exactly the bytes of the whole-record forms.
+TEST(Crypto, FieldAndInPlaceFormsMatchTheWholeRecordForms) {
+    Bytes header = SampleHeader();
+    auto cipher = TableEncryption::Create("geheim", header.data());
+    ASSERT_TRUE(cipher.ok());
+    Bytes whole = SampleRecord(), fields = SampleRecord();
+    cipher->EncryptRecord(9, whole.data(), whole.size());
+    cipher->CryptFields(9, fields.data() + 1, fields.size() - 1);
+    EXPECT_EQ(whole, fields);
+
+    std::string text = "Lieferung \x1A folgt";
+    std::string memo = text;
+    cipher->EncryptMemo(4, &memo);
+    EXPECT_EQ(memo, cipher->EncryptMemo(4, std::string_view(text)));
+    ASSERT_TRUE(cipher->DecryptMemo(4, &memo).ok());
+    EXPECT_EQ(memo, text);
+    std::string broken = "x\x1B";
+    EXPECT_EQ(cipher->DecryptMemo(4, &broken).code(), Status::Code::kCorruption);
+    EXPECT_EQ(broken, "x\x1B");
 }
 
 }  // namespace
