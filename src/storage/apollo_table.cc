@@ -41,6 +41,9 @@ std::optional<std::string> fetchText(Call call) {
     return buffer;
 }
 
+// The table whose callback the engine's progress hook points at, if any.
+TApolloTable* g_gaugeOwner = nullptr;
+
 const char* nullIfEmpty(const std::string& text) { return text.empty() ? nullptr : text.c_str(); }
 
 std::string fieldNotFound(std::string_view name) {
@@ -71,7 +74,7 @@ TApolloTable::TApolloTable() = default;
 TApolloTable::~TApolloTable() {
     try {
         Close();
-        if (gaugeHookSet_) engine().SetGaugeHook(nullptr, nullptr);
+        if (g_gaugeOwner == this) SetProgressWindow({});
     } catch (...) {
         // A destructor must not throw; the engine keeps nothing of ours now.
     }
@@ -669,10 +672,11 @@ void TApolloTable::SetProgressWindow(ProgressCallback progress) {
     progress_ = std::move(progress);
     if (progress_) {
         api.SetGaugeHook(&TApolloTable::progressTrampoline, this);
-        gaugeHookSet_ = true;
-    } else {
+        g_gaugeOwner = this;
+    } else if (g_gaugeOwner == this || g_gaugeOwner == nullptr) {
+        // Another table's hook stays in place.
         api.SetGaugeHook(nullptr, nullptr);
-        gaugeHookSet_ = false;
+        g_gaugeOwner = nullptr;
     }
 }
 

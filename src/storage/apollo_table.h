@@ -175,7 +175,6 @@ private:
     bool defining_ = false;  // between CreateNew and CreateExec
 
     ProgressCallback progress_;
-    bool gaugeHookSet_ = false;
     std::exception_ptr progressFailure_;
 };
 

@@ -413,6 +413,16 @@ TEST_F(TableFakeTest, ProgressReachesTheCallbackAndFailuresWaitUntilTheEngineRet
     EXPECT_EQ(engine().gaugeCallsReturned, 3);  // the engine ran to its end
     table.SetProgressWindow({});
     EXPECT_EQ(engine().gauge, nullptr);
+
+    // A table that goes away with its callback set takes the hook with it.
+    {
+        TApolloTable other;
+        other.SetProgressWindow([](int) {});
+        EXPECT_NE(engine().gauge, nullptr);
+        table.SetProgressWindow({});  // not this table's hook: left alone
+        EXPECT_NE(engine().gauge, nullptr);
+    }
+    EXPECT_EQ(engine().gauge, nullptr);
 }
 
 TEST_F(TableFakeTest, RebuildIndexClearsTheProgressAndClosesAlsoOnFailure) {
