@@ -479,6 +479,8 @@ void TCustomNumberEdit::TextChanged() {
         return;
     }
     if (updating_ || setting_value_) {
+        // The field's own texts are the ones a refused change goes back to.
+        previous_text_ = control_.Text();
         ForwardChange();
         return;
     }

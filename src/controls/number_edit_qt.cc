@@ -8,6 +8,7 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QPalette>
+#include <functional>
 #include <memory>
 
 #include "common/messages.h"
@@ -104,21 +105,23 @@ void TNumberEdit::focusOutEvent(QFocusEvent* event) {
 }
 
 void TNumberEdit::contextMenuEvent(QContextMenuEvent* event) {
+    // The standard menu, with its clipboard entries taken over by the field.  The
+    // entries are found by their (translated) captions, ahead of any shortcut text.
     std::unique_ptr<QMenu> menu(createStandardContextMenu());
     for (QAction* action : menu->actions()) {
-        const QString name = action->objectName();
-        if (name != QLatin1String("edit-cut") && name != QLatin1String("edit-copy") &&
-            name != QLatin1String("edit-paste")) {
+        const QString caption = action->text();
+        std::function<void()> handler;
+        if (caption.startsWith(QLineEdit::tr("Cu&t"))) {
+            handler = [this] { Cut(); };
+        } else if (caption.startsWith(QLineEdit::tr("&Copy"))) {
+            handler = [this] { Copy(); };
+        } else if (caption.startsWith(QLineEdit::tr("&Paste"))) {
+            handler = [this] { Paste(); };
+        } else {
             continue;
         }
         action->disconnect(this);
-        if (name == QLatin1String("edit-cut")) {
-            connect(action, &QAction::triggered, this, [this] { Cut(); });
-        } else if (name == QLatin1String("edit-copy")) {
-            connect(action, &QAction::triggered, this, [this] { Copy(); });
-        } else {
-            connect(action, &QAction::triggered, this, [this] { Paste(); });
-        }
+        connect(action, &QAction::triggered, this, handler);
     }
     menu->exec(event->globalPos());
 }
