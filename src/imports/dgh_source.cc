@@ -25,9 +25,7 @@ bool IsBlankLine(std::string_view line) {
     return true;
 }
 
-}  // namespace
-
-void AppendUtf8(std::string& out, char32_t cp) {
+void AppendCodePoint(std::string& out, char32_t cp) {
     if (cp < 0x80) {
         out += static_cast<char>(cp);
     } else if (cp < 0x800) {
@@ -44,6 +42,8 @@ void AppendUtf8(std::string& out, char32_t cp) {
         out += static_cast<char>(0x80 | (cp & 0x3F));
     }
 }
+
+}  // namespace
 
 DghLineDecoder::DghLineDecoder(DghLineSink sink) : sink_(std::move(sink)) {}
 
@@ -108,7 +108,7 @@ void DghLineDecoder::TakeCodePoint(char32_t cp) {
         EmitLine();
         return;
     }
-    AppendUtf8(line_, cp);
+    AppendCodePoint(line_, cp);
     open_break_ = (cp == kCR || cp == kLF) ? cp : 0;
 }
 

@@ -57,9 +57,6 @@ std::vector<std::string> DecodeDghLines(std::string_view bytes);
 void ReadDghSourceFile(const std::string& path, const DghLineSink& sink,
                        const std::function<void()>& pump = {});
 
-// Appends the UTF-8 form of cp to out.
-void AppendUtf8(std::string& out, char32_t cp);
-
 }  // namespace zer1
 
 #endif  // ZER1_IMPORTS_DGH_SOURCE_H
