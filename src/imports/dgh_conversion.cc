@@ -24,6 +24,15 @@ enum Feld {
     kOrderNumber = 13,
 };
 
+// a followed by b.
+std::string Joined(std::string_view a, std::string_view b) {
+    std::string text;
+    text.reserve(a.size() + b.size());
+    text.append(a);
+    text.append(b);
+    return text;
+}
+
 }  // namespace
 
 std::chrono::year_month_day LocalToday() {
@@ -89,11 +98,11 @@ WorkingRecord ConvertDghLine(std::string_view line, std::string_view import_date
                 rec.set(kExtraText, UpperAsciiLetters(column));
                 break;
             case 2:
-                rec.set(kExtraText, rec.get(kExtraText) + UpperAsciiLetters(column));
+                rec.set(kExtraText, Joined(rec.get(kExtraText), UpperAsciiLetters(column)));
                 break;
             case 3:
                 order_number = column;
-                rec.set(kOrderNumber, "/" + std::string(column));
+                rec.set(kOrderNumber, Joined("/", column));
                 break;
             case 4:
                 rec.set(kDescription, UpperAsciiLetters(column));
@@ -105,7 +114,7 @@ WorkingRecord ConvertDghLine(std::string_view line, std::string_view import_date
                 if (!TrimControls(column).empty()) {
                     rec.set(kEan, column);
                 } else {
-                    rec.set(kEan, "!DGH" + std::string(order_number));
+                    rec.set(kEan, Joined("!DGH", order_number));
                 }
                 break;
             case 13:
@@ -128,7 +137,7 @@ WorkingRecord ConvertDghLine(std::string_view line, std::string_view import_date
                 break;
         }
     }
-    rec.set(kProductGroup, "DGH" + std::string(rest));
+    rec.set(kProductGroup, Joined("DGH", rest));
     return rec;
 }
 
