@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <ctime>
 
+#include "common/helpers.h"
+
 namespace zer1 {
 
 namespace {
@@ -61,17 +63,10 @@ std::string UpperAsciiLetters(std::string_view text) {
     return out;
 }
 
-std::string_view TrimControls(std::string_view text) {
-    auto is_control = [](char c) { return static_cast<unsigned char>(c) <= 32; };
-    while (!text.empty() && is_control(text.front())) text.remove_prefix(1);
-    while (!text.empty() && is_control(text.back())) text.remove_suffix(1);
-    return text;
-}
-
 std::string NormalisePrice(std::string_view stored, bool blank_cut) {
     if (blank_cut) {
         std::size_t blank = stored.find(' ');
-        if (blank != std::string_view::npos) stored = TrimControls(stored.substr(0, blank));
+        if (blank != std::string_view::npos) stored = TrimBlanks(stored.substr(0, blank));
     }
     std::size_t length = StoredLength(stored);
     std::string out;
@@ -111,7 +106,7 @@ WorkingRecord ConvertDghLine(std::string_view line, std::string_view import_date
                 rec.set(kSupplier, UpperAsciiLetters(column));
                 break;
             case 7:
-                if (!TrimControls(column).empty()) {
+                if (!TrimBlanks(column).empty()) {
                     rec.set(kEan, column);
                 } else {
                     rec.set(kEan, Joined("!DGH", order_number));
@@ -126,7 +121,7 @@ WorkingRecord ConvertDghLine(std::string_view line, std::string_view import_date
                 rec.set(kSalesPrice, NormalisePrice(rec.get(kSalesPrice), true));
                 break;
             case 15: {
-                std::string_view current = TrimControls(rec.get(kSalesPrice));
+                std::string_view current = TrimBlanks(rec.get(kSalesPrice));
                 if (current.empty() || current == "0.00") {
                     rec.set(kSalesPrice, column);
                     rec.set(kSalesPrice, NormalisePrice(rec.get(kSalesPrice), false));

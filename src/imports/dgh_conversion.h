@@ -31,9 +31,6 @@ std::string FormatImportDate(const std::chrono::year_month_day& date);
 // Upper-cases the letters a to z only; umlauts and everything else stay.
 std::string UpperAsciiLetters(std::string_view text);
 
-// Strips leading and trailing characters with codes up to 32.
-std::string_view TrimControls(std::string_view text);
-
 // Price normalisation of a value as stored in a 10-character price field:
 // with blank_cut the value is first cut before its first blank (and trimmed);
 // then it is right-aligned in 10 characters.

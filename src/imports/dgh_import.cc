@@ -1,5 +1,6 @@
 #include "dgh_import.h"
 
+#include "common/ui_services.h"
 #include "dgh_source.h"
 #include "working_table.h"
 
@@ -9,13 +10,12 @@ void AppendDghLine(TApolloTable& working, std::string_view line, const TodayFn& 
     AppendWorkingRecord(working, ConvertDghLine(line, FormatImportDate(today())));
 }
 
-long ImportDghSourceFile(TApolloTable& working, const std::string& path, const TodayFn& today,
-                         const std::function<void()>& pump) {
+long ImportDghSourceFile(TApolloTable& working, const std::string& path, const TodayFn& today) {
     long stored = 0;
     ReadDghSourceFile(path, [&](std::string_view line) {
         AppendDghLine(working, line, today);
         ++stored;
-        if (pump) pump();
+        ProcessPendingMessages();
     });
     return stored;
 }

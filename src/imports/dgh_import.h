@@ -3,7 +3,6 @@
 #ifndef ZER1_IMPORTS_DGH_IMPORT_H
 #define ZER1_IMPORTS_DGH_IMPORT_H
 
-#include <functional>
 #include <string>
 #include <string_view>
 
@@ -17,13 +16,12 @@ class TApolloTable;
 // dated with today().
 void AppendDghLine(TApolloTable& working, std::string_view line, const TodayFn& today);
 
-// Reads the DGH source file at path into the open, positioned working table.
-// pump (may be empty) is called after every record so that the user interface
-// stays responsive. Returns the number of records stored. A file that cannot
-// be read raises an error naming it.
+// Reads the DGH source file at path into the open, positioned working table,
+// letting the user interface process its pending messages between records.
+// Returns the number of records stored. A file that cannot be read raises an
+// error naming it.
 long ImportDghSourceFile(TApolloTable& working, const std::string& path,
-                         const TodayFn& today = LocalToday,
-                         const std::function<void()>& pump = {});
+                         const TodayFn& today = LocalToday);
 
 }  // namespace zer1
 

@@ -1,30 +1,17 @@
 #include "working_record.h"
 
+#include "common/text_encoding.h"
+
 namespace zer1 {
 
-namespace {
-
-// A UTF-8 continuation byte belongs to the code point before it.
-bool IsContinuation(unsigned char c) { return (c & 0xC0) == 0x80; }
-
-}  // namespace
-
-std::size_t StoredLength(std::string_view utf8) {
-    std::size_t n = 0;
-    for (unsigned char c : utf8) {
-        if (!IsContinuation(c)) ++n;
-    }
-    return n;
-}
+std::size_t StoredLength(std::string_view utf8) { return CodePointCount(utf8); }
 
 std::string CutToWidth(std::string_view utf8, std::size_t width) {
-    std::size_t seen = 0;
-    for (std::size_t i = 0; i < utf8.size(); ++i) {
-        if (IsContinuation(static_cast<unsigned char>(utf8[i]))) continue;
-        if (seen == width) return std::string(utf8.substr(0, i));
-        ++seen;
+    std::size_t pos = 0;
+    for (std::size_t taken = 0; taken < width && pos < utf8.size(); ++taken) {
+        NextCodePoint(utf8, pos);
     }
-    return std::string(utf8);
+    return std::string(utf8.substr(0, pos));
 }
 
 std::string StoredValue(std::string_view utf8, std::size_t width) {

@@ -143,11 +143,5 @@ TEST(DghConversionTest, ImportDateIsDayMonthTwoDigitYear) {
     EXPECT_EQ(FormatImportDate(today).size(), 8u);
 }
 
-TEST(DghConversionTest, TrimRemovesControlCharacters) {
-    EXPECT_EQ(TrimControls("\t\r 12 \x01"), "12");
-    EXPECT_EQ(TrimControls("  "), "");
-    EXPECT_EQ(TrimControls("\xC3\xA4"), "\xC3\xA4");
-}
-
 }  // namespace
 }  // namespace zer1
