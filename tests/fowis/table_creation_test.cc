@@ -8,6 +8,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "common/file_names.h"
 #include "common/ui_services.h"
 #include "fowis/table_structures.h"
 #include "storage/apollo_table.h"
