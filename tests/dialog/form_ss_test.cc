@@ -20,6 +20,7 @@
 #include "common/error.h"
 #include "common/ui_services.h"
 #include "dialog/form_ss.h"
+#include "dialog/parameter_table.h"
 #include "dialog/settings_file.h"
 #include "tests/common/temp_dir.h"
 #include "tests/dialog/stored_zip.h"
@@ -33,6 +34,10 @@ using testing::WriteFile;
 class FormSsTest : public ::testing::Test {
 protected:
     std::unique_ptr<TformSs> MakeForm() {
+        // The host's parameter table (all switches off) unless a test put its own.
+        if (!testing::PathExists(program / kParameterTableName)) {
+            EXPECT_TRUE(CreateParameterTable(program.path(), ""));
+        }
         FormSsSetup setup;
         setup.data_path = data.path();
         setup.program_directory = program.path();
