@@ -158,10 +158,8 @@ int sx_SetTranslate(int on) {
 
 int sx_SetPassword(const char* password) {
     return WithTable<int>(0, [&](Table* table) -> int {
-        // A plain table accepts any password.
-        if (!table->encrypted()) return 1;
-        (void)password;
-        return Fail(Status::NotSupported("table encryption is not available: " + table->path()), 0);
+        Status s = table->SetPassword(Text(password));
+        return s.ok() ? 1 : Fail(s, 0);
     });
 }
 
@@ -359,10 +357,6 @@ int sx_CreatePassword(const char* password) {
     return Guarded<int>(0, [&]() -> int {
         sde::ClearLastError();
         g_create_password = Text(password);
-        if (!g_create_password.empty()) {
-            g_create_password.clear();
-            return Fail(Status::NotSupported("table encryption is not available"), 0);
-        }
         return 1;
     });
 }
@@ -375,11 +369,27 @@ int sx_CreateExec(void) {
         }
         sde::TableDefinition definition = std::move(*g_definition);
         g_definition.reset();
+        std::string password = std::move(g_create_password);
+        g_create_password.clear();
         Status s = definition.CheckComplete();
-        if (s.ok()) s = sde::CreateTableFiles(sde::CurrentEnv(), definition.path(), definition.fields());
+        if (!s.ok()) return Fail(s, 0);
+        // With a password the header carries the encryption mark of a new key.
+        uint8_t prefix[sde::kDbfPrefixSize] = {};
+        std::optional<sde::TableEncryption> encryption;
+        if (!password.empty()) {
+            auto created = sde::TableEncryption::Create(password, prefix);
+            if (!created.ok()) return Fail(created.status(), 0);
+            encryption = *created;
+        }
+        s = sde::CreateTableFiles(sde::CurrentEnv(), definition.path(), definition.fields(),
+                                  encryption ? prefix + sde::kEngineMarkOffset : nullptr);
         if (!s.ok()) return Fail(s, 0);
         auto table = Table::Open(definition.path(), sde::OpenMode::kExclusive, false);
         if (!table.ok()) return Fail(table.status(), 0);
+        if (encryption) {
+            s = (*table)->SetEncryption(*encryption);
+            if (!s.ok()) return Fail(s, 0);
+        }
         WorkAreas::Instance().Add(std::move(table.value()), FreeAlias(definition.alias()));
         return 1;
     });

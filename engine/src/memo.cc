@@ -98,10 +98,11 @@ Result<uint32_t> MemoFile::Append(const std::string& text,
         uint64_t end_block = (*size + kMemoBlockSize - 1) / kMemoBlockSize;
         if (next < end_block) next = end_block;
         if (next == 0) next = 1;
-        uint64_t blocks = text.size() / kMemoBlockSize + 1;
-        if (next + blocks > UINT32_MAX) return Corrupt("the memo file is full");
+        if (next >= UINT32_MAX) return Corrupt("the memo file is full");
         std::string bytes = text;
         if (encode) encode(uint32_t(next), &bytes);
+        uint64_t blocks = bytes.size() / kMemoBlockSize + 1;
+        if (next + blocks > UINT32_MAX) return Corrupt("the memo file is full");
         bytes.push_back(char(kMemoEnd));
         bytes.push_back(char(kMemoEnd));
         if (bytes.size() < blocks * kMemoBlockSize) bytes.resize(blocks * kMemoBlockSize, '\0');

@@ -98,8 +98,8 @@ Status Table::ReadRecord(uint32_t recno, std::string* record) {
     record->resize(header_.record_length);
     SDE_RETURN_IF_ERROR(file_->ReadExact(header_.RecordOffset(recno), record->data(), record->size()));
     if (cipher_) {
-        cipher_->DecryptRecord(recno, reinterpret_cast<uint8_t*>(record->data()) + 1,
-                               record->size() - 1);
+        cipher_->CryptFields(recno, reinterpret_cast<uint8_t*>(record->data()) + 1,
+                             record->size() - 1);
     } else if (encrypted()) {
         MaskForMissingPassword(record);
     }
@@ -184,7 +184,7 @@ Result<std::string> Table::MemoText(int index) {
     if (*block == 0) return std::string();
     auto text = memo_->Read(*block);
     if (!text.ok()) return text.status();
-    if (cipher_) cipher_->DecryptMemo(*block, &*text);
+    if (cipher_) SDE_RETURN_IF_ERROR(cipher_->DecryptMemo(*block, &*text));
     if (translate_) OemToAnsiInPlace(reinterpret_cast<uint8_t*>(text->data()), text->size());
     return text;
 }
@@ -393,7 +393,7 @@ Status Table::Unlock(uint32_t recno) {
 Status Table::WriteRecordBytes(uint32_t recno, const std::string& record, bool with_eof_mark) {
     std::string bytes = record;
     if (cipher_) {
-        cipher_->EncryptRecord(recno, reinterpret_cast<uint8_t*>(bytes.data()) + 1, bytes.size() - 1);
+        cipher_->CryptFields(recno, reinterpret_cast<uint8_t*>(bytes.data()) + 1, bytes.size() - 1);
     }
     if (with_eof_mark) bytes.push_back(char(kEndOfFile));
     return file_->WriteAt(header_.RecordOffset(recno), bytes.data(), bytes.size());
@@ -572,7 +572,7 @@ Status Table::PutMemo(int index, std::string_view text) {
     if (text.empty()) return StoreMemoPointer(f, 0);
     std::string stored(text);
     if (translate_) AnsiToOemInPlace(reinterpret_cast<uint8_t*>(stored.data()), stored.size());
-    TableCipher* cipher = cipher_.get();
+    const TableEncryption* cipher = cipher_ ? &*cipher_ : nullptr;
     auto block = memo_->Append(stored, [cipher](uint32_t b, std::string* t) {
         if (cipher) cipher->EncryptMemo(b, t);
     });
@@ -631,9 +631,9 @@ Status Table::AppendRecords(const std::vector<std::string>& records) {
         for (size_t i = 0; i < records.size(); ++i) {
             std::string record = records[i];
             if (cipher_) {
-                cipher_->EncryptRecord(first + uint32_t(i),
-                                       reinterpret_cast<uint8_t*>(record.data()) + 1,
-                                       record.size() - 1);
+                cipher_->CryptFields(first + uint32_t(i),
+                                     reinterpret_cast<uint8_t*>(record.data()) + 1,
+                                     record.size() - 1);
             }
             bytes += record;
         }
@@ -772,8 +772,8 @@ Status Table::CopyTo(const std::string& target) {
                     char* raw = chunk.data() + size_t(i) * length;
                     std::string plain(raw, length);
                     if (cipher_) {
-                        cipher_->DecryptRecord(recno, reinterpret_cast<uint8_t*>(plain.data()) + 1,
-                                               length - 1);
+                        cipher_->CryptFields(recno, reinterpret_cast<uint8_t*>(plain.data()) + 1,
+                                             length - 1);
                     }
                     bool changed = false;
                     for (const FieldDesc& f : header_.fields) {
@@ -788,8 +788,8 @@ Status Table::CopyTo(const std::string& target) {
                         if (block == 0) continue;
                         auto text = memo_->Read(uint32_t(block));
                         if (!text.ok()) return text.status();
-                        if (cipher_) cipher_->DecryptMemo(uint32_t(block), &*text);
-                        TableCipher* cipher = cipher_.get();
+                        if (cipher_) SDE_RETURN_IF_ERROR(cipher_->DecryptMemo(uint32_t(block), &*text));
+                        const TableEncryption* cipher = cipher_ ? &*cipher_ : nullptr;
                         auto new_block = out_memo->Append(*text, [cipher](uint32_t b, std::string* t) {
                             if (cipher) cipher->EncryptMemo(b, t);
                         });
@@ -799,8 +799,8 @@ Status Table::CopyTo(const std::string& target) {
                     }
                     if (changed) {
                         if (cipher_) {
-                            cipher_->EncryptRecord(recno, reinterpret_cast<uint8_t*>(plain.data()) + 1,
-                                                   length - 1);
+                            cipher_->CryptFields(recno, reinterpret_cast<uint8_t*>(plain.data()) + 1,
+                                                 length - 1);
                         }
                         std::copy(plain.begin(), plain.end(), raw);
                     }
@@ -829,11 +829,32 @@ Status Table::CopyTo(const std::string& target) {
 
 // ---- settings, orders ----------------------------------------------------
 
-bool Table::encrypted() const { return false; }
+// The first 32 header bytes as the encryption code reads them.
+static void HeaderPrefix(const DbfHeader& header, uint8_t out[kDbfPrefixSize]) {
+    std::fill(out, out + kDbfPrefixSize, 0);
+    out[0] = header.version;
+    std::copy(header.engine_mark, header.engine_mark + kEngineMarkSize, out + kEngineMarkOffset);
+}
 
-Status Table::SetCipher(std::unique_ptr<TableCipher> cipher) {
+bool Table::encrypted() const {
+    uint8_t prefix[kDbfPrefixSize];
+    HeaderPrefix(header_, prefix);
+    return HasEncryptionMark(prefix);
+}
+
+Status Table::SetPassword(std::string_view password) {
+    if (!encrypted()) return Status::OK();
     SDE_RETURN_IF_ERROR(FlushPending());
-    cipher_ = std::move(cipher);
+    uint8_t prefix[kDbfPrefixSize];
+    HeaderPrefix(header_, prefix);
+    auto encryption = TableEncryption::Open(prefix, password, path_);
+    if (!encryption.ok()) return encryption.status();
+    return SetEncryption(*encryption);
+}
+
+Status Table::SetEncryption(const TableEncryption& encryption) {
+    SDE_RETURN_IF_ERROR(FlushPending());
+    cipher_ = encryption;
     if (eof_) return Status::OK();
     return LoadRecord(recno_);
 }

@@ -22,11 +22,13 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "crypto.h"
 #include "dbf_format.h"
 #include "file.h"
 #include "memo.h"
@@ -38,17 +40,6 @@ namespace sde {
 enum class OpenMode { kShared, kReadOnly, kExclusive };
 
 constexpr uint64_t kLockBase = 1000000000ull;
-
-// Encryption of record and memo bytes, installed by the table's password.
-// Records are transformed after the flag byte; memos as a whole.
-class TableCipher {
-public:
-    virtual ~TableCipher() = default;
-    virtual void EncryptRecord(uint32_t recno, uint8_t* data, size_t n) = 0;
-    virtual void DecryptRecord(uint32_t recno, uint8_t* data, size_t n) = 0;
-    virtual void EncryptMemo(uint32_t block, std::string* text) = 0;
-    virtual void DecryptMemo(uint32_t block, std::string* text) = 0;
-};
 
 class Table : public OrderHost {
 public:
@@ -131,11 +122,15 @@ public:
         translate_ = on;
         return old;
     }
-    // Encryption: the mark in the header's engine bytes, empty when plain.
+    // True when the header carries the encryption mark.
     bool encrypted() const;
-    // Installs the cipher for this table (nullptr: none) and re-reads the record.
-    Status SetCipher(std::unique_ptr<TableCipher> cipher);
-    bool has_cipher() const { return cipher_ != nullptr; }
+    // Opens the encryption with the table password and re-reads the current
+    // record; a wrong password is refused and changes nothing.  Any password
+    // is accepted by a plain table.
+    Status SetPassword(std::string_view password);
+    // Uses an encryption already opened (a table just created with a password).
+    Status SetEncryption(const TableEncryption& encryption);
+    bool has_cipher() const { return cipher_.has_value(); }
 
     // ---- index orders ----
     // Adds an order; returns its number (>= 1).  It does not become current.
@@ -190,7 +185,7 @@ private:
     std::set<uint32_t> locked_records_;
 
     bool translate_ = false;
-    std::unique_ptr<TableCipher> cipher_;
+    std::optional<TableEncryption> cipher_;
 
     std::vector<std::unique_ptr<Order>> orders_;
     int current_order_ = 0;
