@@ -277,6 +277,34 @@ TEST_F(TableEngineTest, SeekFindsFullWidthKeysAndAMissStandsAtTheEnd) {
     EXPECT_FALSE(std::filesystem::exists(dir / "X.NTX"));
 }
 
+TEST_F(TableEngineTest, SeveralIndexesKeepTheRecordWhenTheOrderChanges) {
+    createArticles();
+    TApolloTable table;
+    open(table, "ARTIKEL.DBF", true);
+    appendArticle(table, "200", 3);
+    appendArticle(table, "100", 5);
+    table.Index(dir / "NR.NTX", "ARTNUM");
+    table.Index(dir / "PR.NTX", "PREIS");  // a build leaves only its own index open
+    table.Close();
+
+    open(table, "ARTIKEL.DBF");
+    int byNumber = table.IndexOpen(dir / "NR.NTX");
+    int byPrice = table.IndexOpen(dir / "PR.NTX");
+    EXPECT_NE(byNumber, byPrice);
+    EXPECT_EQ(table.Order(), byPrice);  // the last opened index is current
+    EXPECT_TRUE(FindRecordByKey(table, byNumber, "100          "));
+    long record = table.RecNo();
+    table.SetOrder(byPrice);
+    EXPECT_EQ(table.RecNo(), record);
+    table.First();
+    EXPECT_EQ(table.FieldByName("ARTNUM").AsString(), "200");  // cheaper first
+    // A new record reaches every open index through Post.
+    appendArticle(table, "050", 1);
+    table.First();
+    EXPECT_EQ(table.FieldByName("ARTNUM").AsString(), "050");
+    EXPECT_TRUE(FindRecordByKey(table, byNumber, "050          "));
+}
+
 TEST_F(TableEngineTest, RebuildIndexWritesTheIndexAndClosesTheTable) {
     createArticles();
     {
