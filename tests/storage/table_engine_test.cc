@@ -46,7 +46,7 @@ std::string rawRecord(const std::string& file, int n) {
 }
 
 class TableEngineTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         processEngineLibrary().setLibraryPath(ENGINE_LIBRARY);
         engine();  // fails the test early when the engine cannot be loaded
@@ -118,7 +118,9 @@ TEST_F(TableEngineTest, EveryFieldKindTravelsThroughTheFile) {
         table.Close();
     }
     std::string raw = rawRecord(dir / "ARTIKEL.DBF", 1);
-    EXPECT_EQ(raw.substr(14, 10), "Gr\xF6\xDF" "en\xE4nde");  // Windows-1252 on disk
+    EXPECT_EQ(raw.substr(14, 10),
+              "Gr\xF6\xDF"
+              "en\xE4nde");  // Windows-1252 on disk
     EXPECT_EQ(raw.substr(24, 10), "   1234.57");
     EXPECT_EQ(raw.substr(34, 2), "-7");
     EXPECT_EQ(raw.substr(36, 8), "20261208");
@@ -177,11 +179,13 @@ TEST_F(TableEngineTest, OemTranslationStoresCodePage850) {
         table.FieldByName("ARTBEZ").SetAsString("Äpfel");
         table.Post();
     }
-    EXPECT_EQ(rawRecord(dir / "ARTIKEL.DBF", 1).substr(14, 5), "\x8E" "pfel");
+    EXPECT_EQ(rawRecord(dir / "ARTIKEL.DBF", 1).substr(14, 5),
+              "\x8E"
+              "pfel");
     TApolloTable table;
     open(table, "ARTIKEL.DBF");
     EXPECT_EQ(table.FieldByName("ARTBEZ").AsString(), "Žpfel");  // 0x8E read as Windows-1252
-    table.SetOEMTranslate(true);  // takes effect at once
+    table.SetOEMTranslate(true);                                 // takes effect at once
     EXPECT_EQ(table.FieldByName("ARTBEZ").AsString(), "Äpfel");
 }
 
