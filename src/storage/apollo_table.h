@@ -5,7 +5,8 @@
 // work area, the current record (a copy of its bytes), the current index order
 // and one TApolloField per field.  Inserts and edits change that copy; Post
 // writes it.  Misuse and engine failures raise EApolloError; the copy, create
-// and append-from operations and Seek report failure through their results.
+// and append-from operations and Seek report an engine failure through their
+// results (misuse, such as a seek without an index order, still raises).
 #pragma once
 
 #include <exception>
