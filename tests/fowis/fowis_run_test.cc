@@ -294,6 +294,42 @@ TEST_F(FowisRunTest, PriceTableHeldOpenElsewhereCannotBeOpened) {
     ExpectButtonsEnabledAtTheEnd();
 }
 
+TEST_F(FowisRunTest, StagingTableHeldOpenElsewhereCannotBeOpened) {
+    WriteList({SourceLine({{"artnr1", "1"}})});
+    RunFowisConversion(*host_);
+    TApolloTable other;
+    other.SetDatabaseName(Dir("program"));
+    other.SetTableName("FO_1.DBF");
+    other.SetExclusive(true);
+    other.Open();
+    WriteList({SourceLine({{"artnr1", "2"}})});
+    RunFowisConversion(*host_);
+    other.Close();
+    EXPECT_EQ(MessageTexts(), (std::vector<std::string>{"Fehler beim Öffnen von FO_1.DBF !"}));
+    // The price table was not touched.
+    ASSERT_EQ(ReadPrices().size(), 1u);
+    ExpectButtonsEnabledAtTheEnd();
+}
+
+TEST_F(FowisRunTest, ManufacturerTableThatCannotBeCreatedEndsTheRun) {
+    WriteList({SourceLine({{"artnr1", "1"}})});
+    RunFowisConversion(*host_);
+    ASSERT_EQ(ReadPrices().size(), 1u);
+    // A fresh dialog whose program directory cannot take FNR.DBF.
+    host_ = std::make_unique<RecordingRunHost>(Dir("data"), Dir("program"), Dir("transfer"));
+    host_->texts[DialogControl::kSleQuelleFowis] = Dir("lists") + "TRFOW001.SDF";
+    host_->texts[DialogControl::kSleZielFowis] = Dir("data");
+    std::filesystem::remove(Dir("program") + "FNR.DBF");
+    std::filesystem::create_directory(Dir("program") + "FNR.DBF");
+    RunFowisConversion(*host_);
+    EXPECT_EQ(MessageTexts(),
+              (std::vector<std::string>{Dir("program") + "FNR.DBF konnte nicht erstellt werden!"}));
+    // The price table was already emptied.
+    EXPECT_TRUE(ReadPrices().empty());
+    EXPECT_TRUE(host_->progress_windows.empty());
+    ExpectButtonsEnabledAtTheEnd();
+}
+
 TEST(FactorSettingValue, TimesTenThousandWithHalvesToEven) {
     EXPECT_EQ(FactorSettingValue(1.2345L), 12345);
     EXPECT_EQ(FactorSettingValue(1.25L), 12500);
