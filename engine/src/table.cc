@@ -17,6 +17,13 @@ constexpr const char kReadOnlyText[] = "Cannot modify a read-only data set";
 // Records written per call when many are appended at once.
 constexpr size_t kBulkRecords = 4096;
 
+// The first 32 header bytes as the encryption code reads them.
+void HeaderPrefix(const DbfHeader& header, uint8_t out[kDbfPrefixSize]) {
+    std::fill(out, out + kDbfPrefixSize, 0);
+    out[0] = header.version;
+    std::copy(header.engine_mark, header.engine_mark + kEngineMarkSize, out + kEngineMarkOffset);
+}
+
 }  // namespace
 
 Table::~Table() { Close(); }
@@ -42,6 +49,11 @@ Result<std::unique_ptr<Table>> Table::Open(const std::string& path, OpenMode mod
         return Status::Locked("table " + table->path_ + " is in use by another user");
     }
     SDE_RETURN_IF_ERROR(ReadDbfHeader(table->file_.get(), &table->header_));
+    {
+        uint8_t prefix[kDbfPrefixSize];
+        HeaderPrefix(table->header_, prefix);
+        table->encrypted_ = HasEncryptionMark(prefix);
+    }
     if (table->header_.has_memo()) {
         std::string memo_path = env->Resolve(MemoPathFor(table->path_));
         auto memo = MemoFile::Open(env, memo_path, access, lock, table->is_shared());
@@ -545,6 +557,8 @@ Status Table::PutRecord(const uint8_t* data, size_t size) {
             case 'F':
             case 'D':
             case 'L':
+                // An unchanged value is kept as stored, even one another program wrote oddly.
+                if (std::memcmp(text, record.data() + f.offset, f.width) == 0) break;
                 SDE_RETURN_IF_ERROR(StoreField(f, std::string_view(text, f.width), &record));
                 break;
             default:
@@ -856,18 +870,7 @@ Status Table::CopyTo(const std::string& target) {
 
 // ---- settings, orders ----------------------------------------------------
 
-// The first 32 header bytes as the encryption code reads them.
-static void HeaderPrefix(const DbfHeader& header, uint8_t out[kDbfPrefixSize]) {
-    std::fill(out, out + kDbfPrefixSize, 0);
-    out[0] = header.version;
-    std::copy(header.engine_mark, header.engine_mark + kEngineMarkSize, out + kEngineMarkOffset);
-}
-
-bool Table::encrypted() const {
-    uint8_t prefix[kDbfPrefixSize];
-    HeaderPrefix(header_, prefix);
-    return HasEncryptionMark(prefix);
-}
+bool Table::encrypted() const { return encrypted_; }
 
 Status Table::SetPassword(std::string_view password) {
     if (!encrypted()) return Status::OK();

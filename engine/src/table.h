@@ -194,6 +194,7 @@ private:
     std::set<uint32_t> locked_records_;
 
     bool translate_ = false;
+    bool encrypted_ = false;  // the header carries the encryption mark
     std::optional<TableEncryption> cipher_;
 
     std::vector<std::unique_ptr<Order>> orders_;

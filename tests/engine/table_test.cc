@@ -194,6 +194,31 @@ TEST(TableTest, MemoChangesGoToTheEndAndPutRecordKeepsPointers) {
     EXPECT_EQ(dbf.substr(32 + 6 * 32 + 2 + 44 + 34, 10), std::string(10, ' '));
 }
 
+TEST(TableTest, PutRecordKeepsUnchangedOddValuesAndChecksChangedOnes) {
+    TempDir dir;
+    std::string path = dir.File("SAMPLE.DBF");
+    CreateSample(path);
+    Open(path);
+    AppendRow("A", "1", "1", "", "T", nullptr);
+    ASSERT_EQ(sx_Close(), 1);
+    // Another program left something odd in MENGE.
+    std::string dbf = ReadWholeFile(path);
+    dbf.replace(32 + 6 * 32 + 2 + 1 + 12 + 8, 4, " ab ");
+    WriteWholeFile(path, dbf);
+    Open(path);
+    ASSERT_EQ(sx_GoTop(), 1);
+    std::string rec = GetRecord();
+    rec.replace(1, 5, "Neuer");
+    ASSERT_EQ(sx_PutRecord(rec.data(), int(rec.size())), 1) << sx_ErrorText();
+    EXPECT_EQ(GetString("MENGE"), " ab ");
+    rec.replace(1 + 12 + 8, 4, " cd ");
+    EXPECT_EQ(sx_PutRecord(rec.data(), int(rec.size())), 0);
+    rec.replace(1 + 12 + 8, 4, "7   ");  // a changed number is stored right-aligned
+    ASSERT_EQ(sx_PutRecord(rec.data(), int(rec.size())), 1) << sx_ErrorText();
+    EXPECT_EQ(GetString("MENGE"), "   7");
+    ASSERT_EQ(sx_Close(), 1);
+}
+
 TEST(TableTest, DeletedRecordsAreCountedReadAndKept) {
     TempDir dir;
     std::string path = dir.File("SAMPLE.DBF");
