@@ -17,6 +17,9 @@ constexpr const char kReadOnlyText[] = "Cannot modify a read-only data set";
 // Records written per call when many are appended at once.
 constexpr size_t kBulkRecords = 4096;
 
+// Bytes of records read at once in exclusive use.
+constexpr size_t kReadAheadBytes = 64 * 1024;
+
 // The first 32 header bytes as the encryption code reads them.
 void HeaderPrefix(const DbfHeader& header, uint8_t out[kDbfPrefixSize]) {
     std::fill(out, out + kDbfPrefixSize, 0);
@@ -109,8 +112,26 @@ void Table::MaskForMissingPassword(std::string* record) const {
 }
 
 Status Table::ReadRecord(uint32_t recno, std::string* record) {
-    record->resize(header_.record_length);
-    SDE_RETURN_IF_ERROR(file_->ReadExact(header_.RecordOffset(recno), record->data(), record->size()));
+    const uint32_t length = header_.record_length;
+    record->resize(length);
+    if (is_shared()) {
+        SDE_RETURN_IF_ERROR(file_->ReadExact(header_.RecordOffset(recno), record->data(), length));
+    } else {
+        // Nobody else writes the file: records are read ahead in blocks.
+        if (recno < read_ahead_first_ || recno >= read_ahead_first_ + read_ahead_count_) {
+            uint32_t wanted = std::max<uint32_t>(1, uint32_t(kReadAheadBytes / length));
+            uint32_t count = std::min<uint32_t>(wanted, header_.record_count - recno + 1);
+            if (recno > header_.record_count) count = 1;
+            read_ahead_count_ = 0;
+            read_ahead_.resize(size_t(count) * length);
+            SDE_RETURN_IF_ERROR(file_->ReadExact(header_.RecordOffset(recno), read_ahead_.data(),
+                                                 read_ahead_.size()));
+            read_ahead_first_ = recno;
+            read_ahead_count_ = count;
+        }
+        std::memcpy(record->data(), read_ahead_.data() + size_t(recno - read_ahead_first_) * length,
+                    length);
+    }
     if (cipher_) {
         cipher_->CryptFields(recno, reinterpret_cast<uint8_t*>(record->data()) + 1,
                              record->size() - 1);
@@ -405,6 +426,7 @@ Status Table::Unlock(uint32_t recno) {
 }
 
 Status Table::WriteRecordBytes(uint32_t recno, const std::string& record, bool with_eof_mark) {
+    DropReadAhead();
     std::string& bytes = write_buffer_;
     bytes.assign(record);
     if (cipher_) {
@@ -627,6 +649,7 @@ Status Table::Zap() {
     SDE_RETURN_IF_ERROR(CheckWritable());
     if (append_pending_) header_.record_count--;
     dirty_ = append_pending_ = append_unindexed_ = false;
+    DropReadAhead();
     SDE_RETURN_IF_ERROR(WriteCountToHeader(0));
     header_.record_count = 0;
     SDE_RETURN_IF_ERROR(file_->Truncate(header_.header_length));
@@ -647,6 +670,7 @@ Status Table::Zap() {
 
 Status Table::AppendRecords(std::string* records, uint32_t n) {
     if (n == 0) return Status::OK();
+    DropReadAhead();
     const uint32_t length = header_.record_length;
     bool shared = is_shared();
     if (shared) {

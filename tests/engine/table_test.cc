@@ -219,6 +219,30 @@ TEST(TableTest, PutRecordKeepsUnchangedOddValuesAndChecksChangedOnes) {
     ASSERT_EQ(sx_Close(), 1);
 }
 
+TEST(TableTest, RecordsReadAheadInExclusiveUseFollowEveryWrite) {
+    TempDir dir;
+    std::string path = dir.File("SAMPLE.DBF");
+    CreateSample(path);
+    Open(path);
+    for (const char* name : {"A", "B", "C"}) AppendRow(name, "1", "1", "", "T", nullptr);
+    ASSERT_EQ(sx_GoTop(), 1);  // reads ahead all three
+    ASSERT_EQ(sx_Skip(1), 1);
+    ASSERT_EQ(sx_Replace("NAME", "B2"), 1);
+    ASSERT_EQ(sx_Skip(1), 1);  // leaving the record writes it
+    ASSERT_EQ(sx_Go(2), 1);
+    EXPECT_EQ(GetString("NAME"), "B2          ");
+    AppendRow("D", "1", "1", "", "T", nullptr);
+    ASSERT_EQ(sx_Go(4), 1);
+    EXPECT_EQ(GetString("NAME"), "D           ");
+    ASSERT_EQ(sx_Zap(), 1);
+    AppendRow("E", "1", "1", "", "T", nullptr);
+    ASSERT_EQ(sx_GoTop(), 1);
+    EXPECT_EQ(GetString("NAME"), "E           ");
+    ASSERT_EQ(sx_Skip(1), 1);
+    EXPECT_EQ(sx_Eof(), 1);
+    ASSERT_EQ(sx_Close(), 1);
+}
+
 TEST(TableTest, DeletedRecordsAreCountedReadAndKept) {
     TempDir dir;
     std::string path = dir.File("SAMPLE.DBF");
