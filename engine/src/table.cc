@@ -540,7 +540,7 @@ Status Table::StoreFieldAt(const FieldDesc& f, std::string_view text, std::strin
     if (f.type == 'C') {
         size_t n = std::min<size_t>(text.size(), f.width);
         char* out = buffer->data() + record_start + f.offset;
-        std::memcpy(out, text.data(), n);
+        if (n > 0) std::memcpy(out, text.data(), n);
         std::memset(out + n, ' ', f.width - n);
         if (translate_) AnsiToOemInPlace(reinterpret_cast<uint8_t*>(out), n);
         return Status::OK();
