@@ -35,7 +35,7 @@ Result<std::unique_ptr<Table>> Table::Open(const std::string& path, OpenMode mod
                                            bool commit_full, Env* env) {
     std::unique_ptr<Table> table(new Table());
     table->env_ = env;
-    table->path_ = env->Resolve(path);
+    table->path_ = env->Resolve(WithTableExtension(path));
     table->mode_ = mode;
     table->commit_full_ = commit_full;
     FileAccess access = mode == OpenMode::kReadOnly ? FileAccess::kReadOnly : FileAccess::kReadWrite;
@@ -68,7 +68,10 @@ Result<std::unique_ptr<Table>> Table::Open(const std::string& path, OpenMode mod
         }
         table->memo_ = std::move(memo.value());
     }
-    if (mode == OpenMode::kExclusive) table->header_map_ = table->file_->MapPrefix(8);
+    // Commit level full syncs every commit anyway; there the count goes through WriteAt.
+    if (mode == OpenMode::kExclusive && !commit_full) {
+        table->header_map_ = table->file_->MapPrefix(8);
+    }
     SDE_RETURN_IF_ERROR(table->GoTop());
     return table;
 }
@@ -796,7 +799,7 @@ Status Table::CopyStructureTo(const std::string& target) {
 Status Table::CopyTo(const std::string& target) {
     SDE_RETURN_IF_ERROR(FlushPending());
     SDE_RETURN_IF_ERROR(RefreshCount());
-    std::string target_path = env_->Resolve(target);
+    std::string target_path = env_->Resolve(WithTableExtension(target));
     if (target_path == path_) return Status::InvalidArgument("cannot copy " + path_ + " onto itself");
     if (memo_ && encrypted() && !cipher_) {
         return Status::InvalidArgument("table " + path_ + " is encrypted: it needs its password");

@@ -309,7 +309,7 @@ TEST(TableTest, CopyFileReplacesTheTargetWithExactlyTheSourceRecords) {
     AppendRow("C", "3", "3", "", "T", "drei");
     ASSERT_EQ(sx_Go(2), 1);
     ASSERT_EQ(sx_Delete(), 1);
-    ASSERT_EQ(sx_CopyFile(dir.File("COPY.DBF").c_str()), 1) << sx_ErrorText();  // the pending delete goes along
+    ASSERT_EQ(sx_CopyFile(dir.File("COPY").c_str()), 1) << sx_ErrorText();  // the pending delete goes along
     ASSERT_EQ(sx_Close(), 1);
 
     Open(target, SX_EXCLUSIVE, "NEW");
@@ -432,7 +432,7 @@ TEST(WorkAreaTest, AliasesSelectionAndOpenFailures) {
     CreateSample(path);
     EXPECT_EQ(sx_UseEx(dir.File("none.dbf").c_str(), "X", SX_SHARED, SX_SDENTX, 1), 0);
     EXPECT_NE(std::string(sx_ErrorText()).find("none.dbf"), std::string::npos);
-    int a = Open(dir.File("sample.dbf"), SX_SHARED, "ERSTE");
+    int a = Open(dir.File("sample"), SX_SHARED, "ERSTE");  // ".DBF" is added, case ignored
     int b = Open(path, SX_SHARED, "ZWEITE");
     ASSERT_NE(a, b);
     EXPECT_EQ(sx_UseEx(path.c_str(), "erste", SX_SHARED, SX_SDENTX, 1), 0);  // alias taken
