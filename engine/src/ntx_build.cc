@@ -30,7 +30,7 @@ void NtxBuilder::Reserve(size_t records) {
 }
 
 void NtxBuilder::Add(uint32_t recno, const uint8_t* key) {
-    keys_.insert(keys_.end(), key, key + key_size_);
+    keys_.append(key, key_size_);
     recnos_.push_back(recno);
     sorted_ = false;
 }
@@ -54,32 +54,48 @@ struct SortItem {
 
 }  // namespace
 
-// Least significant byte first radix sort of the eight-byte prefixes (stable,
-// and the keys arrive in record order, so equal keys keep record order), then
-// each run of equal prefixes sorted by the rest of the key.
+// Least significant byte first radix sort of an eight-byte window of the keys
+// (stable, and the keys arrive in record order, so equal keys keep record
+// order), then each run of equal windows sorted by the rest of the key.
 void NtxBuilder::Sort() {
     if (sorted_) return;
     const size_t n = recnos_.size();
-    std::vector<uint32_t> input(n);
-    for (size_t i = 0; i < n; ++i) input[i] = uint32_t(i);
+    // Positions in record order (the order they came in, as a rule).
     bool in_order = true;
     for (size_t i = 1; i < n && in_order; ++i) in_order = recnos_[i - 1] < recnos_[i];
+    std::vector<uint32_t> by_recno;
     if (!in_order) {
-        std::stable_sort(input.begin(), input.end(),
+        by_recno.resize(n);
+        for (size_t i = 0; i < n; ++i) by_recno[i] = uint32_t(i);
+        std::stable_sort(by_recno.begin(), by_recno.end(),
                          [&](uint32_t a, uint32_t b) { return recnos_[a] < recnos_[b]; });
     }
-    const size_t prefix_len = std::min<size_t>(8, key_size_);
-    std::vector<SortItem> items(n), spare(n);
+    // Bytes every key shares (leading zeros of numbers, a common group code)
+    // say nothing about the order: the eight-byte window starts behind them.
+    size_t skip = key_size_;
+    for (size_t i = 1; i < n && skip > 0; ++i) {
+        const uint8_t* a = key(0);
+        const uint8_t* b = key(uint32_t(i));
+        size_t same = 0;
+        while (same < skip && a[same] == b[same]) ++same;
+        skip = same;
+    }
+    if (skip == key_size_) skip = 0;
+    const size_t window = std::min<size_t>(8, key_size_ - skip);
+    NtxLargeArray<SortItem> items, spare;
+    items.resize(n);
+    spare.resize(n);
     std::vector<size_t> counts(8 * 256, 0);
     for (size_t i = 0; i < n; ++i) {
-        const uint8_t* k = key(input[i]);
+        const uint32_t index = in_order ? uint32_t(i) : by_recno[i];
+        const uint8_t* k = key(index) + skip;
         uint64_t p = 0;
-        for (size_t b = 0; b < 8; ++b) p = (p << 8) | (b < prefix_len ? k[b] : 0);
+        for (size_t b = 0; b < 8; ++b) p = (p << 8) | (b < window ? k[b] : 0);
         if (header_.descend) p = ~p;
-        items[i] = SortItem{p, input[i], 0};
+        items[i] = SortItem{p, index, 0};
         for (size_t b = 0; b < 8; ++b) ++counts[b * 256 + ((p >> (8 * b)) & 0xff)];
     }
-    std::vector<uint32_t>().swap(input);
+    std::vector<uint32_t>().swap(by_recno);
     for (size_t b = 0; b < 8 && n > 1; ++b) {
         size_t* count = counts.data() + b * 256;
         bool one_bucket = false;
@@ -91,14 +107,18 @@ void NtxBuilder::Sort() {
             count[v] = start;
             start += c;
         }
-        for (const SortItem& item : items) spare[count[(item.prefix >> (8 * b)) & 0xff]++] = item;
+        for (size_t i = 0; i < n; ++i) {
+            const SortItem& item = items[i];
+            spare[count[(item.prefix >> (8 * b)) & 0xff]++] = item;
+        }
         items.swap(spare);
     }
-    std::vector<SortItem>().swap(spare);
+    spare.clear_memory();
     order_.resize(n);
     for (size_t i = 0; i < n; ++i) order_[i] = items[i].index;
-    if (key_size_ > 8) {
-        auto less = [this](uint32_t a, uint32_t b) { return Less(a, b, 8); };
+    if (skip + window < key_size_) {
+        const size_t depth = skip + window;
+        auto less = [this, depth](uint32_t a, uint32_t b) { return Less(a, b, depth); };
         for (size_t i = 0; i < n;) {
             size_t j = i + 1;
             while (j < n && items[j].prefix == items[i].prefix) ++j;

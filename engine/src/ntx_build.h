@@ -11,6 +11,7 @@
 
 #include "file.h"
 #include "ntx_format.h"
+#include "ntx_map.h"
 #include "status.h"
 
 namespace sde {
@@ -35,10 +36,8 @@ public:
     Status WriteFile(Env* env, const std::string& path,
                      const std::function<void(double)>& progress = nullptr, bool sync = true);
 
-    // Sorts the keys (done by WriteFile); order() then lists them as
-    // positions into the added keys.
+    // Sorts the keys (done by WriteFile).
     void Sort();
-    const std::vector<uint32_t>& order() const { return order_; }
 
 private:
     class PageSink;
@@ -49,9 +48,9 @@ private:
 
     NtxHeader header_;
     size_t key_size_;
-    std::vector<uint8_t> keys_;
-    std::vector<uint32_t> recnos_;
-    std::vector<uint32_t> order_;
+    NtxLargeArray<uint8_t> keys_;
+    NtxLargeArray<uint32_t> recnos_;
+    NtxLargeArray<uint32_t> order_;  // sorted positions into keys_ and recnos_
     bool sorted_ = false;
 
     // Writing state.
