@@ -20,6 +20,7 @@
 #include "common/messages.h"
 #include "common/ui_services.h"
 #include "common/version_text.h"
+#include "controls/number_edit_qt.h"
 #include "dialog/form_progress.h"
 #include "dialog/glyphs.h"
 #include "dialog/settings_file.h"
@@ -240,8 +241,9 @@ void TformSs::BuildFowisPage() {
     QPalette palette = sleZielFowis->palette();
     palette.setColor(QPalette::Base, kLightYellow);
     sleZielFowis->setPalette(palette);
-    sleFaktorFowis = MakeEdit("sleFaktorFowis", tbFowis, 160, 94, 110);
-    sleFaktorFowis->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    sleFaktorFowis = new TNumberEdit(tbFowis);
+    ConfigureFactorField(*sleFaktorFowis);
+    sleFaktorFowis->setGeometry(160, 94, 110, 21);
     MakeLabel("&Quelldatei (trfowis.sdf):", tbFowis, 8, 37, 150, sleQuelleFowis);
     MakeLabel("&Zielpfad (fowispr.dbf):", tbFowis, 8, 67, 150, sleZielFowis);
     MakeLabel("&Faktor:", tbFowis, 8, 97, 150, sleFaktorFowis);
@@ -337,8 +339,8 @@ void TformSs::LoadRememberedInputs() {
     }
     sleQuelleFowis->setText(Q(settings.ReadString(kSettingsSection, "QuellPfadFowis", "")));
     sleZielFowis->setText(Q(data_path_));
-    const long long factor = settings.ReadInteger(kSettingsSection, "FaktorFowis", 0);
-    sleFaktorFowis->setText(QString::number(static_cast<double>(factor) / 10000.0, 'f', 4));
+    const int factor = settings.ReadInteger(kSettingsSection, "FaktorFowis", 0);
+    sleFaktorFowis->SetValue(static_cast<long double>(factor) / 10000.0L);
     sleAusgabe->setText(Q(settings.ReadString(kSettingsSection, "Zielpfad", "")));
     sleAusgabeFotoco->setText(Q(settings.ReadString(kSettingsSection, "ZielpfadFotoco", "")));
     cbPool->setChecked(settings.ReadBool(kSettingsSection, "Pool", false));
@@ -538,11 +540,7 @@ bool TformSs::IsChecked(DialogControl box) const {
     return widget && widget->isChecked();
 }
 
-long double TformSs::FactorValue() const {
-    bool ok = false;
-    const double value = sleFaktorFowis->text().remove(',').toDouble(&ok);
-    return ok ? value : 0.0L;
-}
+long double TformSs::FactorValue() const { return sleFaktorFowis->Value(); }
 
 void TformSs::SetFocus(DialogControl control) {
     if (run_working_) {

@@ -28,6 +28,7 @@ class QWidget;
 namespace zer1 {
 
 class TAbZipper;
+class TNumberEdit;
 
 // What the dialog is created with.
 struct FormSsSetup {
@@ -97,7 +98,7 @@ public:
     QLineEdit* sleQuelleFowis;
     QToolButton* pbFowisOpen;
     QLineEdit* sleZielFowis;
-    QLineEdit* sleFaktorFowis;
+    TNumberEdit* sleFaktorFowis;
     QWidget* tbFotoco;
     QLineEdit* sleQuelleFotoco;
     QToolButton* pbFotocoOpen;
