@@ -154,7 +154,12 @@ TformSs::TformSs(FormSsSetup setup, QWidget* parent)
     LoadGlyphs();
     // Key preview: the dialog sees every key of its windows first.
     qApp->installEventFilter(this);
-    if (!ReadTakeOverSwitches()) return;
+    // A failed start-up has shown its message and asked the application to
+    // quit; the dialog then ends as soon as it is shown, without any work.
+    if (!ReadTakeOverSwitches()) {
+        startup_failed_ = true;
+        return;
+    }
     run_report_ = std::make_unique<RunReport>();
     settings_ = std::make_unique<SettingsFile>(program_directory_ + kSettingsFileName);
     LoadRememberedInputs();
@@ -311,7 +316,9 @@ void TformSs::LoadGlyphs() {
 
 // The take-over switches in gbPara come from the host's parameter table.
 // Reading that table arrives with the parameter table itself; until then
-// every switch starts off and the start-up goes on.
+// every switch starts off and the start-up goes on.  A failure here returns
+// false after its message and the quit request: no run report and no
+// settings file are made, and the dialog ends at once.
 bool TformSs::ReadTakeOverSwitches() {
     for (QCheckBox* box : {cbGhWg, cbGhLief, cbGhSuchcode, cbEkPr, cbVkPr}) {
         box->setChecked(false);
@@ -393,7 +400,11 @@ void TformSs::showEvent(QShowEvent* event) {
             frame.moveCenter(screen->availableGeometry().center());
             move(frame.topLeft());
         }
-        FormShow();
+        if (startup_failed_) {
+            QMetaObject::invokeMethod(this, &QDialog::reject, Qt::QueuedConnection);
+        } else {
+            FormShow();
+        }
     }
     QDialog::showEvent(event);
 }

@@ -157,6 +157,7 @@ private:
     std::unique_ptr<DialogKeep> keep_;  // released before the settings file
 
     bool shown_once_ = false;
+    bool startup_failed_ = false;
     bool options_saved_ = false;
     bool run_working_ = false;
     std::optional<DialogControl> focus_after_run_;
