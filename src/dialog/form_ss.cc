@@ -20,6 +20,7 @@
 #include "common/messages.h"
 #include "common/ui_services.h"
 #include "common/version_text.h"
+#include "controls/number_edit_qt.h"
 #include "dialog/form_progress.h"
 #include "dialog/glyphs.h"
 #include "dialog/settings_file.h"
@@ -153,7 +154,12 @@ TformSs::TformSs(FormSsSetup setup, QWidget* parent)
     LoadGlyphs();
     // Key preview: the dialog sees every key of its windows first.
     qApp->installEventFilter(this);
-    if (!ReadTakeOverSwitches()) return;
+    // A failed start-up has shown its message and asked the application to
+    // quit; the dialog then ends as soon as it is shown, without any work.
+    if (!ReadTakeOverSwitches()) {
+        startup_failed_ = true;
+        return;
+    }
     run_report_ = std::make_unique<RunReport>();
     settings_ = std::make_unique<SettingsFile>(program_directory_ + kSettingsFileName);
     LoadRememberedInputs();
@@ -240,8 +246,9 @@ void TformSs::BuildFowisPage() {
     QPalette palette = sleZielFowis->palette();
     palette.setColor(QPalette::Base, kLightYellow);
     sleZielFowis->setPalette(palette);
-    sleFaktorFowis = MakeEdit("sleFaktorFowis", tbFowis, 160, 94, 110);
-    sleFaktorFowis->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    sleFaktorFowis = new TNumberEdit(tbFowis);
+    ConfigureFactorField(*sleFaktorFowis);
+    sleFaktorFowis->setGeometry(160, 94, 110, 21);
     MakeLabel("&Quelldatei (trfowis.sdf):", tbFowis, 8, 37, 150, sleQuelleFowis);
     MakeLabel("&Zielpfad (fowispr.dbf):", tbFowis, 8, 67, 150, sleZielFowis);
     MakeLabel("&Faktor:", tbFowis, 8, 97, 150, sleFaktorFowis);
@@ -309,7 +316,9 @@ void TformSs::LoadGlyphs() {
 
 // The take-over switches in gbPara come from the host's parameter table.
 // Reading that table arrives with the parameter table itself; until then
-// every switch starts off and the start-up goes on.
+// every switch starts off and the start-up goes on.  A failure here returns
+// false after its message and the quit request: no run report and no
+// settings file are made, and the dialog ends at once.
 bool TformSs::ReadTakeOverSwitches() {
     for (QCheckBox* box : {cbGhWg, cbGhLief, cbGhSuchcode, cbEkPr, cbVkPr}) {
         box->setChecked(false);
@@ -337,8 +346,8 @@ void TformSs::LoadRememberedInputs() {
     }
     sleQuelleFowis->setText(Q(settings.ReadString(kSettingsSection, "QuellPfadFowis", "")));
     sleZielFowis->setText(Q(data_path_));
-    const long long factor = settings.ReadInteger(kSettingsSection, "FaktorFowis", 0);
-    sleFaktorFowis->setText(QString::number(static_cast<double>(factor) / 10000.0, 'f', 4));
+    const int factor = settings.ReadInteger(kSettingsSection, "FaktorFowis", 0);
+    sleFaktorFowis->SetValue(static_cast<long double>(factor) / 10000.0L);
     sleAusgabe->setText(Q(settings.ReadString(kSettingsSection, "Zielpfad", "")));
     sleAusgabeFotoco->setText(Q(settings.ReadString(kSettingsSection, "ZielpfadFotoco", "")));
     cbPool->setChecked(settings.ReadBool(kSettingsSection, "Pool", false));
@@ -391,7 +400,11 @@ void TformSs::showEvent(QShowEvent* event) {
             frame.moveCenter(screen->availableGeometry().center());
             move(frame.topLeft());
         }
-        FormShow();
+        if (startup_failed_) {
+            QMetaObject::invokeMethod(this, &QDialog::reject, Qt::QueuedConnection);
+        } else {
+            FormShow();
+        }
     }
     QDialog::showEvent(event);
 }
@@ -538,11 +551,7 @@ bool TformSs::IsChecked(DialogControl box) const {
     return widget && widget->isChecked();
 }
 
-long double TformSs::FactorValue() const {
-    bool ok = false;
-    const double value = sleFaktorFowis->text().remove(',').toDouble(&ok);
-    return ok ? value : 0.0L;
-}
+long double TformSs::FactorValue() const { return sleFaktorFowis->Value(); }
 
 void TformSs::SetFocus(DialogControl control) {
     if (run_working_) {

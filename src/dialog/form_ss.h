@@ -28,6 +28,7 @@ class QWidget;
 namespace zer1 {
 
 class TAbZipper;
+class TNumberEdit;
 
 // What the dialog is created with.
 struct FormSsSetup {
@@ -97,7 +98,7 @@ public:
     QLineEdit* sleQuelleFowis;
     QToolButton* pbFowisOpen;
     QLineEdit* sleZielFowis;
-    QLineEdit* sleFaktorFowis;
+    TNumberEdit* sleFaktorFowis;
     QWidget* tbFotoco;
     QLineEdit* sleQuelleFotoco;
     QToolButton* pbFotocoOpen;
@@ -156,6 +157,7 @@ private:
     std::unique_ptr<DialogKeep> keep_;  // released before the settings file
 
     bool shown_once_ = false;
+    bool startup_failed_ = false;
     bool options_saved_ = false;
     bool run_working_ = false;
     std::optional<DialogControl> focus_after_run_;
