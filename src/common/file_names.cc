@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <optional>
 #include <vector>
 
@@ -132,6 +133,24 @@ std::string DirectoryPart(const std::string& path) {
 std::string FileNamePart(const std::string& path) {
     const std::size_t slash = path.rfind('/');
     return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+unsigned CurrentUmask() {
+    // /proc tells the mask without the set-and-restore dance of umask(2),
+    // which would briefly change it for every thread.
+    if (FILE* status = std::fopen("/proc/self/status", "re")) {
+        char line[256];
+        unsigned mask = 0;
+        bool found = false;
+        while (!found && std::fgets(line, sizeof line, status) != nullptr) {
+            found = std::sscanf(line, "Umask: %o", &mask) == 1;
+        }
+        std::fclose(status);
+        if (found) return mask;
+    }
+    const mode_t mask = ::umask(022);
+    ::umask(mask);
+    return mask;
 }
 
 std::string WithTrailingSeparator(std::string directory) {

@@ -41,6 +41,9 @@ bool RenameFile(const std::string& from, const std::string& to);
 std::string DirectoryPart(const std::string& path);
 std::string FileNamePart(const std::string& path);
 
+// The process's file-creation mask, read without changing it.
+unsigned CurrentUmask();
+
 // `directory` with a "/" appended when it is not empty and lacks one.
 std::string WithTrailingSeparator(std::string directory);
 

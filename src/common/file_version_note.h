@@ -16,8 +16,9 @@
 // library (an object inside a static archive that nothing refers to would be
 // left out by the linker).  "used" and "retain" keep the array although
 // nothing refers to it.
-#define ZER1_EMBED_FILE_VERSION(version)                                        \
-    __attribute__((section(ZER1_FILE_VERSION_SECTION), used, retain)) static    \
-    const char zer1_embedded_file_version[] = ZER1_FILE_VERSION_MARKER version
+#define ZER1_EMBED_FILE_VERSION(version)                                     \
+    __attribute__((section(ZER1_FILE_VERSION_SECTION), used,                 \
+                   retain)) static const char zer1_embedded_file_version[] = \
+        ZER1_FILE_VERSION_MARKER version
 
 #endif  // ZER1_COMMON_FILE_VERSION_NOTE_H

@@ -11,15 +11,21 @@ namespace {
 std::atomic<char> g_decimal_separator{kDefaultDecimalSeparator};
 std::atomic<char> g_thousands_separator{kDefaultThousandsSeparator};
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 }  // namespace
 
-char DecimalSeparator() { return g_decimal_separator.load(std::memory_order_relaxed); }
+char DecimalSeparator() {
+    return g_decimal_separator.load(std::memory_order_relaxed);
+}
 void SetDecimalSeparator(char separator) {
     g_decimal_separator.store(separator, std::memory_order_relaxed);
 }
-char ThousandsSeparator() { return g_thousands_separator.load(std::memory_order_relaxed); }
+char ThousandsSeparator() {
+    return g_thousands_separator.load(std::memory_order_relaxed);
+}
 void SetThousandsSeparator(char separator) {
     g_thousands_separator.store(separator, std::memory_order_relaxed);
 }

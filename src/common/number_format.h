@@ -22,7 +22,7 @@ void SetThousandsSeparator(char separator);
 // Keeps the current separators and restores them when it goes out of scope
 // (for tests, and for code that must not leave a changed setting behind).
 class ScopedNumberFormat {
-public:
+  public:
     ScopedNumberFormat() : decimal_(DecimalSeparator()), thousands_(ThousandsSeparator()) {}
     ScopedNumberFormat(char decimal, char thousands) : ScopedNumberFormat() {
         SetDecimalSeparator(decimal);
@@ -35,7 +35,7 @@ public:
     ScopedNumberFormat(const ScopedNumberFormat&) = delete;
     ScopedNumberFormat& operator=(const ScopedNumberFormat&) = delete;
 
-private:
+  private:
     char decimal_;
     char thousands_;
 };

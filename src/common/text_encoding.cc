@@ -11,14 +11,17 @@ namespace {
 // Unicode code points of the bytes 0x80 to 0x9F in Windows-1252.  The five
 // bytes the code page leaves undefined map to the C1 control of the same
 // value, so that they survive a round trip.
+// clang-format off
 constexpr char16_t kWindows1252C1[32] = {
     0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
     0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
     0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
     0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
 };
+// clang-format on
 
 // Unicode code points of the bytes 0x80 to 0xFF in code page 850.
+// clang-format off
 constexpr char16_t kCp850High[128] = {
     0x00C7, 0x00FC, 0x00E9, 0x00E2, 0x00E4, 0x00E0, 0x00E5, 0x00E7,
     0x00EA, 0x00EB, 0x00E8, 0x00EF, 0x00EE, 0x00EC, 0x00C4, 0x00C5,
@@ -37,8 +40,10 @@ constexpr char16_t kCp850High[128] = {
     0x00AD, 0x00B1, 0x2017, 0x00BE, 0x00B6, 0x00A7, 0x00F7, 0x00B8,
     0x00B0, 0x00A8, 0x00B7, 0x00B9, 0x00B3, 0x00B2, 0x25A0, 0x00A0,
 };
+// clang-format on
 
 // Unicode code points of the bytes 0x80 to 0xFF in code page 437.
+// clang-format off
 constexpr char16_t kCp437High[128] = {
     0x00C7, 0x00FC, 0x00E9, 0x00E2, 0x00E4, 0x00E0, 0x00E5, 0x00E7,
     0x00EA, 0x00EB, 0x00E8, 0x00EF, 0x00EE, 0x00EC, 0x00C4, 0x00C5,
@@ -57,6 +62,7 @@ constexpr char16_t kCp437High[128] = {
     0x2261, 0x00B1, 0x2265, 0x2264, 0x2320, 0x2321, 0x00F7, 0x2248,
     0x00B0, 0x2219, 0x00B7, 0x221A, 0x207F, 0x00B2, 0x25A0, 0x00A0,
 };
+// clang-format on
 
 // Reverse lookup for the upper half of an 8-bit code page: pairs of
 // (code point, byte), sorted by code point.
@@ -206,7 +212,9 @@ std::string Utf8ToWindows1252(std::string_view text) {
     return out;
 }
 
-std::string Cp850ToUtf8(std::string_view bytes) { return DecodeHighTable(bytes, kCp850High); }
+std::string Cp850ToUtf8(std::string_view bytes) {
+    return DecodeHighTable(bytes, kCp850High);
+}
 
 std::string Utf8ToCp850(std::string_view text) {
     std::string out;
@@ -218,7 +226,9 @@ std::string Utf8ToCp850(std::string_view text) {
     return out;
 }
 
-std::string Cp437ToUtf8(std::string_view bytes) { return DecodeHighTable(bytes, kCp437High); }
+std::string Cp437ToUtf8(std::string_view bytes) {
+    return DecodeHighTable(bytes, kCp437High);
+}
 
 std::string Utf16LeToUtf8(std::string_view bytes) {
     std::string out;

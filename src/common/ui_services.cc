@@ -8,7 +8,7 @@ namespace {
 // Used while no user interface is installed (for example in a program without
 // a dialog): messages go to standard error, file dialogs are cancelled.
 class SilentUiServices : public UiServices {
-public:
+  public:
     void ShowMessage(MessageKind, const std::string& caption, const std::string& text) override {
         std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
     }
@@ -25,7 +25,9 @@ MessagePumpThrottle g_pump_throttle;
 
 }  // namespace
 
-UiServices& CurrentUiServices() { return *g_current; }
+UiServices& CurrentUiServices() {
+    return *g_current;
+}
 
 UiServices* InstallUiServices(UiServices* services) {
     UiServices* previous = g_current;

@@ -30,7 +30,7 @@ struct FileOpenRequest {
 };
 
 class UiServices {
-public:
+  public:
     virtual ~UiServices() = default;
 
     // A modal message box with the text, the caption and one "OK" button; the
@@ -57,19 +57,19 @@ public:
 UiServices& CurrentUiServices();
 
 // Installs `services` (not owned; nullptr reinstalls the silent default) and
-// returns the one that was installed before.
+// returns the one that was installed before (nullptr for the silent default).
 UiServices* InstallUiServices(UiServices* services);
 
 // Installs an implementation for the lifetime of the object and restores the
 // previous one afterwards.
 class ScopedUiServices {
-public:
+  public:
     explicit ScopedUiServices(UiServices* services) : previous_(InstallUiServices(services)) {}
     ~ScopedUiServices() { InstallUiServices(previous_); }
     ScopedUiServices(const ScopedUiServices&) = delete;
     ScopedUiServices& operator=(const ScopedUiServices&) = delete;
 
-private:
+  private:
     UiServices* previous_;
 };
 
@@ -82,7 +82,7 @@ void ProcessPendingMessages();
 // The throttle behind ProcessPendingMessages(), kept separate so that its
 // decisions can be tested with chosen points in time.
 class MessagePumpThrottle {
-public:
+  public:
     using Clock = std::chrono::steady_clock;
     explicit MessagePumpThrottle(Clock::duration interval = kMessagePumpInterval)
         : interval_(interval) {}
@@ -95,7 +95,7 @@ public:
         return true;
     }
 
-private:
+  private:
     Clock::duration interval_;
     Clock::time_point last_{};
     bool started_ = false;
@@ -105,7 +105,7 @@ private:
 // answers file dialogs from a queue (an empty queue answers "cancelled"),
 // counts message pumps and quit requests.
 class RecordingUiServices : public UiServices {
-public:
+  public:
     struct Message {
         MessageKind kind;
         std::string caption;

@@ -22,8 +22,9 @@ namespace {
 // Reads byte ranges of one file, refusing every range that does not lie
 // wholly inside it.
 class RangeReader {
-public:
-    explicit RangeReader(const std::string& path) : fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {
+  public:
+    explicit RangeReader(const std::string& path)
+        : fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {
         struct stat st;
         if (fd_ >= 0 && ::fstat(fd_, &st) == 0 && S_ISREG(st.st_mode)) size_ = uint64_t(st.st_size);
     }
@@ -45,7 +46,7 @@ public:
         return true;
     }
 
-private:
+  private:
     int fd_;
     uint64_t size_ = 0;
 };
@@ -78,13 +79,18 @@ constexpr uint64_t kMaxNameTableSize = 1 << 20;
 constexpr uint64_t kMaxVersionSectionSize = 4096;
 
 class ElfSections {
-public:
+  public:
     explicit ElfSections(const RangeReader& file) : file_(file) {}
 
     bool Load() {
         std::vector<uint8_t> ident;
         if (!file_.Read(0, 64, ident) && !file_.Read(0, 52, ident)) return false;
-        if (std::memcmp(ident.data(), "\x7F" "ELF", 4) != 0 || ident[5] != 1) return false;
+        if (std::memcmp(ident.data(),
+                        "\x7F"
+                        "ELF",
+                        4) != 0 ||
+            ident[5] != 1)
+            return false;
         if (ident[4] == 2 && ident.size() >= 64) {
             wide_ = true;
             table_offset_ = sde::GetU64(&ident[40]);
@@ -130,10 +136,11 @@ public:
         return false;
     }
 
-private:
+  private:
     bool Header(uint64_t index, SectionHeader& header) const {
         std::vector<uint8_t> raw;
-        if (index > kMaxSections || !file_.Read(table_offset_ + index * entry_size_, entry_size_, raw)) {
+        if (index > kMaxSections ||
+            !file_.Read(table_offset_ + index * entry_size_, entry_size_, raw)) {
             return false;
         }
         header.name = sde::GetU32(&raw[0]);

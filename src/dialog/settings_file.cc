@@ -69,7 +69,9 @@ std::optional<std::string_view> KeyName(std::string_view line) {
     return TrimBlanks(line.substr(0, equals));
 }
 
-bool SameName(std::string_view a, std::string_view b) { return NamesEqualIgnoringCase(a, b); }
+bool SameName(std::string_view a, std::string_view b) {
+    return NamesEqualIgnoringCase(a, b);
+}
 
 // Index range of the first section called `section`: its heading line and
 // the line after its last line.
@@ -124,12 +126,6 @@ std::optional<std::string> ReadWholeFile(const std::string& path, bool* unreadab
     return contents;
 }
 
-mode_t NewFileMode() {
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    return 0666 & ~mask;
-}
-
 bool WriteAll(int fd, std::string_view data) {
     while (!data.empty()) {
         const ssize_t n = ::write(fd, data.data(), data.size());
@@ -156,7 +152,7 @@ bool ReplaceFile(const std::string& path, const std::string& contents) {
         std::free(real);
         existed = ::stat(target.c_str(), &st) == 0;
     }
-    const mode_t mode = existed ? (st.st_mode & 07777) : NewFileMode();
+    const mode_t mode = existed ? (st.st_mode & 07777) : (0666 & ~CurrentUmask());
 
     std::string temp = DirectoryPart(target) + "." + FileNamePart(target) + ".XXXXXX";
     const int fd = ::mkstemp(temp.data());
@@ -243,13 +239,15 @@ void SettingsFile::WriteString(std::string_view section, std::string_view key,
         } else {
             // After the section's last non-blank line.
             std::size_t insert_at = range->end;
-            while (insert_at > range->heading + 1 && TrimBlanks(text.lines[insert_at - 1]).empty()) {
+            while (insert_at > range->heading + 1 &&
+                   TrimBlanks(text.lines[insert_at - 1]).empty()) {
                 --insert_at;
             }
             text.lines.insert(text.lines.begin() + std::ptrdiff_t(insert_at), std::move(line));
         }
     } else {
-        if (!text.lines.empty() && !TrimBlanks(text.lines.back()).empty()) text.lines.emplace_back();
+        if (!text.lines.empty() && !TrimBlanks(text.lines.back()).empty())
+            text.lines.emplace_back();
         text.lines.push_back("[" + std::string(section) + "]");
         text.lines.push_back(std::move(line));
     }

@@ -62,7 +62,7 @@ inline constexpr SettingDescription kSettingDescriptions[] = {
 };
 
 class SettingsFile {
-public:
+  public:
     // `path` is the full file name, normally program directory + "zer1.ini".
     explicit SettingsFile(std::string path) : path_(std::move(path)) {}
 
@@ -90,7 +90,7 @@ public:
     void WriteInteger(std::string_view section, std::string_view key, int value);
     void WriteBool(std::string_view section, std::string_view key, bool value);
 
-private:
+  private:
     std::string path_;
 };
 

@@ -6,9 +6,13 @@ namespace zer1 {
 namespace {
 
 TEST(Windows1252, RoundTripsGermanTextAndTheEuro) {
-    const std::string utf8 = "Gr\xC3\xBC\xC3\x9F" "e \xE2\x82\xAC 5";  // Grüße € 5
+    const std::string utf8 =
+        "Gr\xC3\xBC\xC3\x9F"
+        "e \xE2\x82\xAC 5";  // Grüße € 5
     const std::string ansi = Utf8ToWindows1252(utf8);
-    EXPECT_EQ(ansi, "Gr\xFC\xDF" "e \x80 5");
+    EXPECT_EQ(ansi,
+              "Gr\xFC\xDF"
+              "e \x80 5");
     EXPECT_EQ(Windows1252ToUtf8(ansi), utf8);
 }
 
@@ -21,10 +25,12 @@ TEST(Windows1252, EveryByteSurvivesARoundTrip) {
 TEST(Windows1252, UnmappableAndMalformedBecomeQuestionMarks) {
     EXPECT_EQ(Utf8ToWindows1252("\xE6\x97\xA5\xE6\x9C\xAC"), "??");  // two CJK characters
     EXPECT_EQ(Utf8ToWindows1252("\xF0\x9F\x98\x80"), "?");           // one emoji
-    EXPECT_EQ(Utf8ToWindows1252("a\xC0\xAF" "b"), "a??b");           // overlong slash
-    EXPECT_EQ(Utf8ToWindows1252("\xED\xA0\x80"), "???");             // encoded surrogate
-    EXPECT_EQ(Utf8ToWindows1252("\xC3"), "?");                       // truncated
-    EXPECT_EQ(Utf8ToWindows1252("\xC2\x80"), "?");  // U+0080 has no place in 1252
+    EXPECT_EQ(Utf8ToWindows1252("a\xC0\xAF"
+                                "b"),
+              "a??b");                                    // overlong slash
+    EXPECT_EQ(Utf8ToWindows1252("\xED\xA0\x80"), "???");  // encoded surrogate
+    EXPECT_EQ(Utf8ToWindows1252("\xC3"), "?");            // truncated
+    EXPECT_EQ(Utf8ToWindows1252("\xC2\x80"), "?");        // U+0080 has no place in 1252
 }
 
 TEST(Cp850, MapsGermanLettersBothWays) {
@@ -47,11 +53,14 @@ TEST(Cp437, DecodesTheUpperHalf) {
 TEST(Utf16Le, DecodesSurrogatePairsAndReplacesBrokenUnits) {
     using namespace std::string_literals;
     EXPECT_EQ(Utf16LeToUtf8("A\0\xE4\0"s), "A\xC3\xA4");
-    EXPECT_EQ(Utf16LeToUtf8("\x3D\xD8\x00\xDE"s), "\xF0\x9F\x98\x80");         // U+1F600
-    EXPECT_EQ(Utf16LeToUtf8("\x3D\xD8" "A\0"s), "\xEF\xBF\xBD" "A");          // lone high
-    EXPECT_EQ(Utf16LeToUtf8("\x00\xDE"s), "\xEF\xBF\xBD");                    // lone low
-    EXPECT_EQ(Utf16LeToUtf8("\x3D\xD8"s), "\xEF\xBF\xBD");                    // high at end
-    EXPECT_EQ(Utf16LeToUtf8("A\0B"s), "A\xEF\xBF\xBD");                       // dangling byte
+    EXPECT_EQ(Utf16LeToUtf8("\x3D\xD8\x00\xDE"s), "\xF0\x9F\x98\x80");  // U+1F600
+    EXPECT_EQ(Utf16LeToUtf8("\x3D\xD8"
+                            "A\0"s),
+              "\xEF\xBF\xBD"
+              "A");                                         // lone high
+    EXPECT_EQ(Utf16LeToUtf8("\x00\xDE"s), "\xEF\xBF\xBD");  // lone low
+    EXPECT_EQ(Utf16LeToUtf8("\x3D\xD8"s), "\xEF\xBF\xBD");  // high at end
+    EXPECT_EQ(Utf16LeToUtf8("A\0B"s), "A\xEF\xBF\xBD");     // dangling byte
     EXPECT_EQ(Utf16LeToUtf8("\xFF\xFE"s), "\xEF\xBB\xBF");  // BOM passes as U+FEFF
 }
 

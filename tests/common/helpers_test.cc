@@ -16,8 +16,14 @@ TEST(SwitchTest, ReadsOnlyTheCharacterAtThePosition) {
     EXPECT_FALSE(SwitchTest("", 1));
     EXPECT_FALSE(SwitchTest("2", 1));
     // Positions count characters, so a two-byte letter in front does not shift them.
-    EXPECT_TRUE(SwitchTest("\xC3\xA4" "1", 2));
-    EXPECT_FALSE(SwitchTest("\xC3\xA4" "1", 3));
+    EXPECT_TRUE(
+        SwitchTest("\xC3\xA4"
+                   "1",
+                   2));
+    EXPECT_FALSE(
+        SwitchTest("\xC3\xA4"
+                   "1",
+                   3));
 }
 
 TEST(TextChoice, PicksByFlag) {

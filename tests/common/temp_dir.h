@@ -15,9 +15,10 @@
 namespace zer1::testing {
 
 class TempDir {
-public:
+  public:
     TempDir() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "zer1-test-XXXXXX").string();
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "zer1-test-XXXXXX").string();
         if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
         path_ = pattern + "/";
     }
@@ -34,7 +35,7 @@ public:
     const std::string& path() const { return path_; }
     std::string operator/(const std::string& name) const { return path_ + name; }
 
-private:
+  private:
     std::string path_;
 };
 

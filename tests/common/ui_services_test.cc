@@ -46,7 +46,9 @@ TEST(RecordingUiServices, AnswersFileDialogsFromItsQueueThenCancels) {
     ui.QueueFileChoice("/daten/dgh.zip");
     ui.QueueFileChoice(std::nullopt);
     FileOpenRequest request;
-    request.title = "DGH-Quelldatei \xC3\xB6" "ffnen";
+    request.title =
+        "DGH-Quelldatei \xC3\xB6"
+        "ffnen";
     request.initial_directory = "/daten/";
     EXPECT_EQ(CurrentUiServices().ChooseFileToOpen(request), "/daten/dgh.zip");
     EXPECT_EQ(CurrentUiServices().ChooseFileToOpen(request), std::nullopt);

@@ -50,8 +50,8 @@ TEST(VersionText, DamagedFilesGiveEmptyTextNotACrash) {
     TempDir dir;
     // Cut at a number of places: the section table lies at the end of the
     // file, so every cut loses it.
-    for (std::size_t length : {std::size_t(16), std::size_t(64), original.size() / 2,
-                               original.size() - 1}) {
+    for (std::size_t length :
+         {std::size_t(16), std::size_t(64), original.size() / 2, original.size() - 1}) {
         WriteFile(dir / "cut.so", original.substr(0, length));
         EXPECT_EQ(VersionText(dir / "cut.so"), "") << length;
     }

@@ -19,7 +19,7 @@ using testing::TempDir;
 using testing::WriteFile;
 
 class SettingsFileTest : public ::testing::Test {
-protected:
+  protected:
     std::string IniPath() const { return dir_ / "zer1.ini"; }
     TempDir dir_;
     SettingsFile settings_{dir_ / "zer1.ini"};
@@ -50,7 +50,8 @@ TEST_F(SettingsFileTest, FirstWriteCreatesTheFileAndEveryWriteIsOnDiskAtOnce) {
     settings_.WriteInteger(kSettingsSection, settings_key::kFaktorFowis, 12500);
     settings_.WriteString(kSettingsSection, settings_key::kQuellpfad, "/daten/dgh/");
     settings_.WriteBool(kSettingsSection, settings_key::kPool, false);
-    EXPECT_EQ(ReadFile(IniPath()), "[Settings]\nPool=0\nFaktorFowis=12500\nQuellpfad=/daten/dgh/\n");
+    EXPECT_EQ(ReadFile(IniPath()),
+              "[Settings]\nPool=0\nFaktorFowis=12500\nQuellpfad=/daten/dgh/\n");
 
     // A second object on the same file sees every value at once (no caching).
     SettingsFile other(IniPath());
@@ -81,7 +82,8 @@ TEST_F(SettingsFileTest, NamesMatchWithoutRegardToCaseAndOtherContentIsKept) {
     WriteFile(IniPath(), original);
     EXPECT_EQ(settings_.ReadString("settings", "QUELLPFAD", ""), "/alt/");
     EXPECT_EQ(settings_.ReadInteger(kSettingsSection, settings_key::kFaktorFowis, 0), 20000);
-    EXPECT_FALSE(settings_.ReadBool(kSettingsSection, settings_key::kPool, false));  // other section
+    EXPECT_FALSE(
+        settings_.ReadBool(kSettingsSection, settings_key::kPool, false));  // other section
     EXPECT_EQ(settings_.ReadString("other", "pool", ""), "7");
 
     settings_.WriteString(kSettingsSection, settings_key::kQuellpfad, "/neu/");
@@ -119,7 +121,7 @@ TEST_F(SettingsFileTest, IntegersAndBooleansThatDoNotReadGiveTheDefault) {
     EXPECT_TRUE(settings_.ReadBool(kSettingsSection, "Standard", false));
     EXPECT_TRUE(settings_.ReadBool(kSettingsSection, "Lagerupdate", true));
     EXPECT_FALSE(settings_.ReadBool(kSettingsSection, "LagerNeu", true));
-    EXPECT_EQ(settings_.ReadInteger(kSettingsSection, "Zielpfad", 3), 3);  // out of range
+    EXPECT_EQ(settings_.ReadInteger(kSettingsSection, "Zielpfad", 3), 3);       // out of range
     EXPECT_EQ(settings_.ReadString(kSettingsSection, "Lagerupdate", "d"), "");  // present, empty
 }
 

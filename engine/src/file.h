@@ -1,0 +1,123 @@
+// File access for the engine: the only place that talks to the operating
+// system about files.  A File is one user's handle on a table, memo or index
+// file; all handles of one file (same device and inode) inside this process
+// share a single descriptor, because POSIX record locks of a process vanish
+// as soon as any descriptor of that file is closed.
+//
+// Two kinds of locks:
+//   - open-mode locks: flock() on the whole file, shared or exclusive, never
+//     waiting.  Inside the process the shared descriptor carries the strongest
+//     mode any handle wants; a handle asking for exclusive use while another
+//     handle of this process has the file open is refused here.
+//   - range locks: POSIX fcntl() read/write locks on byte ranges, waiting or
+//     not.  Handles of this process see each other's range locks as conflicts
+//     too (the kernel would not), so two work areas on one table behave like
+//     two programs.
+//
+// Every name handed to the Env is resolved inside its directory without regard
+// to case (an exact match wins), because the tables come from a file system
+// that ignores case.
+#ifndef SDE61_FILE_H
+#define SDE61_FILE_H
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "status.h"
+
+namespace sde {
+
+enum class OpenLock { kNone, kShared, kExclusive };
+enum class RangeLock { kRead, kWrite };
+enum class LockWait { kNoWait, kWait };
+
+class File {
+public:
+    virtual ~File() = default;
+
+    // Reads up to n bytes at offset; *read receives how many were there
+    // (fewer only at the end of the file).
+    virtual Status ReadAt(uint64_t offset, void* buf, size_t n, size_t* read) = 0;
+    // Writes all n bytes at offset.
+    virtual Status WriteAt(uint64_t offset, const void* buf, size_t n) = 0;
+    virtual Result<uint64_t> Size() = 0;
+    virtual Status Truncate(uint64_t size) = 0;
+    // Hands written data to the disk (fdatasync).
+    virtual Status Sync() = 0;
+
+    // Open-mode lock of this handle; kNone gives it up.  Never waits: a
+    // conflict gives a kLocked status.
+    virtual Status SetOpenLock(OpenLock mode) = 0;
+    // Range lock of length len at offset (len 0: to the end of all files).
+    virtual Status LockRange(uint64_t offset, uint64_t len, RangeLock kind, LockWait wait) = 0;
+    // Gives up this handle's range locks inside [offset, offset + len).
+    virtual Status UnlockRange(uint64_t offset, uint64_t len) = 0;
+
+    // Name as it was opened (after resolving its case).
+    virtual const std::string& path() const = 0;
+    virtual bool writable() const = 0;
+
+    // Reads exactly n bytes or fails with a corruption status naming the file.
+    Status ReadExact(uint64_t offset, void* buf, size_t n);
+};
+
+// How a file is opened.
+enum class FileAccess { kReadOnly, kReadWrite };
+
+class Env {
+public:
+    virtual ~Env() = default;
+
+    // Opens an existing file.
+    virtual Result<std::unique_ptr<File>> Open(const std::string& path, FileAccess access) = 0;
+    // Creates a file (emptied when it exists, under the existing name's case).
+    virtual Result<std::unique_ptr<File>> Create(const std::string& path) = 0;
+    virtual bool Exists(const std::string& path) = 0;
+    virtual Status Delete(const std::string& path) = 0;
+    // Replaces `to` with `from` (atomic when both are in one directory).
+    virtual Status Rename(const std::string& from, const std::string& to) = 0;
+    // The path with its last part matched to an existing directory entry
+    // without regard to case (an exact match first); unchanged when none matches.
+    virtual std::string Resolve(const std::string& path) = 0;
+};
+
+// The process-wide Env over POSIX files.
+Env* DefaultEnv();
+
+// The Env the engine uses; tests may install another (nullptr restores the default).
+Env* CurrentEnv();
+void SetCurrentEnv(Env* env);
+
+// An Env for tests: passes everything to `base`, but after `writes_left`
+// successful writes (counted over all its files) every further write, truncate
+// and sync fails with an I/O error.
+class FaultyEnv : public Env {
+public:
+    explicit FaultyEnv(Env* base, long writes_left) : base_(base), writes_left_(writes_left) {}
+
+    Result<std::unique_ptr<File>> Open(const std::string& path, FileAccess access) override;
+    Result<std::unique_ptr<File>> Create(const std::string& path) override;
+    bool Exists(const std::string& path) override { return base_->Exists(path); }
+    Status Delete(const std::string& path) override { return base_->Delete(path); }
+    Status Rename(const std::string& from, const std::string& to) override;
+    std::string Resolve(const std::string& path) override { return base_->Resolve(path); }
+
+    void set_writes_left(long n) { writes_left_ = n; }
+    long writes_left() const { return writes_left_; }
+    // Takes one write from the budget; false once it is spent.
+    bool TakeWrite();
+
+private:
+    Env* base_;
+    long writes_left_;
+};
+
+// Directory part of a path including its trailing "/" ("" when none) and the name part.
+std::string DirName(const std::string& path);
+std::string BaseName(const std::string& path);
+
+}  // namespace sde
+
+#endif  // SDE61_FILE_H

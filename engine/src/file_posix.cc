@@ -1,0 +1,513 @@
+// POSIX implementation of File and Env: one shared descriptor per file inside
+// the process, flock() for open modes, fcntl() for range locks.
+#include <dirent.h>
+#include <fcntl.h>
+#include <pthread.h>
+#include <strings.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <map>
+#include <mutex>
+#include <vector>
+
+#include "file.h"
+
+namespace sde {
+
+namespace {
+
+std::string ErrnoText(int err) { return std::strerror(err); }
+
+Status IoError(const std::string& what, const std::string& path, int err) {
+    return Status::IOError(what + " " + path + ": " + ErrnoText(err));
+}
+
+// One range lock held by one handle of this process.
+struct HeldRange {
+    const void* owner;
+    uint64_t offset;
+    uint64_t end;  // exclusive; UINT64_MAX for "to the end"
+    RangeLock kind;
+};
+
+// The descriptor of one file (device, inode) shared by all handles of this process.
+struct SharedFile {
+    dev_t dev = 0;
+    ino_t ino = 0;
+    int fd = -1;
+    bool writable = false;
+    int users = 0;
+    int shared_openers = 0;
+    int exclusive_openers = 0;
+    int flock_mode = LOCK_UN;
+    std::vector<HeldRange> ranges;
+    // Set in a child process for descriptors of the parent: the open file
+    // description and its flock belong to the parent, so the child only reads
+    // through it and never changes its locks.
+    bool inherited = false;
+};
+
+std::mutex g_registry_mutex;
+std::map<std::pair<dev_t, ino_t>, SharedFile*>& Registry() {
+    static auto* registry = new std::map<std::pair<dev_t, ino_t>, SharedFile*>();
+    return *registry;
+}
+
+// After fork() the child opens its own descriptors: it forgets the parent's.
+void ForgetParentFilesInChild() {
+    for (auto& entry : Registry()) entry.second->inherited = true;
+    Registry().clear();
+}
+
+struct ForkHandlerInstaller {
+    ForkHandlerInstaller() { pthread_atfork(nullptr, nullptr, ForgetParentFilesInChild); }
+} g_fork_handler_installer;
+
+bool Overlaps(const HeldRange& r, uint64_t offset, uint64_t end) {
+    return r.offset < end && offset < r.end;
+}
+
+Status SetFcntl(int fd, short type, uint64_t offset, uint64_t end, bool wait) {
+    struct flock fl {};
+    fl.l_type = type;
+    fl.l_whence = SEEK_SET;
+    fl.l_start = off_t(offset);
+    fl.l_len = end == UINT64_MAX ? 0 : off_t(end - offset);
+    for (;;) {
+        if (fcntl(fd, wait ? F_SETLKW : F_SETLK, &fl) == 0) return Status::OK();
+        if (errno == EINTR) continue;
+        if (errno == EACCES || errno == EAGAIN) return Status::Locked("locked by another user");
+        return Status::IOError(std::string("lock failed: ") + ErrnoText(errno));
+    }
+}
+
+class PosixFile : public File {
+public:
+    PosixFile(SharedFile* shared, std::string path, bool writable)
+        : shared_(shared), path_(std::move(path)), writable_(writable) {}
+
+    ~PosixFile() override {
+        std::lock_guard<std::mutex> guard(g_registry_mutex);
+        if (!shared_->inherited) {
+            ReleaseRanges(0, UINT64_MAX);
+            ReleaseOpenLock();
+        }
+        if (--shared_->users == 0) {
+            auto it = Registry().find({shared_->dev, shared_->ino});
+            if (it != Registry().end() && it->second == shared_) Registry().erase(it);
+            close(shared_->fd);
+            delete shared_;
+        }
+    }
+
+    Status ReadAt(uint64_t offset, void* buf, size_t n, size_t* read) override {
+        size_t done = 0;
+        auto* out = static_cast<char*>(buf);
+        while (done < n) {
+            ssize_t r = pread(shared_->fd, out + done, n - done, off_t(offset + done));
+            if (r < 0) {
+                if (errno == EINTR) continue;
+                return IoError("cannot read", path_, errno);
+            }
+            if (r == 0) break;
+            done += size_t(r);
+        }
+        *read = done;
+        return Status::OK();
+    }
+
+    Status WriteAt(uint64_t offset, const void* buf, size_t n) override {
+        if (!writable_) return Status::IOError("file is open read-only: " + path_);
+        size_t done = 0;
+        auto* in = static_cast<const char*>(buf);
+        while (done < n) {
+            ssize_t w = pwrite(shared_->fd, in + done, n - done, off_t(offset + done));
+            if (w < 0) {
+                if (errno == EINTR) continue;
+                return IoError("cannot write", path_, errno);
+            }
+            done += size_t(w);
+        }
+        return Status::OK();
+    }
+
+    Result<uint64_t> Size() override {
+        struct stat st;
+        if (fstat(shared_->fd, &st) != 0) return IoError("cannot examine", path_, errno);
+        return uint64_t(st.st_size);
+    }
+
+    Status Truncate(uint64_t size) override {
+        if (!writable_) return Status::IOError("file is open read-only: " + path_);
+        if (ftruncate(shared_->fd, off_t(size)) != 0) return IoError("cannot truncate", path_, errno);
+        return Status::OK();
+    }
+
+    Status Sync() override {
+        if (fdatasync(shared_->fd) != 0) return IoError("cannot sync", path_, errno);
+        return Status::OK();
+    }
+
+    Status SetOpenLock(OpenLock mode) override {
+        std::lock_guard<std::mutex> guard(g_registry_mutex);
+        if (shared_->inherited) return InheritedError();
+        if (mode == open_lock_) return Status::OK();
+        OpenLock old = open_lock_;
+        ReleaseOpenLock();
+        if (mode == OpenLock::kNone) return Status::OK();
+        // Other handles of this process count like other programs.
+        bool conflict = mode == OpenLock::kExclusive
+                            ? (shared_->users > 1 || shared_->exclusive_openers > 0)
+                            : shared_->exclusive_openers > 0;
+        if (!conflict) {
+            if (mode == OpenLock::kShared) ++shared_->shared_openers;
+            else ++shared_->exclusive_openers;
+            open_lock_ = mode;
+            Status s = ApplyFlock();
+            if (s.ok()) return s;
+            ReleaseOpenLock();
+            RestoreOpenLock(old);
+            return Status::Locked("file is in use by another user: " + path_);
+        }
+        RestoreOpenLock(old);
+        return Status::Locked("file is in use: " + path_);
+    }
+
+    Status LockRange(uint64_t offset, uint64_t len, RangeLock kind, LockWait wait) override {
+        std::lock_guard<std::mutex> guard(g_registry_mutex);
+        if (shared_->inherited) return InheritedError();
+        uint64_t end = len == 0 ? UINT64_MAX : offset + len;
+        for (const HeldRange& r : shared_->ranges) {
+            if (r.owner != this && Overlaps(r, offset, end) &&
+                (kind == RangeLock::kWrite || r.kind == RangeLock::kWrite)) {
+                // Waiting for ourselves would never end: one thread owns the engine.
+                return Status::Locked("locked by another work area: " + path_);
+            }
+        }
+        if (kind == RangeLock::kWrite && !shared_->writable) {
+            return Status::IOError("file is open read-only: " + path_);
+        }
+        Status s = SetFcntl(shared_->fd, kind == RangeLock::kWrite ? F_WRLCK : F_RDLCK, offset,
+                            end, wait == LockWait::kWait);
+        if (!s.ok()) return Status(s.code() == Status::Code::kLocked
+                                       ? Status::Locked("locked by another user: " + path_)
+                                       : Status::IOError(s.message() + ": " + path_));
+        // Our own older locks inside the range are replaced by this one.
+        DropOwnRecords(offset, end);
+        shared_->ranges.push_back({this, offset, end, kind});
+        return Status::OK();
+    }
+
+    Status UnlockRange(uint64_t offset, uint64_t len) override {
+        std::lock_guard<std::mutex> guard(g_registry_mutex);
+        if (shared_->inherited) return InheritedError();
+        return ReleaseRanges(offset, len == 0 ? UINT64_MAX : offset + len);
+    }
+
+    const std::string& path() const override { return path_; }
+    bool writable() const override { return writable_; }
+
+private:
+    Status InheritedError() const {
+        return Status::IOError("file was opened by the parent process: " + path_);
+    }
+
+    void RestoreOpenLock(OpenLock old) {
+        if (old == OpenLock::kNone) return;
+        if (old == OpenLock::kShared) ++shared_->shared_openers;
+        else ++shared_->exclusive_openers;
+        open_lock_ = old;
+        ApplyFlock();
+    }
+
+    void ReleaseOpenLock() {
+        if (open_lock_ == OpenLock::kNone) return;
+        if (open_lock_ == OpenLock::kShared) --shared_->shared_openers;
+        else --shared_->exclusive_openers;
+        open_lock_ = OpenLock::kNone;
+        ApplyFlock();
+    }
+
+    // Sets the descriptor's flock to the strongest mode any handle wants.
+    Status ApplyFlock() {
+        int want = shared_->exclusive_openers > 0 ? LOCK_EX
+                   : shared_->shared_openers > 0  ? LOCK_SH
+                                                  : LOCK_UN;
+        if (want == shared_->flock_mode) return Status::OK();
+        for (;;) {
+            if (flock(shared_->fd, want | (want == LOCK_UN ? 0 : LOCK_NB)) == 0) {
+                shared_->flock_mode = want;
+                return Status::OK();
+            }
+            if (errno == EINTR) continue;
+            return Status::Locked("file is in use by another user: " + path_);
+        }
+    }
+
+    void DropOwnRecords(uint64_t offset, uint64_t end) {
+        std::vector<HeldRange> kept;
+        for (const HeldRange& r : shared_->ranges) {
+            if (r.owner != this || !Overlaps(r, offset, end)) {
+                kept.push_back(r);
+                continue;
+            }
+            if (r.offset < offset) kept.push_back({this, r.offset, offset, r.kind});
+            if (r.end > end) kept.push_back({this, end, r.end, r.kind});
+        }
+        shared_->ranges.swap(kept);
+    }
+
+    // Gives the kernel back what this handle held inside [offset, end), except
+    // what other handles of the process still hold there (downgraded to their kind).
+    Status ReleaseRanges(uint64_t offset, uint64_t end) {
+        bool had_any = false;
+        for (const HeldRange& r : shared_->ranges) {
+            if (r.owner == this && Overlaps(r, offset, end)) had_any = true;
+        }
+        if (!had_any) return Status::OK();
+        std::vector<HeldRange> mine;
+        for (const HeldRange& r : shared_->ranges) {
+            if (r.owner == this && Overlaps(r, offset, end)) {
+                mine.push_back({this, std::max(r.offset, offset), std::min(r.end, end), r.kind});
+            }
+        }
+        DropOwnRecords(offset, end);
+        Status result;
+        for (const HeldRange& piece : mine) {
+            // Cut points: the piece's ends and every other holder's ends inside it.
+            std::vector<uint64_t> cuts{piece.offset, piece.end};
+            for (const HeldRange& r : shared_->ranges) {
+                if (!Overlaps(r, piece.offset, piece.end)) continue;
+                if (r.offset > piece.offset) cuts.push_back(r.offset);
+                if (r.end < piece.end) cuts.push_back(r.end);
+            }
+            std::sort(cuts.begin(), cuts.end());
+            cuts.erase(std::unique(cuts.begin(), cuts.end()), cuts.end());
+            for (size_t i = 0; i + 1 < cuts.size(); ++i) {
+                short type = F_UNLCK;
+                for (const HeldRange& r : shared_->ranges) {
+                    if (!Overlaps(r, cuts[i], cuts[i + 1])) continue;
+                    if (r.kind == RangeLock::kWrite) type = F_WRLCK;
+                    else if (type == F_UNLCK) type = F_RDLCK;
+                }
+                Status s = SetFcntl(shared_->fd, type, cuts[i], cuts[i + 1], false);
+                if (!s.ok() && result.ok()) result = Status::IOError(s.message() + ": " + path_);
+            }
+        }
+        return result;
+    }
+
+    SharedFile* shared_;
+    std::string path_;
+    bool writable_;
+    OpenLock open_lock_ = OpenLock::kNone;
+};
+
+class PosixEnv : public Env {
+public:
+    Result<std::unique_ptr<File>> Open(const std::string& name, FileAccess access) override {
+        std::string path = Resolve(name);
+        bool want_write = access == FileAccess::kReadWrite;
+        std::lock_guard<std::mutex> guard(g_registry_mutex);
+        struct stat st;
+        if (stat(path.c_str(), &st) != 0) {
+            if (errno == ENOENT) return Status::NotFound("file does not exist: " + path);
+            return IoError("cannot open", path, errno);
+        }
+        if (S_ISDIR(st.st_mode)) return Status::IOError("is a directory: " + path);
+        auto it = Registry().find({st.st_dev, st.st_ino});
+        if (it != Registry().end()) {
+            SharedFile* shared = it->second;
+            if (want_write && !shared->writable) {
+                return Status::IOError("cannot open for writing: " + path);
+            }
+            ++shared->users;
+            return std::unique_ptr<File>(new PosixFile(shared, path, want_write));
+        }
+        // The shared descriptor is opened for writing whenever the file allows
+        // it, so that a later writer in this process can use it too.
+        int fd = open(path.c_str(), O_RDWR | O_CLOEXEC);
+        bool fd_writable = fd >= 0;
+        if (fd < 0 && !want_write && (errno == EACCES || errno == EROFS || errno == EPERM)) {
+            fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        }
+        if (fd < 0) {
+            if (errno == ENOENT) return Status::NotFound("file does not exist: " + path);
+            return IoError("cannot open", path, errno);
+        }
+        return Register(fd, fd_writable, path, want_write);
+    }
+
+    Result<std::unique_ptr<File>> Create(const std::string& name) override {
+        std::string path = Resolve(name);
+        std::lock_guard<std::mutex> guard(g_registry_mutex);
+        struct stat st;
+        if (stat(path.c_str(), &st) == 0 && Registry().count({st.st_dev, st.st_ino})) {
+            return Status::Locked("file is in use: " + path);
+        }
+        int fd = open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+        if (fd < 0) return IoError("cannot create", path, errno);
+        return Register(fd, true, path, true);
+    }
+
+    bool Exists(const std::string& name) override {
+        struct stat st;
+        return stat(Resolve(name).c_str(), &st) == 0;
+    }
+
+    Status Delete(const std::string& name) override {
+        std::string path = Resolve(name);
+        if (unlink(path.c_str()) != 0) {
+            if (errno == ENOENT) return Status::NotFound("file does not exist: " + path);
+            return IoError("cannot delete", path, errno);
+        }
+        return Status::OK();
+    }
+
+    Status Rename(const std::string& from, const std::string& to) override {
+        std::string source = Resolve(from);
+        std::string target = Resolve(to);
+        if (rename(source.c_str(), target.c_str()) != 0) {
+            return IoError("cannot rename " + source + " to", target, errno);
+        }
+        return Status::OK();
+    }
+
+    std::string Resolve(const std::string& path) override {
+        struct stat st;
+        if (lstat(path.c_str(), &st) == 0) return path;
+        std::string dir = DirName(path);
+        std::string base = BaseName(path);
+        if (base.empty()) return path;
+        DIR* d = opendir(dir.empty() ? "." : dir.c_str());
+        if (d == nullptr) return path;
+        std::string found;
+        while (dirent* e = readdir(d)) {
+            if (strcasecmp(e->d_name, base.c_str()) == 0) {
+                found = e->d_name;
+                break;
+            }
+        }
+        closedir(d);
+        return found.empty() ? path : dir + found;
+    }
+
+private:
+    // Called with the registry locked.
+    Result<std::unique_ptr<File>> Register(int fd, bool fd_writable, const std::string& path,
+                                           bool want_write) {
+        struct stat st;
+        if (fstat(fd, &st) != 0) {
+            int err = errno;
+            close(fd);
+            return IoError("cannot examine", path, err);
+        }
+        auto* shared = new SharedFile;
+        shared->dev = st.st_dev;
+        shared->ino = st.st_ino;
+        shared->fd = fd;
+        shared->writable = fd_writable;
+        shared->users = 1;
+        Registry()[{st.st_dev, st.st_ino}] = shared;
+        return std::unique_ptr<File>(new PosixFile(shared, path, want_write));
+    }
+};
+
+Env* g_current_env = nullptr;
+
+// A file of a FaultyEnv: writes count against the Env's budget.
+class FaultyFile : public File {
+public:
+    FaultyFile(std::unique_ptr<File> base, FaultyEnv* env) : base_(std::move(base)), env_(env) {}
+
+    Status ReadAt(uint64_t offset, void* buf, size_t n, size_t* read) override {
+        return base_->ReadAt(offset, buf, n, read);
+    }
+    Status WriteAt(uint64_t offset, const void* buf, size_t n) override {
+        if (!env_->TakeWrite()) return Status::IOError("injected write failure: " + path());
+        return base_->WriteAt(offset, buf, n);
+    }
+    Result<uint64_t> Size() override { return base_->Size(); }
+    Status Truncate(uint64_t size) override {
+        if (!env_->TakeWrite()) return Status::IOError("injected truncate failure: " + path());
+        return base_->Truncate(size);
+    }
+    Status Sync() override {
+        if (env_->writes_left() <= 0) return Status::IOError("injected sync failure: " + path());
+        return base_->Sync();
+    }
+    Status SetOpenLock(OpenLock mode) override { return base_->SetOpenLock(mode); }
+    Status LockRange(uint64_t offset, uint64_t len, RangeLock kind, LockWait wait) override {
+        return base_->LockRange(offset, len, kind, wait);
+    }
+    Status UnlockRange(uint64_t offset, uint64_t len) override {
+        return base_->UnlockRange(offset, len);
+    }
+    const std::string& path() const override { return base_->path(); }
+    bool writable() const override { return base_->writable(); }
+
+private:
+    std::unique_ptr<File> base_;
+    FaultyEnv* env_;
+};
+
+}  // namespace
+
+Status File::ReadExact(uint64_t offset, void* buf, size_t n) {
+    size_t got = 0;
+    SDE_RETURN_IF_ERROR(ReadAt(offset, buf, n, &got));
+    if (got != n) {
+        return Status::Corruption(path() + ": file ends early (wanted " + std::to_string(n) +
+                                  " bytes at offset " + std::to_string(offset) + ")");
+    }
+    return Status::OK();
+}
+
+Env* DefaultEnv() {
+    static PosixEnv* env = new PosixEnv();
+    return env;
+}
+
+Env* CurrentEnv() { return g_current_env ? g_current_env : DefaultEnv(); }
+void SetCurrentEnv(Env* env) { g_current_env = env; }
+
+bool FaultyEnv::TakeWrite() {
+    if (writes_left_ <= 0) return false;
+    --writes_left_;
+    return true;
+}
+
+Result<std::unique_ptr<File>> FaultyEnv::Open(const std::string& path, FileAccess access) {
+    auto file = base_->Open(path, access);
+    if (!file.ok()) return file.status();
+    return std::unique_ptr<File>(new FaultyFile(std::move(file.value()), this));
+}
+
+Result<std::unique_ptr<File>> FaultyEnv::Create(const std::string& path) {
+    if (!TakeWrite()) return Status::IOError("injected create failure: " + path);
+    auto file = base_->Create(path);
+    if (!file.ok()) return file.status();
+    return std::unique_ptr<File>(new FaultyFile(std::move(file.value()), this));
+}
+
+Status FaultyEnv::Rename(const std::string& from, const std::string& to) {
+    if (!TakeWrite()) return Status::IOError("injected rename failure: " + to);
+    return base_->Rename(from, to);
+}
+
+std::string DirName(const std::string& path) {
+    size_t slash = path.rfind('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+std::string BaseName(const std::string& path) {
+    size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+}  // namespace sde

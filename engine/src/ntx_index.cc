@@ -1,0 +1,989 @@
+// B-tree operations and cursors over NTX pages.
+#include "ntx_index.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace sde {
+
+namespace {
+
+// Most pages kept in memory; beyond it clean pages are dropped between operations.
+constexpr size_t kMaxCachedPages = 64 * 1024;
+
+Status Damaged(const std::string& name, const std::string& what) {
+    return Status::Corruption("Index file " + name + " is damaged: " + what);
+}
+
+}  // namespace
+
+// Holds the index lock (shared use) for one operation.
+class NtxLockScope {
+public:
+    NtxLockScope(NtxIndex* index, bool write) : index_(index), write_(write) {
+        status_ = index_->Begin(write_);
+    }
+    ~NtxLockScope() {
+        if (status_.ok()) index_->End(write_);
+    }
+    const Status& status() const { return status_; }
+
+private:
+    NtxIndex* index_;
+    bool write_;
+    Status status_;
+};
+
+NtxIndex::NtxIndex(std::unique_ptr<File> file, bool shared)
+    : file_(std::move(file)), shared_(shared) {}
+
+NtxIndex::~NtxIndex() { (void)Flush(); }
+
+Result<std::unique_ptr<NtxIndex>> NtxIndex::Open(std::unique_ptr<File> file, bool shared) {
+    std::unique_ptr<NtxIndex> index(new NtxIndex(std::move(file), shared));
+    NtxLockScope lock(index.get(), false);
+    if (!lock.status().ok()) return lock.status();
+    auto size = index->file_->Size();
+    if (!size.ok()) return size.status();
+    index->file_size_ = *size;
+    if (index->file_size_ < 2 * kNtxPageSize) {
+        return Damaged(index->path(), "file is too short (" + std::to_string(index->file_size_) +
+                                          " bytes) for a header and a root page");
+    }
+    uint8_t page[kNtxPageSize];
+    SDE_RETURN_IF_ERROR(index->file_->ReadExact(0, page, kNtxPageSize));
+    auto header = DecodeNtxHeader(page, index->file_size_, index->path());
+    if (!header.ok()) return header.status();
+    index->header_ = std::move(*header);
+    auto root = index->Load(index->header_.root);
+    if (!root.ok()) return root.status();
+    return index;
+}
+
+Result<std::unique_ptr<NtxIndex>> NtxIndex::Create(std::unique_ptr<File> file,
+                                                   const NtxHeader& header, bool shared) {
+    uint8_t pages[2 * kNtxPageSize];
+    NtxHeader h = header;
+    h.root = kNtxPageSize;
+    h.free_head = 0;
+    h.version = 1;
+    EncodeNtxHeader(h, pages);
+    NtxPage root(pages + kNtxPageSize, h.max_items, h.key_size);
+    root.Init();
+    SDE_RETURN_IF_ERROR(file->Truncate(0));
+    SDE_RETURN_IF_ERROR(file->WriteAt(0, pages, sizeof pages));
+    return Open(std::move(file), shared);
+}
+
+int NtxIndex::CompareKeys(const uint8_t* a, const uint8_t* b, size_t n) const {
+    int c = std::memcmp(a, b, n);
+    return header_.descend ? -c : c;
+}
+
+// ---- Locks and the header ---------------------------------------------------
+
+Status NtxIndex::Begin(bool write) {
+    if (!shared_) {
+        if (cache_.size() > kMaxCachedPages && dirty_.empty()) DropCache();
+        return Status::OK();
+    }
+    if (lock_depth_++ > 0) return Status::OK();
+    Status s = file_->LockRange(kNtxLockOffset, 1, write ? RangeLock::kWrite : RangeLock::kRead,
+                                LockWait::kWait);
+    if (s.ok() && header_.max_items != 0) s = RefreshHeader();
+    if (!s.ok()) {
+        if (s.code() != Status::Code::kLocked) (void)file_->UnlockRange(kNtxLockOffset, 1);
+        lock_depth_ = 0;
+        return s;
+    }
+    if (cache_.size() > kMaxCachedPages && dirty_.empty()) DropCache();
+    return s;
+}
+
+void NtxIndex::End(bool /*write*/) {
+    if (!shared_) return;
+    if (--lock_depth_ == 0) (void)file_->UnlockRange(kNtxLockOffset, 1);
+}
+
+void NtxIndex::Discard() {
+    // The cached pages may hold half an update: forget them and the header
+    // fields that update may have moved, and read both again when needed.
+    DropCache();
+    free_chain_checked_ = false;
+    uint8_t live[kNtxHeaderLiveBytes];
+    if (file_->ReadExact(0, live, sizeof live).ok()) {
+        header_.version = GetU16(live + kNtxHeaderVersionAt);
+        header_.root = GetU32(live + kNtxHeaderRootAt);
+        header_.free_head = GetU32(live + kNtxHeaderFreeAt);
+    }
+    header_dirty_ = false;
+    auto size = file_->Size();
+    if (size.ok()) file_size_ = *size;
+}
+
+void NtxIndex::DropCache() {
+    cache_.clear();
+    dirty_.clear();
+    ++stamp_;
+}
+
+Status NtxIndex::RefreshHeader() {
+    uint8_t live[kNtxHeaderLiveBytes];
+    SDE_RETURN_IF_ERROR(file_->ReadExact(0, live, sizeof live));
+    uint16_t version = GetU16(live + kNtxHeaderVersionAt);
+    uint32_t root = GetU32(live + kNtxHeaderRootAt);
+    uint32_t free_head = GetU32(live + kNtxHeaderFreeAt);
+    if (version == header_.version && root == header_.root && free_head == header_.free_head) {
+        return Status::OK();
+    }
+    // Another program wrote the index: nothing cached can be trusted.
+    DropCache();
+    free_chain_checked_ = false;
+    auto size = file_->Size();
+    if (!size.ok()) return size.status();
+    file_size_ = *size;
+    if (!IsNtxPageOffset(root, file_size_)) {
+        return Damaged(path(), "root page offset " + std::to_string(root) +
+                                   " lies outside the file");
+    }
+    if (free_head != 0 && !IsNtxPageOffset(free_head, file_size_)) {
+        return Damaged(path(), "free page offset " + std::to_string(free_head) +
+                                   " lies outside the file");
+    }
+    header_.version = version;
+    header_.root = root;
+    header_.free_head = free_head;
+    return Status::OK();
+}
+
+Status NtxIndex::WriteChanges() {
+    if (dirty_.empty() && !header_dirty_) return Status::OK();
+    ++stamp_;  // cursors find their place again
+    if (shared_ || !version_raised_) {
+        ++header_.version;
+        header_dirty_ = true;
+        version_raised_ = true;
+    }
+    std::sort(dirty_.begin(), dirty_.end());
+    for (uint32_t offset : dirty_) {
+        auto it = cache_.find(offset);
+        if (it == cache_.end()) continue;
+        CachedPage* p = it->second.get();
+        View(p).ClearRightSlot();
+        SDE_RETURN_IF_ERROR(file_->WriteAt(offset, p->bytes.data(), kNtxPageSize));
+        p->dirty = false;
+    }
+    dirty_.clear();
+    if (header_dirty_) {
+        uint8_t live[kNtxHeaderLiveBytes];
+        PutU16(live, header_.for_expression.empty() ? kNtxSignature : kNtxSignatureWithFor);
+        PutU16(live + kNtxHeaderVersionAt, header_.version);
+        PutU32(live + kNtxHeaderRootAt, header_.root);
+        PutU32(live + kNtxHeaderFreeAt, header_.free_head);
+        SDE_RETURN_IF_ERROR(file_->WriteAt(0, live, sizeof live));
+        header_dirty_ = false;
+    }
+    if (sync_each_update_) SDE_RETURN_IF_ERROR(file_->Sync());
+    return Status::OK();
+}
+
+Status NtxIndex::Flush() {
+    if (dirty_.empty() && !header_dirty_) return Status::OK();
+    NtxLockScope lock(this, true);
+    if (!lock.status().ok()) return lock.status();
+    return WriteChanges();
+}
+
+// ---- Pages --------------------------------------------------------------------
+
+Result<NtxIndex::CachedPage*> NtxIndex::Load(uint32_t offset) {
+    auto it = cache_.find(offset);
+    if (it != cache_.end()) return it->second.get();
+    if (!IsNtxPageOffset(offset, file_size_)) {
+        return Damaged(path(), "page offset " + std::to_string(offset) +
+                                   " lies outside the file (" + std::to_string(file_size_) +
+                                   " bytes)");
+    }
+    auto page = std::make_unique<CachedPage>();
+    SDE_RETURN_IF_ERROR(file_->ReadExact(offset, page->bytes.data(), kNtxPageSize));
+    SDE_RETURN_IF_ERROR(View(page.get()).Check(offset, file_size_, path()));
+    CachedPage* raw = page.get();
+    cache_.emplace(offset, std::move(page));
+    return raw;
+}
+
+// The next free page stored in a free page (slot 0's child pointer).
+static Result<uint32_t> NextFreePage(File* file, const uint8_t* cached, uint32_t offset,
+                                     uint64_t file_size, const std::string& name) {
+    uint8_t buffer[kNtxPageSize];
+    const uint8_t* page = cached;
+    if (page == nullptr) {
+        SDE_RETURN_IF_ERROR(file->ReadExact(offset, buffer, kNtxPageSize));
+        page = buffer;
+    }
+    uint16_t slot = GetU16(page + 2);
+    if (slot < 4 || slot + 4u > kNtxPageSize) {
+        return Damaged(name, "free page at offset " + std::to_string(offset) +
+                                 " has an invalid item offset");
+    }
+    uint32_t next = GetU32(page + slot);
+    if (next != 0 && !IsNtxPageOffset(next, file_size)) {
+        return Damaged(name, "free page chain leads outside the file (offset " +
+                                 std::to_string(next) + ")");
+    }
+    return next;
+}
+
+Result<uint32_t> NtxIndex::FreeNext(uint32_t offset) {
+    // A page freed during this operation is newer in the cache than on disk.
+    auto it = cache_.find(offset);
+    const uint8_t* cached = it == cache_.end() ? nullptr : it->second->bytes.data();
+    return NextFreePage(file_.get(), cached, offset, file_size_, path());
+}
+
+Status NtxIndex::CheckFreeChain() {
+    std::vector<bool> seen(file_size_ / kNtxPageSize, false);
+    uint32_t offset = header_.free_head;
+    while (offset != 0) {
+        if (seen[offset / kNtxPageSize]) return Damaged(path(), "free page chain has a cycle");
+        seen[offset / kNtxPageSize] = true;
+        auto next = FreeNext(offset);
+        if (!next.ok()) return next.status();
+        offset = *next;
+    }
+    free_chain_checked_ = true;
+    return Status::OK();
+}
+
+Result<uint32_t> NtxIndex::Allocate() {
+    uint32_t offset;
+    if (header_.free_head != 0) {
+        if (!free_chain_checked_) SDE_RETURN_IF_ERROR(CheckFreeChain());
+        offset = header_.free_head;
+        auto next = FreeNext(offset);
+        if (!next.ok()) return next.status();
+        header_.free_head = *next;
+    } else {
+        uint64_t end = (file_size_ + kNtxPageSize - 1) / kNtxPageSize * kNtxPageSize;
+        if (end + kNtxPageSize > UINT32_MAX) {
+            return Status::IOError("Index file " + path() + " is full (4 GB)");
+        }
+        offset = uint32_t(end);
+        file_size_ = end + kNtxPageSize;
+    }
+    header_dirty_ = true;
+    auto page = std::make_unique<CachedPage>();
+    View(page.get()).Init();
+    page->dirty = true;
+    cache_[offset] = std::move(page);
+    dirty_.push_back(offset);
+    return offset;
+}
+
+Status NtxIndex::Release(uint32_t offset) {
+    auto loaded = Load(offset);
+    if (!loaded.ok()) return loaded.status();
+    CachedPage* p = *loaded;
+    NtxPage view = View(p);
+    view.Init();
+    view.set_child(0, header_.free_head);
+    header_.free_head = offset;
+    header_dirty_ = true;
+    if (!p->dirty) {
+        p->dirty = true;
+        dirty_.push_back(offset);
+    }
+    // A freed page must not be found in the cache as a tree page again.
+    return Status::OK();
+}
+
+Status NtxIndex::CheckRecno(uint32_t recno, uint32_t page) {
+    if (recno <= known_record_limit_ || !record_limit_) return Status::OK();
+    known_record_limit_ = record_limit_();
+    if (recno <= known_record_limit_) return Status::OK();
+    return Damaged(path(), "page at offset " + std::to_string(page) + " names record " +
+                               std::to_string(recno) + " but the table has " +
+                               std::to_string(known_record_limit_) + " records");
+}
+
+Status NtxIndex::TooDeep() const {
+    return Damaged(path(), "page pointers are nested deeper than " +
+                               std::to_string(kNtxMaxDepth) + " levels (a cycle)");
+}
+
+int NtxIndex::CompareItem(NtxPage& page, int i, const uint8_t* key, size_t prefix_len,
+                          uint32_t recno) const {
+    int c = CompareKeys(page.key(i), key, prefix_len);
+    if (c != 0) return c;
+    uint32_t r = page.recno(i);
+    return r < recno ? -1 : (r > recno ? 1 : 0);
+}
+
+int NtxIndex::LowerBound(NtxPage& page, const uint8_t* key, size_t prefix_len,
+                         uint32_t recno) const {
+    int lo = 0, hi = page.count();
+    while (lo < hi) {
+        int mid = (lo + hi) / 2;
+        if (CompareItem(page, mid, key, prefix_len, recno) < 0) {
+            lo = mid + 1;
+        } else {
+            hi = mid;
+        }
+    }
+    return lo;
+}
+
+// ---- Updates ------------------------------------------------------------------
+
+static void MarkDirty(std::vector<uint32_t>* dirty, uint32_t offset, bool* flag) {
+    if (!*flag) {
+        *flag = true;
+        dirty->push_back(offset);
+    }
+}
+
+Status NtxIndex::Insert(std::string_view key, uint32_t recno) {
+    if (key.size() != header_.key_size || recno == 0) {
+        return Status::InvalidArgument("Index key of the wrong size for " + path());
+    }
+    NtxLockScope lock(this, true);
+    if (!lock.status().ok()) return lock.status();
+    Status s = InsertLocked(reinterpret_cast<const uint8_t*>(key.data()), recno);
+    if (s.ok()) s = WriteChanges();
+    if (!s.ok()) Discard();
+    return s;
+}
+
+Status NtxIndex::Remove(std::string_view key, uint32_t recno, bool* removed) {
+    bool dummy;
+    if (!removed) removed = &dummy;
+    *removed = false;
+    if (key.size() != header_.key_size) {
+        return Status::InvalidArgument("Index key of the wrong size for " + path());
+    }
+    NtxLockScope lock(this, true);
+    if (!lock.status().ok()) return lock.status();
+    Status s = RemoveLocked(reinterpret_cast<const uint8_t*>(key.data()), recno, removed);
+    if (s.ok()) s = WriteChanges();
+    if (!s.ok()) Discard();
+    return s;
+}
+
+Status NtxIndex::Replace(std::string_view old_key, std::string_view new_key, uint32_t recno) {
+    if (old_key.size() != header_.key_size || new_key.size() != header_.key_size || recno == 0) {
+        return Status::InvalidArgument("Index key of the wrong size for " + path());
+    }
+    if (old_key == new_key) return Status::OK();
+    NtxLockScope lock(this, true);
+    if (!lock.status().ok()) return lock.status();
+    bool removed = false;
+    Status s = RemoveLocked(reinterpret_cast<const uint8_t*>(old_key.data()), recno, &removed);
+    if (s.ok()) s = InsertLocked(reinterpret_cast<const uint8_t*>(new_key.data()), recno);
+    if (s.ok()) s = WriteChanges();
+    if (!s.ok()) Discard();
+    return s;
+}
+
+Status NtxIndex::InsertLocked(const uint8_t* key, uint32_t recno) {
+    const size_t ks = header_.key_size;
+    if (header_.unique) {
+        // A unique index keeps the first record of every key only.
+        uint32_t offset = header_.root;
+        for (int depth = 0;; ++depth) {
+            if (depth >= kNtxMaxDepth) return TooDeep();
+            auto p = Load(offset);
+            if (!p.ok()) return p.status();
+            NtxPage page = View(*p);
+            int i = LowerBound(page, key, ks, 0);
+            if (i < page.count() && CompareKeys(page.key(i), key, ks) == 0) return Status::OK();
+            if (page.is_leaf()) break;
+            offset = page.child(i);
+        }
+    }
+    std::vector<PathStep> path;
+    uint32_t offset = header_.root;
+    for (;;) {
+        if (path.size() >= size_t(kNtxMaxDepth)) return TooDeep();
+        auto p = Load(offset);
+        if (!p.ok()) return p.status();
+        NtxPage page = View(*p);
+        int i = LowerBound(page, key, ks, recno);
+        if (i < page.count() && CompareItem(page, i, key, ks, recno) == 0) {
+            return Status::OK();  // already there
+        }
+        path.push_back({offset, i});
+        if (page.is_leaf()) break;
+        offset = page.child(i);
+    }
+    return SplitAndInsert(path, path.size() - 1, 0, recno, key, 0);
+}
+
+Status NtxIndex::SplitAndInsert(std::vector<PathStep>& path, size_t level, uint32_t child,
+                                uint32_t recno, const uint8_t* key, uint32_t right_child) {
+    const int ks = header_.key_size;
+    const int m = header_.max_items;
+    std::vector<uint8_t> carried;  // the key pushed up to the next level
+    for (;;) {
+        auto loaded = Load(path[level].page);
+        if (!loaded.ok()) return loaded.status();
+        CachedPage* cp = *loaded;
+        NtxPage page = View(cp);
+        int pos = path[level].pos;
+        MarkDirty(&dirty_, path[level].page, &cp->dirty);
+        if (!page.is_full()) {
+            page.InsertAt(pos, child, recno, key);
+            if (right_child != 0) page.set_child(pos + 1, right_child);
+            return Status::OK();
+        }
+        // The page overflows: lay out its m + 1 items, keep the lower half
+        // here, move the upper half to a new page and push the middle item up.
+        struct Item {
+            uint32_t child;
+            uint32_t recno;
+            std::vector<uint8_t> key;
+        };
+        std::vector<Item> items;
+        items.reserve(size_t(m) + 1);
+        for (int i = 0; i < page.count(); ++i) {
+            items.push_back({page.child(i), page.recno(i),
+                             std::vector<uint8_t>(page.key(i), page.key(i) + ks)});
+        }
+        uint32_t last_child = page.child(page.count());
+        items.insert(items.begin() + pos, Item{child, recno, std::vector<uint8_t>(key, key + ks)});
+        if (right_child != 0) {
+            if (size_t(pos + 1) < items.size()) {
+                items[size_t(pos) + 1].child = right_child;
+            } else {
+                last_child = right_child;
+            }
+        }
+        auto right_offset = Allocate();
+        if (!right_offset.ok()) return right_offset.status();
+        auto right_loaded = Load(*right_offset);
+        if (!right_loaded.ok()) return right_loaded.status();
+        NtxPage right = View(*right_loaded);
+
+        const int mid = int(items.size()) / 2;
+        page.Init();
+        for (int i = 0; i < mid; ++i) {
+            page.InsertAt(i, items[size_t(i)].child, items[size_t(i)].recno,
+                          items[size_t(i)].key.data());
+        }
+        page.set_child(mid, items[size_t(mid)].child);
+        for (int i = mid + 1; i < int(items.size()); ++i) {
+            right.InsertAt(i - mid - 1, items[size_t(i)].child, items[size_t(i)].recno,
+                           items[size_t(i)].key.data());
+        }
+        right.set_child(right.count(), last_child);
+
+        const Item& up = items[size_t(mid)];
+        std::vector<uint8_t> up_key = up.key;
+        uint32_t up_recno = up.recno;
+        uint32_t left_offset = path[level].page;
+        if (level == 0) {
+            // Root growth: a new root holds the middle item alone.
+            auto root_offset = Allocate();
+            if (!root_offset.ok()) return root_offset.status();
+            auto root_loaded = Load(*root_offset);
+            if (!root_loaded.ok()) return root_loaded.status();
+            NtxPage root = View(*root_loaded);
+            root.InsertAt(0, left_offset, up_recno, up_key.data());
+            root.set_child(1, *right_offset);
+            header_.root = *root_offset;
+            header_dirty_ = true;
+            return Status::OK();
+        }
+        --level;
+        child = left_offset;
+        recno = up_recno;
+        carried = std::move(up_key);
+        key = carried.data();
+        right_child = *right_offset;
+    }
+}
+
+Status NtxIndex::RemoveLocked(const uint8_t* key, uint32_t recno, bool* removed) {
+    const size_t ks = header_.key_size;
+    std::vector<PathStep> path;
+    uint32_t offset = header_.root;
+    int found_level = -1;
+    for (;;) {
+        if (path.size() >= size_t(kNtxMaxDepth)) return TooDeep();
+        auto p = Load(offset);
+        if (!p.ok()) return p.status();
+        NtxPage page = View(*p);
+        int i = LowerBound(page, key, ks, recno);
+        path.push_back({offset, i});
+        if (i < page.count() && CompareItem(page, i, key, ks, recno) == 0) {
+            found_level = int(path.size()) - 1;
+            break;
+        }
+        if (page.is_leaf()) break;
+        offset = page.child(i);
+    }
+    if (found_level < 0) return Status::OK();
+    *removed = true;
+
+    auto p = Load(path.back().page);
+    if (!p.ok()) return p.status();
+    NtxPage page = View(*p);
+    int pos = path.back().pos;
+    MarkDirty(&dirty_, path.back().page, &(*p)->dirty);
+    if (page.is_leaf()) {
+        page.RemoveAt(pos);
+    } else {
+        // A key in a branch gives way to its predecessor, the last key of the
+        // rightmost leaf below its left child.
+        uint32_t c = page.child(pos);
+        NtxPage leaf = page;
+        CachedPage* leaf_page = nullptr;
+        for (;;) {
+            if (path.size() >= size_t(kNtxMaxDepth)) return TooDeep();
+            auto lp = Load(c);
+            if (!lp.ok()) return lp.status();
+            leaf_page = *lp;
+            leaf = View(leaf_page);
+            path.push_back({c, leaf.count()});
+            if (leaf.is_leaf()) break;
+            c = leaf.child(leaf.count());
+        }
+        int n = leaf.count();
+        if (n == 0) return Damaged(file_->path(), "empty leaf page below a key");
+        page.set_entry(pos, leaf.recno(n - 1), leaf.key(n - 1));
+        MarkDirty(&dirty_, path.back().page, &leaf_page->dirty);
+        leaf.RemoveAt(n - 1);
+    }
+    return Rebalance(path);
+}
+
+Status NtxIndex::Rebalance(std::vector<PathStep>& path) {
+    const int half = header_.half_page;
+    const int ks = header_.key_size;
+    for (size_t level = path.size() - 1; level > 0; --level) {
+        auto p = Load(path[level].page);
+        if (!p.ok()) return p.status();
+        NtxPage page = View(*p);
+        if (page.count() >= half) break;
+        uint32_t parent_offset = path[level - 1].page;
+        auto pp = Load(parent_offset);
+        if (!pp.ok()) return pp.status();
+        NtxPage parent = View(*pp);
+        int ci = path[level - 1].pos;
+        int pn = parent.count();
+        MarkDirty(&dirty_, path[level].page, &(*p)->dirty);
+        MarkDirty(&dirty_, parent_offset, &(*pp)->dirty);
+        std::vector<uint8_t> key(static_cast<size_t>(ks), 0);
+
+        uint32_t left_offset = ci > 0 ? parent.child(ci - 1) : 0;
+        uint32_t right_offset = ci < pn ? parent.child(ci + 1) : 0;
+        CachedPage* left_page = nullptr;
+        CachedPage* right_page = nullptr;
+        if (left_offset) {
+            auto lp = Load(left_offset);
+            if (!lp.ok()) return lp.status();
+            left_page = *lp;
+        }
+        if (right_offset) {
+            auto rp = Load(right_offset);
+            if (!rp.ok()) return rp.status();
+            right_page = *rp;
+        }
+        if (left_page && View(left_page).count() > half) {
+            // Borrow through the parent from the left sibling.
+            NtxPage left = View(left_page);
+            MarkDirty(&dirty_, left_offset, &left_page->dirty);
+            int ln = left.count();
+            uint32_t moved_child = left.child(ln - 1);
+            uint32_t moved_recno = left.recno(ln - 1);
+            std::memcpy(key.data(), left.key(ln - 1), size_t(ks));
+            page.InsertAt(0, left.child(ln), parent.recno(ci - 1), parent.key(ci - 1));
+            parent.set_entry(ci - 1, moved_recno, key.data());
+            left.RemoveAt(ln - 1);
+            left.set_child(ln - 1, moved_child);
+            return Status::OK();
+        }
+        if (right_page && View(right_page).count() > half) {
+            // Borrow through the parent from the right sibling.
+            NtxPage right = View(right_page);
+            MarkDirty(&dirty_, right_offset, &right_page->dirty);
+            int n = page.count();
+            page.InsertAt(n, page.child(n), parent.recno(ci), parent.key(ci));
+            page.set_child(n + 1, right.child(0));
+            parent.set_entry(ci, right.recno(0), right.key(0));
+            right.RemoveAt(0);
+            return Status::OK();
+        }
+        // Merge with a sibling: left part, separator and right part in one page.
+        uint32_t into_offset, from_offset;
+        CachedPage *into_page, *from_page;
+        int sep;
+        if (left_page) {
+            into_offset = left_offset, into_page = left_page;
+            from_offset = path[level].page, from_page = *p;
+            sep = ci - 1;
+        } else if (right_page) {
+            into_offset = path[level].page, into_page = *p;
+            from_offset = right_offset, from_page = right_page;
+            sep = ci;
+        } else {
+            return Damaged(file_->path(),
+                           "branch page at offset " + std::to_string(parent_offset) +
+                               " has no keys");
+        }
+        NtxPage into = View(into_page);
+        NtxPage from = View(from_page);
+        if (into.count() + 1 + from.count() > header_.max_items) {
+            return Damaged(file_->path(), "pages too full to merge");
+        }
+        MarkDirty(&dirty_, into_offset, &into_page->dirty);
+        int n = into.count();
+        into.InsertAt(n, into.child(n), parent.recno(sep), parent.key(sep));
+        for (int i = 0; i < from.count(); ++i) {
+            into.InsertAt(into.count(), from.child(i), from.recno(i), from.key(i));
+        }
+        into.set_child(into.count(), from.child(from.count()));
+        parent.RemoveAt(sep);
+        parent.set_child(sep, into_offset);
+        SDE_RETURN_IF_ERROR(Release(from_offset));
+    }
+    // A root left without keys hands the root over to its only child.
+    auto r = Load(header_.root);
+    if (!r.ok()) return r.status();
+    NtxPage root = View(*r);
+    if (root.count() == 0 && !root.is_leaf()) {
+        uint32_t old_root = header_.root;
+        header_.root = root.child(0);
+        header_dirty_ = true;
+        SDE_RETURN_IF_ERROR(Release(old_root));
+    }
+    return Status::OK();
+}
+
+Status NtxIndex::Clear() {
+    NtxLockScope lock(this, true);
+    if (!lock.status().ok()) return lock.status();
+    Status s = ClearLocked();
+    if (!s.ok()) Discard();
+    return s;
+}
+
+Status NtxIndex::ClearLocked() {
+    DropCache();
+    SDE_RETURN_IF_ERROR(file_->Truncate(2 * kNtxPageSize));
+    file_size_ = 2 * kNtxPageSize;
+    auto page = std::make_unique<CachedPage>();
+    View(page.get()).Init();
+    page->dirty = true;
+    cache_[kNtxPageSize] = std::move(page);
+    dirty_.push_back(kNtxPageSize);
+    header_.root = kNtxPageSize;
+    header_.free_head = 0;
+    header_dirty_ = true;
+    free_chain_checked_ = true;
+    version_raised_ = false;
+    return WriteChanges();
+}
+
+// ---- Checking -----------------------------------------------------------------
+
+Status NtxIndex::Verify(uint64_t* keys) {
+    NtxLockScope lock(this, false);
+    if (!lock.status().ok()) return lock.status();
+    std::vector<uint8_t> seen(file_size_ / kNtxPageSize, 0);
+    int leaf_depth = -1;
+    std::string last_key;
+    uint32_t last_recno = 0;
+    bool have_last = false;
+    *keys = 0;
+    SDE_RETURN_IF_ERROR(VerifyPage(header_.root, 0, &leaf_depth, &seen, &last_key, &last_recno,
+                                   &have_last, keys));
+    // Free pages must not be tree pages.
+    uint32_t offset = header_.free_head;
+    size_t steps = 0;
+    while (offset != 0) {
+        if (++steps > seen.size() || seen[offset / kNtxPageSize]) {
+            return Damaged(path(), "free page chain has a cycle or holds a tree page");
+        }
+        seen[offset / kNtxPageSize] = 1;
+        auto next = FreeNext(offset);
+        if (!next.ok()) return next.status();
+        offset = *next;
+    }
+    return Status::OK();
+}
+
+Status NtxIndex::VerifyPage(uint32_t offset, int depth, int* leaf_depth,
+                            std::vector<uint8_t>* seen, std::string* last_key,
+                            uint32_t* last_recno, bool* have_last, uint64_t* keys) {
+    if (depth >= kNtxMaxDepth) return TooDeep();
+    if (!IsNtxPageOffset(offset, file_size_)) {
+        return Damaged(path(), "page offset " + std::to_string(offset) + " outside the file");
+    }
+    if ((*seen)[offset / kNtxPageSize]) {
+        return Damaged(path(), "page at offset " + std::to_string(offset) + " is reached twice");
+    }
+    (*seen)[offset / kNtxPageSize] = 1;
+    auto p = Load(offset);
+    if (!p.ok()) return p.status();
+    // Copy: loading children may not move the page, but keep the view simple.
+    CachedPage copy = **p;
+    NtxPage page = View(&copy);
+    bool leaf = page.is_leaf();
+    if (leaf) {
+        if (*leaf_depth < 0) *leaf_depth = depth;
+        if (*leaf_depth != depth) {
+            return Damaged(path(), "leaves at different depths (" + std::to_string(*leaf_depth) +
+                                       " and " + std::to_string(depth) + ")");
+        }
+    }
+    for (int i = 0; i <= page.count(); ++i) {
+        if (!leaf) {
+            SDE_RETURN_IF_ERROR(VerifyPage(page.child(i), depth + 1, leaf_depth, seen, last_key,
+                                           last_recno, have_last, keys));
+        }
+        if (i == page.count()) break;
+        SDE_RETURN_IF_ERROR(CheckRecno(page.recno(i), offset));
+        if (*have_last) {
+            int c = CompareKeys(reinterpret_cast<const uint8_t*>(last_key->data()), page.key(i),
+                                header_.key_size);
+            if (c > 0 || (c == 0 && *last_recno >= page.recno(i))) {
+                return Damaged(path(), "keys out of order in page at offset " +
+                                           std::to_string(offset));
+            }
+        }
+        last_key->assign(page.key_view(i));
+        *last_recno = page.recno(i);
+        *have_last = true;
+        ++*keys;
+    }
+    return Status::OK();
+}
+
+// ---- Cursor -------------------------------------------------------------------
+
+Status NtxCursor::PushPage(uint32_t page, NtxIndex::CachedPage** out) {
+    if (path_.size() >= size_t(kNtxMaxDepth)) return index_->TooDeep();
+    auto p = index_->Load(page);
+    if (!p.ok()) return p.status();
+    *out = *p;
+    return Status::OK();
+}
+
+Status NtxCursor::TakeEntry() {
+    auto p = index_->Load(path_.back().page);
+    if (!p.ok()) return p.status();
+    NtxPage page = index_->View(*p);
+    int pos = path_.back().pos;
+    entry_.recno = page.recno(pos);
+    entry_.key.assign(page.key_view(pos));
+    SDE_RETURN_IF_ERROR(index_->CheckRecno(entry_.recno, path_.back().page));
+    valid_ = true;
+    bof_ = false;
+    stamp_ = index_->stamp();
+    return Status::OK();
+}
+
+Status NtxCursor::DescendFirst(uint32_t offset) {
+    for (;;) {
+        NtxIndex::CachedPage* cp;
+        SDE_RETURN_IF_ERROR(PushPage(offset, &cp));
+        NtxPage page = index_->View(cp);
+        path_.push_back({offset, 0});
+        if (page.is_leaf()) {
+            if (page.count() > 0) return TakeEntry();
+            return AscendForNext();
+        }
+        offset = page.child(0);
+    }
+}
+
+Status NtxCursor::DescendLast(uint32_t offset) {
+    for (;;) {
+        NtxIndex::CachedPage* cp;
+        SDE_RETURN_IF_ERROR(PushPage(offset, &cp));
+        NtxPage page = index_->View(cp);
+        path_.push_back({offset, page.count()});
+        if (page.is_leaf()) {
+            path_.back().pos = page.count() - 1;
+            if (page.count() > 0) return TakeEntry();
+            return AscendForPrev();
+        }
+        offset = page.child(page.count());
+    }
+}
+
+Status NtxCursor::AscendForNext() {
+    for (;;) {
+        path_.pop_back();
+        if (path_.empty()) {
+            valid_ = false;
+            stamp_ = index_->stamp();
+            return Status::OK();
+        }
+        auto p = index_->Load(path_.back().page);
+        if (!p.ok()) return p.status();
+        if (path_.back().pos < index_->View(*p).count()) return TakeEntry();
+    }
+}
+
+Status NtxCursor::AscendForPrev() {
+    for (;;) {
+        path_.pop_back();
+        if (path_.empty()) {
+            valid_ = false;
+            bof_ = true;
+            stamp_ = index_->stamp();
+            return Status::OK();
+        }
+        if (--path_.back().pos >= 0) return TakeEntry();
+    }
+}
+
+Status NtxCursor::StepNext() {
+    auto p = index_->Load(path_.back().page);
+    if (!p.ok()) return p.status();
+    NtxPage page = index_->View(*p);
+    int pos = ++path_.back().pos;
+    if (!page.is_leaf()) return DescendFirst(page.child(pos));
+    if (pos < page.count()) return TakeEntry();
+    return AscendForNext();
+}
+
+Status NtxCursor::StepPrev() {
+    auto p = index_->Load(path_.back().page);
+    if (!p.ok()) return p.status();
+    NtxPage page = index_->View(*p);
+    if (!page.is_leaf()) return DescendLast(page.child(path_.back().pos));
+    if (--path_.back().pos >= 0) return TakeEntry();
+    return AscendForPrev();
+}
+
+Status NtxCursor::Locate(const uint8_t* key, size_t prefix_len, uint32_t recno) {
+    path_.clear();
+    valid_ = false;
+    bof_ = false;
+    uint32_t offset = index_->header_.root;
+    for (;;) {
+        NtxIndex::CachedPage* cp;
+        SDE_RETURN_IF_ERROR(PushPage(offset, &cp));
+        NtxPage page = index_->View(cp);
+        int i = index_->LowerBound(page, key, prefix_len, recno);
+        path_.push_back({offset, i});
+        if (page.is_leaf()) {
+            if (i < page.count()) return TakeEntry();
+            return AscendForNext();
+        }
+        offset = page.child(i);
+    }
+}
+
+Status NtxCursor::First() {
+    NtxLockScope lock(index_, false);
+    if (!lock.status().ok()) return lock.status();
+    path_.clear();
+    Status s = DescendFirst(index_->header_.root);
+    if (!s.ok()) valid_ = false;
+    return s;
+}
+
+Status NtxCursor::Last() {
+    NtxLockScope lock(index_, false);
+    if (!lock.status().ok()) return lock.status();
+    path_.clear();
+    Status s = DescendLast(index_->header_.root);
+    if (!s.ok()) valid_ = false;
+    return s;
+}
+
+Status NtxCursor::CheckProgress(const NtxEntry& was, int direction) {
+    // Each move must pass the entry before it; a damaged tree that leads
+    // back (shared pages, bad order) would otherwise walk for ever.
+    if (!valid_) return Status::OK();
+    int c = index_->CompareKeys(reinterpret_cast<const uint8_t*>(entry_.key.data()),
+                                reinterpret_cast<const uint8_t*>(was.key.data()),
+                                entry_.key.size());
+    if (c == 0) c = entry_.recno < was.recno ? -1 : (entry_.recno > was.recno ? 1 : 0);
+    if (c * direction > 0) return Status::OK();
+    valid_ = false;
+    return Damaged(index_->path(), "keys out of order near record " + std::to_string(was.recno));
+}
+
+Status NtxCursor::Next() {
+    if (!valid_) return Status::OK();
+    NtxLockScope lock(index_, false);
+    if (!lock.status().ok()) return lock.status();
+    Status s;
+    const NtxEntry was = entry_;
+    if (stamp_ != index_->stamp()) {
+        // The tree changed: find the remembered entry (or its successor) again.
+        NtxEntry was = entry_;
+        s = Locate(reinterpret_cast<const uint8_t*>(was.key.data()), was.key.size(), was.recno);
+        if (s.ok() && valid_ && entry_.recno == was.recno && entry_.key == was.key) s = StepNext();
+    } else {
+        s = StepNext();
+    }
+    if (s.ok()) s = CheckProgress(was, 1);
+    if (!s.ok()) valid_ = false;
+    return s;
+}
+
+Status NtxCursor::Prev() {
+    NtxLockScope lock(index_, false);
+    if (!lock.status().ok()) return lock.status();
+    Status s;
+    const NtxEntry was = entry_;
+    const bool had_entry = valid_;
+    if (!valid_) {
+        if (bof_) return Status::OK();
+        path_.clear();
+        s = DescendLast(index_->header_.root);
+    } else if (stamp_ != index_->stamp()) {
+        NtxEntry was = entry_;
+        s = Locate(reinterpret_cast<const uint8_t*>(was.key.data()), was.key.size(), was.recno);
+        if (s.ok()) {
+            if (valid_) {
+                s = StepPrev();
+            } else {
+                path_.clear();
+                s = DescendLast(index_->header_.root);
+            }
+        }
+    } else {
+        s = StepPrev();
+    }
+    if (s.ok() && had_entry) s = CheckProgress(was, -1);
+    if (!s.ok()) valid_ = false;
+    return s;
+}
+
+Status NtxCursor::Seek(std::string_view key, bool* found) {
+    *found = false;
+    NtxLockScope lock(index_, false);
+    if (!lock.status().ok()) return lock.status();
+    size_t n = std::min(key.size(), size_t(index_->key_size()));
+    Status s = Locate(reinterpret_cast<const uint8_t*>(key.data()), n, 0);
+    if (!s.ok()) {
+        valid_ = false;
+        return s;
+    }
+    *found = valid_ && std::memcmp(entry_.key.data(), key.data(), n) == 0;
+    return Status::OK();
+}
+
+Status NtxCursor::SeekEntry(std::string_view key, uint32_t recno, bool* found) {
+    *found = false;
+    if (key.size() != size_t(index_->key_size())) {
+        return Status::InvalidArgument("Index key of the wrong size for " + index_->path());
+    }
+    NtxLockScope lock(index_, false);
+    if (!lock.status().ok()) return lock.status();
+    Status s = Locate(reinterpret_cast<const uint8_t*>(key.data()), key.size(), recno);
+    if (!s.ok()) {
+        valid_ = false;
+        return s;
+    }
+    *found = valid_ && entry_.recno == recno && entry_.key == key;
+    return Status::OK();
+}
+
+}  // namespace sde

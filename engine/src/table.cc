@@ -1,0 +1,892 @@
+#include "table.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "codepage.h"
+#include "coding.h"
+#include "create.h"
+#include "field_value.h"
+
+namespace sde {
+
+namespace {
+
+constexpr const char kReadOnlyText[] = "Cannot modify a read-only data set";
+
+// Records written per call when many are appended at once.
+constexpr size_t kBulkRecords = 4096;
+
+}  // namespace
+
+Table::~Table() { Close(); }
+
+Result<std::unique_ptr<Table>> Table::Open(const std::string& path, OpenMode mode,
+                                           bool commit_full, Env* env) {
+    std::unique_ptr<Table> table(new Table());
+    table->env_ = env;
+    table->path_ = env->Resolve(path);
+    table->mode_ = mode;
+    table->commit_full_ = commit_full;
+    FileAccess access = mode == OpenMode::kReadOnly ? FileAccess::kReadOnly : FileAccess::kReadWrite;
+    auto file = env->Open(table->path_, access);
+    if (!file.ok()) {
+        if (file.status().code() == Status::Code::kNotFound) {
+            return Status::NotFound("table file " + table->path_ + " does not exist");
+        }
+        return file.status();
+    }
+    table->file_ = std::move(file.value());
+    OpenLock lock = mode == OpenMode::kExclusive ? OpenLock::kExclusive : OpenLock::kShared;
+    if (!table->file_->SetOpenLock(lock).ok()) {
+        return Status::Locked("table " + table->path_ + " is in use by another user");
+    }
+    SDE_RETURN_IF_ERROR(ReadDbfHeader(table->file_.get(), &table->header_));
+    if (table->header_.has_memo()) {
+        std::string memo_path = env->Resolve(MemoPathFor(table->path_));
+        auto memo = MemoFile::Open(env, memo_path, access, lock, table->is_shared());
+        if (!memo.ok()) {
+            if (memo.status().code() == Status::Code::kLocked) {
+                return Status::Locked("memo file " + memo_path + " is in use by another user");
+            }
+            return memo.status();
+        }
+        table->memo_ = std::move(memo.value());
+    }
+    SDE_RETURN_IF_ERROR(table->GoTop());
+    return table;
+}
+
+Status Table::Close() {
+    if (!file_) return Status::OK();
+    Status result = FlushPending();
+    Status s = CloseOrders();
+    if (result.ok()) result = s;
+    if (result.ok() && commit_full_ && mode_ != OpenMode::kReadOnly) result = file_->Sync();
+    Unlock(0);
+    memo_.reset();
+    file_.reset();
+    return result;
+}
+
+int Table::FieldIndex(std::string_view name) const {
+    size_t arrow = name.find("->");
+    if (arrow != std::string_view::npos) name.remove_prefix(arrow + 2);
+    while (!name.empty() && name.front() == ' ') name.remove_prefix(1);
+    while (!name.empty() && name.back() == ' ') name.remove_suffix(1);
+    for (size_t i = 0; i < header_.fields.size(); ++i) {
+        if (FieldNameEquals(header_.fields[i].name, name)) return int(i);
+    }
+    return -1;
+}
+
+// ---- reading -------------------------------------------------------------
+
+std::string Table::BlankRecord() const {
+    std::string record(header_.record_length, ' ');
+    return record;
+}
+
+void Table::MaskForMissingPassword(std::string* record) const {
+    for (const FieldDesc& f : header_.fields) {
+        std::string masked = MaskedValue(f);
+        record->replace(f.offset, f.width, masked);
+    }
+}
+
+Status Table::ReadRecord(uint32_t recno, std::string* record) {
+    record->resize(header_.record_length);
+    SDE_RETURN_IF_ERROR(file_->ReadExact(header_.RecordOffset(recno), record->data(), record->size()));
+    if (cipher_) {
+        cipher_->CryptFields(recno, reinterpret_cast<uint8_t*>(record->data()) + 1,
+                             record->size() - 1);
+    } else if (encrypted()) {
+        MaskForMissingPassword(record);
+    }
+    return Status::OK();
+}
+
+Status Table::ReadStoredRecord(uint32_t recno, std::string* record) {
+    SDE_RETURN_IF_ERROR(FlushPending());
+    return ReadRecord(recno, record);
+}
+
+Status Table::LoadRecord(uint32_t recno) {
+    Status s = ReadRecord(recno, &record_);
+    if (!s.ok()) {
+        SetEof();
+        return s;
+    }
+    disk_record_ = record_;
+    recno_ = recno;
+    eof_ = false;
+    return Status::OK();
+}
+
+void Table::SetEof() {
+    recno_ = header_.record_count + 1;
+    record_ = BlankRecord();
+    disk_record_ = record_;
+    eof_ = true;
+}
+
+Status Table::RefreshCount() {
+    if (!is_shared()) return Status::OK();
+    uint8_t bytes[4];
+    SDE_RETURN_IF_ERROR(file_->ReadExact(4, bytes, sizeof bytes));
+    uint32_t count = GetU32(bytes);
+    if (count == header_.record_count) return Status::OK();
+    auto size = file_->Size();
+    if (!size.ok()) return size.status();
+    SDE_RETURN_IF_ERROR(CheckRecordCount(file_.get(), header_, count, *size));
+    if (eof_ && recno_ == header_.record_count + 1) recno_ = count + 1;
+    header_.record_count = count;
+    return Status::OK();
+}
+
+Result<uint32_t> Table::RecordCount() {
+    SDE_RETURN_IF_ERROR(RefreshCount());
+    return header_.record_count;
+}
+
+std::string Table::RecordForCaller() const {
+    std::string out = record_;
+    if (translate_) {
+        for (const FieldDesc& f : header_.fields) {
+            if (f.type == 'C') {
+                OemToAnsiInPlace(reinterpret_cast<uint8_t*>(out.data()) + f.offset, f.width);
+            }
+        }
+    }
+    return out;
+}
+
+Result<uint32_t> Table::MemoBlock(const FieldDesc& f) const {
+    int64_t block = ParseMemoPointer(record_.data() + f.offset, f.width);
+    if (block < 0) {
+        return Status::Corruption("table file " + path_ + " is damaged: the memo pointer of field " +
+                                  f.name + " in record " + std::to_string(recno_) +
+                                  " is not a block number");
+    }
+    return uint32_t(block);
+}
+
+Result<std::string> Table::MemoText(int index) {
+    if (index < 0 || size_t(index) >= header_.fields.size()) {
+        return Status::InvalidArgument("no such field in " + path_);
+    }
+    const FieldDesc& f = header_.fields[size_t(index)];
+    if (f.type != 'M') return Status::InvalidArgument("field " + f.name + " is not a memo field");
+    if (!memo_) return Status::NotFound("table " + path_ + " has no memo file");
+    if (encrypted() && !cipher_) return std::string();
+    auto block = MemoBlock(f);
+    if (!block.ok()) return block.status();
+    if (*block == 0) return std::string();
+    auto text = memo_->Read(*block);
+    if (!text.ok()) return text.status();
+    if (cipher_) SDE_RETURN_IF_ERROR(cipher_->DecryptMemo(*block, &*text));
+    if (translate_) OemToAnsiInPlace(reinterpret_cast<uint8_t*>(text->data()), text->size());
+    return text;
+}
+
+Result<std::string> Table::FieldText(int index) {
+    if (index < 0 || size_t(index) >= header_.fields.size()) {
+        return Status::InvalidArgument("no such field in " + path_);
+    }
+    const FieldDesc& f = header_.fields[size_t(index)];
+    if (f.type == 'M') return MemoText(index);
+    std::string text = record_.substr(f.offset, f.width);
+    if (translate_ && f.type == 'C') {
+        OemToAnsiInPlace(reinterpret_cast<uint8_t*>(text.data()), text.size());
+    }
+    return text;
+}
+
+Result<bool> Table::FieldEmpty(int index) {
+    if (index < 0 || size_t(index) >= header_.fields.size()) {
+        return Status::InvalidArgument("no such field in " + path_);
+    }
+    const FieldDesc& f = header_.fields[size_t(index)];
+    if (f.type == 'M') {
+        auto text = MemoText(index);
+        if (!text.ok()) return text.status();
+        return text->find_first_not_of(" \r\n\t") == std::string::npos;
+    }
+    for (uint32_t i = 0; i < f.width; ++i) {
+        if (record_[f.offset + i] != ' ') return false;
+    }
+    return true;
+}
+
+// ---- navigation ----------------------------------------------------------
+
+Status Table::MoveTo(uint32_t recno) {
+    if (recno == 0) {
+        SetEof();
+        return Status::OK();
+    }
+    if (recno > header_.record_count) SDE_RETURN_IF_ERROR(RefreshCount());
+    if (recno > header_.record_count) {
+        return Status::Corruption("index " + (current_order_ ? orders_[size_t(current_order_ - 1)]->path() : path_) +
+                                  " points at record " + std::to_string(recno) + " beyond the end of " +
+                                  path_);
+    }
+    return LoadRecord(recno);
+}
+
+Status Table::GoTop() {
+    SDE_RETURN_IF_ERROR(FlushPending());
+    SDE_RETURN_IF_ERROR(RefreshCount());
+    bof_ = false;
+    if (current_order_ > 0) {
+        auto first = orders_[size_t(current_order_ - 1)]->First();
+        if (!first.ok()) return first.status();
+        SDE_RETURN_IF_ERROR(MoveTo(*first));
+    } else if (header_.record_count == 0) {
+        SetEof();
+    } else {
+        SDE_RETURN_IF_ERROR(LoadRecord(1));
+    }
+    bof_ = eof_;
+    return Status::OK();
+}
+
+Status Table::GoBottom() {
+    SDE_RETURN_IF_ERROR(FlushPending());
+    SDE_RETURN_IF_ERROR(RefreshCount());
+    bof_ = false;
+    if (current_order_ > 0) {
+        auto last = orders_[size_t(current_order_ - 1)]->Last();
+        if (!last.ok()) return last.status();
+        SDE_RETURN_IF_ERROR(MoveTo(*last));
+    } else if (header_.record_count == 0) {
+        SetEof();
+    } else {
+        SDE_RETURN_IF_ERROR(LoadRecord(header_.record_count));
+    }
+    bof_ = eof_;
+    return Status::OK();
+}
+
+Status Table::Go(uint32_t recno) {
+    SDE_RETURN_IF_ERROR(FlushPending());
+    bof_ = false;
+    if (recno > header_.record_count) SDE_RETURN_IF_ERROR(RefreshCount());
+    if (recno == 0 || recno > header_.record_count) {
+        SetEof();
+        return Status::OK();
+    }
+    return LoadRecord(recno);
+}
+
+Status Table::Skip(long count) {
+    SDE_RETURN_IF_ERROR(FlushPending());
+    bof_ = false;
+    if (count == 0) {
+        if (eof_) return Status::OK();
+        return LoadRecord(recno_);
+    }
+    if (current_order_ > 0) {
+        Order* order = orders_[size_t(current_order_ - 1)].get();
+        for (long i = 0; i < (count < 0 ? -count : count); ++i) {
+            Result<uint32_t> next = uint32_t(0);
+            if (count > 0) {
+                if (eof_) break;
+                next = order->Next(recno_, record_);
+            } else {
+                next = eof_ ? order->Last() : order->Prev(recno_, record_);
+            }
+            if (!next.ok()) return next.status();
+            if (*next == 0) {
+                if (count > 0) {
+                    SetEof();
+                } else {
+                    bof_ = true;
+                    auto first = order->First();
+                    if (!first.ok()) return first.status();
+                    SDE_RETURN_IF_ERROR(MoveTo(*first));
+                    bof_ = true;
+                }
+                break;
+            }
+            SDE_RETURN_IF_ERROR(MoveTo(*next));
+        }
+        return Status::OK();
+    }
+    int64_t target = int64_t(recno_) + count;
+    if (target > int64_t(header_.record_count)) SDE_RETURN_IF_ERROR(RefreshCount());
+    if (target > int64_t(header_.record_count)) {
+        SetEof();
+        return Status::OK();
+    }
+    if (target < 1) {
+        if (header_.record_count == 0) {
+            SetEof();
+        } else {
+            SDE_RETURN_IF_ERROR(LoadRecord(1));
+        }
+        bof_ = true;
+        return Status::OK();
+    }
+    return LoadRecord(uint32_t(target));
+}
+
+Result<bool> Table::Seek(const std::string& key) {
+    if (current_order_ == 0) {
+        return Status::InvalidArgument("This operation requires an active index order");
+    }
+    SDE_RETURN_IF_ERROR(FlushPending());
+    std::string stored_key = key;
+    if (translate_) AnsiToOemInPlace(reinterpret_cast<uint8_t*>(stored_key.data()), stored_key.size());
+    auto result = orders_[size_t(current_order_ - 1)]->Seek(stored_key);
+    if (!result.ok()) return result.status();
+    bof_ = false;
+    found_ = result->found;
+    if (found_) {
+        SDE_RETURN_IF_ERROR(MoveTo(result->recno));
+    } else {
+        SDE_RETURN_IF_ERROR(RefreshCount());
+        SetEof();
+    }
+    return found_;
+}
+
+// ---- writing -------------------------------------------------------------
+
+Status Table::CheckWritable() {
+    if (mode_ == OpenMode::kReadOnly) return Status::InvalidArgument(kReadOnlyText);
+    if (encrypted() && !cipher_) {
+        return Status::InvalidArgument("table " + path_ + " is encrypted: it needs its password");
+    }
+    return Status::OK();
+}
+
+Status Table::LockRecord(uint32_t recno) {
+    if (!is_shared() || locked_records_.count(recno)) return Status::OK();
+    Status s = file_->LockRange(kLockBase + recno, 1, RangeLock::kWrite, LockWait::kNoWait);
+    if (!s.ok()) {
+        if (s.code() == Status::Code::kLocked) {
+            return Status::Locked("record " + std::to_string(recno) + " of " + path_ +
+                                  " is locked by another user");
+        }
+        return s;
+    }
+    locked_records_.insert(recno);
+    return Status::OK();
+}
+
+Status Table::Unlock(uint32_t recno) {
+    if (!file_) return Status::OK();
+    Status result;
+    for (auto it = locked_records_.begin(); it != locked_records_.end();) {
+        if (recno == 0 || *it == recno) {
+            Status s = file_->UnlockRange(kLockBase + *it, 1);
+            if (result.ok()) result = s;
+            it = locked_records_.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    return result;
+}
+
+Status Table::WriteRecordBytes(uint32_t recno, const std::string& record, bool with_eof_mark) {
+    std::string bytes = record;
+    if (cipher_) {
+        cipher_->CryptFields(recno, reinterpret_cast<uint8_t*>(bytes.data()) + 1, bytes.size() - 1);
+    }
+    if (with_eof_mark) bytes.push_back(char(kEndOfFile));
+    return file_->WriteAt(header_.RecordOffset(recno), bytes.data(), bytes.size());
+}
+
+Status Table::WriteCountToHeader(uint32_t count) {
+    uint8_t bytes[7];
+    EncodeDateAndCount(count, bytes);
+    return file_->WriteAt(1, bytes, sizeof bytes);
+}
+
+Status Table::AppendBlank() {
+    SDE_RETURN_IF_ERROR(CheckWritable());
+    SDE_RETURN_IF_ERROR(FlushPending());
+    bof_ = false;
+    if (!is_shared()) {
+        // Exclusive: the record reaches the file when it is committed or left.
+        header_.record_count++;
+        recno_ = header_.record_count;
+        record_ = BlankRecord();
+        disk_record_ = record_;
+        eof_ = false;
+        dirty_ = true;
+        append_pending_ = true;
+        append_unindexed_ = true;
+        return Status::OK();
+    }
+    SDE_RETURN_IF_ERROR(file_->LockRange(kLockBase, 1, RangeLock::kWrite, LockWait::kWait));
+    Status s = [&]() -> Status {
+        SDE_RETURN_IF_ERROR(RefreshCount());
+        uint32_t recno = header_.record_count + 1;
+        SDE_RETURN_IF_ERROR(LockRecord(recno));
+        std::string blank = BlankRecord();
+        Status w = WriteRecordBytes(recno, blank, true);
+        if (w.ok()) w = WriteCountToHeader(recno);
+        if (!w.ok()) {
+            Unlock(recno);
+            return w;
+        }
+        header_.record_count = recno;
+        recno_ = recno;
+        record_ = blank;
+        disk_record_ = blank;
+        eof_ = false;
+        append_unindexed_ = true;
+        return Status::OK();
+    }();
+    Status u = file_->UnlockRange(kLockBase, 1);
+    return s.ok() ? u : s;
+}
+
+Status Table::FlushPending() {
+    if (!dirty_ && !append_unindexed_) return Status::OK();
+    Status s;
+    if (append_pending_) {
+        s = WriteRecordBytes(recno_, record_, true);
+        if (s.ok()) s = WriteCountToHeader(header_.record_count);
+        if (!s.ok()) header_.record_count--;
+    } else if (dirty_) {
+        s = LockRecord(recno_);
+        if (s.ok()) s = WriteRecordBytes(recno_, record_, false);
+    }
+    if (!s.ok()) {
+        // The change is dropped; the file keeps what it had.
+        bool was_append = append_pending_;
+        dirty_ = append_pending_ = append_unindexed_ = false;
+        if (was_append) {
+            SetEof();
+        } else {
+            record_ = disk_record_;
+        }
+        return s;
+    }
+    bool appended = append_unindexed_;
+    dirty_ = append_pending_ = append_unindexed_ = false;
+    Status result;
+    for (auto& order : orders_) {
+        Status o = appended ? order->OnAppend(recno_, record_)
+                            : order->OnUpdate(recno_, disk_record_, record_);
+        if (!o.ok() && result.ok()) result = o;
+    }
+    disk_record_ = record_;
+    return result;
+}
+
+Status Table::Commit() {
+    if (mode_ == OpenMode::kReadOnly) return Status::OK();
+    SDE_RETURN_IF_ERROR(FlushPending());
+    for (auto& order : orders_) SDE_RETURN_IF_ERROR(order->Flush(commit_full_));
+    if (commit_full_) {
+        SDE_RETURN_IF_ERROR(file_->Sync());
+        if (memo_) SDE_RETURN_IF_ERROR(memo_->Sync());
+    }
+    return Status::OK();
+}
+
+Status Table::StoreField(const FieldDesc& f, std::string_view text, std::string* record) {
+    std::string value;
+    if (f.type == 'C') {
+        value.assign(text.substr(0, f.width));
+        if (translate_) AnsiToOemInPlace(reinterpret_cast<uint8_t*>(value.data()), value.size());
+        value.resize(f.width, ' ');
+    } else {
+        auto formatted = FormatFieldValue(text, f);
+        if (!formatted.ok()) return formatted.status();
+        value = std::move(*formatted);
+    }
+    record->replace(f.offset, f.width, value);
+    return Status::OK();
+}
+
+Status Table::PutRecord(const uint8_t* data, size_t size) {
+    SDE_RETURN_IF_ERROR(CheckWritable());
+    if (eof_) return Status::InvalidArgument("there is no current record in " + path_);
+    if (size < header_.record_length) {
+        return Status::InvalidArgument("record buffer of " + std::to_string(size) +
+                                       " bytes is shorter than the record length " +
+                                       std::to_string(header_.record_length));
+    }
+    std::string incoming(reinterpret_cast<const char*>(data), header_.record_length);
+    std::string record = record_;
+    record[0] = incoming[0] == char(kDeletedFlag) ? char(kDeletedFlag) : char(kLiveFlag);
+    for (const FieldDesc& f : header_.fields) {
+        if (f.type == 'M') continue;  // memos change only through PutMemo
+        std::string_view text(incoming.data() + f.offset, f.width);
+        if (f.type == 'C' || f.type == 'D' || f.type == 'L') {
+            std::string value(text);
+            if (f.type == 'C' && translate_) {
+                AnsiToOemInPlace(reinterpret_cast<uint8_t*>(value.data()), value.size());
+            }
+            if (f.type == 'D' || f.type == 'L') {
+                auto checked = FormatFieldValue(text, f);
+                if (!checked.ok()) return checked.status();
+                value = *checked;
+            }
+            record.replace(f.offset, f.width, value);
+        } else {
+            SDE_RETURN_IF_ERROR(StoreField(f, text, &record));
+        }
+    }
+    record_ = std::move(record);
+    dirty_ = true;
+    return Status::OK();
+}
+
+Status Table::Replace(int index, std::string_view text) {
+    SDE_RETURN_IF_ERROR(CheckWritable());
+    if (index < 0 || size_t(index) >= header_.fields.size()) {
+        return Status::InvalidArgument("no such field in " + path_);
+    }
+    const FieldDesc& f = header_.fields[size_t(index)];
+    if (f.type == 'M') return PutMemo(index, text);
+    if (eof_) return Status::InvalidArgument("there is no current record in " + path_);
+    std::string record = record_;
+    SDE_RETURN_IF_ERROR(StoreField(f, text, &record));
+    record_ = std::move(record);
+    dirty_ = true;
+    return Status::OK();
+}
+
+Status Table::StoreMemoPointer(const FieldDesc& f, uint32_t block) {
+    record_.replace(f.offset, f.width, FormatMemoPointer(block, f.width));
+    dirty_ = true;
+    return Status::OK();
+}
+
+Status Table::PutMemo(int index, std::string_view text) {
+    SDE_RETURN_IF_ERROR(CheckWritable());
+    if (index < 0 || size_t(index) >= header_.fields.size()) {
+        return Status::InvalidArgument("no such field in " + path_);
+    }
+    const FieldDesc& f = header_.fields[size_t(index)];
+    if (f.type != 'M') return Status::InvalidArgument("field " + f.name + " is not a memo field");
+    if (!memo_) return Status::NotFound("table " + path_ + " has no memo file");
+    if (eof_) return Status::InvalidArgument("there is no current record in " + path_);
+    if (text.empty()) return StoreMemoPointer(f, 0);
+    std::string stored(text);
+    if (translate_) AnsiToOemInPlace(reinterpret_cast<uint8_t*>(stored.data()), stored.size());
+    const TableEncryption* cipher = cipher_ ? &*cipher_ : nullptr;
+    auto block = memo_->Append(stored, [cipher](uint32_t b, std::string* t) {
+        if (cipher) cipher->EncryptMemo(b, t);
+    });
+    if (!block.ok()) return block.status();
+    return StoreMemoPointer(f, *block);
+}
+
+Status Table::SetDeleted(bool deleted) {
+    SDE_RETURN_IF_ERROR(CheckWritable());
+    if (eof_) return Status::InvalidArgument("there is no current record in " + path_);
+    record_[0] = deleted ? char(kDeletedFlag) : char(kLiveFlag);
+    dirty_ = true;
+    return Status::OK();
+}
+
+Status Table::Zap() {
+    if (mode_ != OpenMode::kExclusive) {
+        return Status::InvalidArgument("Table must be opened in Exclusive mode to perform this operation");
+    }
+    SDE_RETURN_IF_ERROR(CheckWritable());
+    if (append_pending_) header_.record_count--;
+    dirty_ = append_pending_ = append_unindexed_ = false;
+    SDE_RETURN_IF_ERROR(WriteCountToHeader(0));
+    header_.record_count = 0;
+    SDE_RETURN_IF_ERROR(file_->Truncate(header_.header_length));
+    uint8_t eof_mark = kEndOfFile;
+    SDE_RETURN_IF_ERROR(file_->WriteAt(header_.header_length, &eof_mark, 1));
+    if (memo_) SDE_RETURN_IF_ERROR(memo_->Zap());
+    for (auto& order : orders_) SDE_RETURN_IF_ERROR(order->OnZap());
+    SetEof();
+    bof_ = true;
+    if (commit_full_) {
+        SDE_RETURN_IF_ERROR(file_->Sync());
+        if (memo_) SDE_RETURN_IF_ERROR(memo_->Sync());
+    }
+    return Status::OK();
+}
+
+// ---- bulk appends, copies ------------------------------------------------
+
+Status Table::AppendRecords(const std::vector<std::string>& records) {
+    if (records.empty()) return Status::OK();
+    bool shared = is_shared();
+    if (shared) {
+        SDE_RETURN_IF_ERROR(file_->LockRange(kLockBase, 1, RangeLock::kWrite, LockWait::kWait));
+    }
+    uint32_t first = 0;
+    Status s = [&]() -> Status {
+        SDE_RETURN_IF_ERROR(RefreshCount());
+        first = header_.record_count + 1;
+        if (uint64_t(first) + records.size() > UINT32_MAX) {
+            return Status::InvalidArgument("table " + path_ + " cannot hold more records");
+        }
+        std::string bytes;
+        bytes.reserve(records.size() * header_.record_length + 1);
+        for (size_t i = 0; i < records.size(); ++i) {
+            std::string record = records[i];
+            if (cipher_) {
+                cipher_->CryptFields(first + uint32_t(i),
+                                     reinterpret_cast<uint8_t*>(record.data()) + 1,
+                                     record.size() - 1);
+            }
+            bytes += record;
+        }
+        bytes.push_back(char(kEndOfFile));
+        SDE_RETURN_IF_ERROR(file_->WriteAt(header_.RecordOffset(first), bytes.data(), bytes.size()));
+        uint32_t count = first - 1 + uint32_t(records.size());
+        SDE_RETURN_IF_ERROR(WriteCountToHeader(count));
+        header_.record_count = count;
+        return Status::OK();
+    }();
+    if (shared) {
+        Status u = file_->UnlockRange(kLockBase, 1);
+        if (s.ok()) s = u;
+    }
+    if (!s.ok()) return s;
+    for (size_t i = 0; i < records.size(); ++i) {
+        for (auto& order : orders_) {
+            SDE_RETURN_IF_ERROR(order->OnAppend(first + uint32_t(i), records[i]));
+        }
+    }
+    return Status::OK();
+}
+
+Status Table::AppendSdf(const std::string& source) {
+    SDE_RETURN_IF_ERROR(CheckWritable());
+    SDE_RETURN_IF_ERROR(FlushPending());
+    auto file = env_->Open(source, FileAccess::kReadOnly);
+    if (!file.ok()) {
+        if (file.status().code() == Status::Code::kNotFound) {
+            return Status::NotFound("text file " + source + " does not exist");
+        }
+        return file.status();
+    }
+    auto size = (*file)->Size();
+    if (!size.ok()) return size.status();
+    std::string text(*size, '\0');
+    SDE_RETURN_IF_ERROR((*file)->ReadExact(0, text.data(), text.size()));
+
+    std::vector<std::string> batch;
+    batch.reserve(kBulkRecords);
+    const std::string blank = BlankRecord();
+    size_t pos = 0;
+    size_t line_number = 0;
+    while (pos < text.size()) {
+        size_t end = text.find('\n', pos);
+        size_t next = end == std::string::npos ? text.size() : end + 1;
+        if (end == std::string::npos) end = text.size();
+        std::string_view line(text.data() + pos, end - pos);
+        pos = next;
+        ++line_number;
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        // A DOS end-of-file mark ends the text.
+        size_t eof_mark = line.find(char(kEndOfFile));
+        if (eof_mark != std::string_view::npos) {
+            line = line.substr(0, eof_mark);
+            if (line.empty()) break;
+            pos = text.size();
+        }
+        std::string record = blank;
+        size_t column = 0;
+        for (const FieldDesc& f : header_.fields) {
+            std::string_view value;
+            if (column < line.size()) value = line.substr(column, f.width);
+            column += f.width;
+            if (f.type == 'M') continue;
+            Status s = StoreField(f, value, &record);
+            if (!s.ok()) {
+                AppendRecords(batch);
+                return Status::InvalidArgument("line " + std::to_string(line_number) + " of " +
+                                               source + ": " + s.message());
+            }
+        }
+        batch.push_back(std::move(record));
+        if (batch.size() == kBulkRecords) {
+            SDE_RETURN_IF_ERROR(AppendRecords(batch));
+            batch.clear();
+        }
+    }
+    SDE_RETURN_IF_ERROR(AppendRecords(batch));
+    if (header_.record_count == 0) {
+        SetEof();
+        return Status::OK();
+    }
+    return LoadRecord(header_.record_count);
+}
+
+Status Table::CopyStructureTo(const std::string& target) {
+    if (env_->Resolve(target) == path_) {
+        return Status::InvalidArgument("cannot copy " + path_ + " onto itself");
+    }
+    std::vector<FieldDesc> fields = header_.fields;
+    return CreateTableFiles(env_, target, fields);
+}
+
+Status Table::CopyTo(const std::string& target) {
+    SDE_RETURN_IF_ERROR(FlushPending());
+    SDE_RETURN_IF_ERROR(RefreshCount());
+    std::string target_path = env_->Resolve(target);
+    if (target_path == path_) return Status::InvalidArgument("cannot copy " + path_ + " onto itself");
+    if (memo_ && encrypted() && !cipher_) {
+        return Status::InvalidArgument("table " + path_ + " is encrypted: it needs its password");
+    }
+    std::string table_tmp = TemporaryNameBeside(target_path);
+    std::string memo_path = env_->Resolve(MemoPathFor(target_path));
+    std::string memo_tmp = TemporaryNameBeside(memo_path);
+
+    Status s = [&]() -> Status {
+        auto out = env_->Create(table_tmp);
+        if (!out.ok()) return out.status();
+        std::unique_ptr<MemoFile> out_memo;
+        if (memo_) {
+            SDE_RETURN_IF_ERROR(MemoFile::CreateEmpty(env_, memo_tmp));
+            auto opened = MemoFile::Open(env_, memo_tmp, FileAccess::kReadWrite, OpenLock::kNone, false);
+            if (!opened.ok()) return opened.status();
+            out_memo = std::move(opened.value());
+        }
+        DbfHeader header = header_;
+        std::string header_bytes = BuildDbfHeader(header);
+        // Keep the source's own header bytes (descriptor details other programs wrote).
+        std::string original(header_.header_length, '\0');
+        SDE_RETURN_IF_ERROR(file_->ReadExact(0, original.data(), original.size()));
+        std::copy(header_bytes.begin(), header_bytes.begin() + 8, original.begin());
+        SDE_RETURN_IF_ERROR((*out)->WriteAt(0, original.data(), original.size()));
+
+        const uint32_t count = header_.record_count;
+        const uint32_t length = header_.record_length;
+        std::string chunk;
+        uint64_t out_offset = header_.header_length;
+        for (uint32_t done = 0; done < count;) {
+            uint32_t n = std::min<uint32_t>(kBulkRecords, count - done);
+            chunk.resize(size_t(n) * length);
+            SDE_RETURN_IF_ERROR(file_->ReadExact(header_.RecordOffset(done + 1), chunk.data(), chunk.size()));
+            if (memo_) {
+                for (uint32_t i = 0; i < n; ++i) {
+                    uint32_t recno = done + i + 1;
+                    char* raw = chunk.data() + size_t(i) * length;
+                    std::string plain(raw, length);
+                    if (cipher_) {
+                        cipher_->CryptFields(recno, reinterpret_cast<uint8_t*>(plain.data()) + 1,
+                                             length - 1);
+                    }
+                    bool changed = false;
+                    for (const FieldDesc& f : header_.fields) {
+                        if (f.type != 'M') continue;
+                        int64_t block = ParseMemoPointer(plain.data() + f.offset, f.width);
+                        if (block < 0) {
+                            return Status::Corruption("table file " + path_ +
+                                                      " is damaged: the memo pointer of field " + f.name +
+                                                      " in record " + std::to_string(recno) +
+                                                      " is not a block number");
+                        }
+                        if (block == 0) continue;
+                        auto text = memo_->Read(uint32_t(block));
+                        if (!text.ok()) return text.status();
+                        if (cipher_) SDE_RETURN_IF_ERROR(cipher_->DecryptMemo(uint32_t(block), &*text));
+                        const TableEncryption* cipher = cipher_ ? &*cipher_ : nullptr;
+                        auto new_block = out_memo->Append(*text, [cipher](uint32_t b, std::string* t) {
+                            if (cipher) cipher->EncryptMemo(b, t);
+                        });
+                        if (!new_block.ok()) return new_block.status();
+                        plain.replace(f.offset, f.width, FormatMemoPointer(*new_block, f.width));
+                        changed = true;
+                    }
+                    if (changed) {
+                        if (cipher_) {
+                            cipher_->CryptFields(recno, reinterpret_cast<uint8_t*>(plain.data()) + 1,
+                                                 length - 1);
+                        }
+                        std::copy(plain.begin(), plain.end(), raw);
+                    }
+                }
+            }
+            SDE_RETURN_IF_ERROR((*out)->WriteAt(out_offset, chunk.data(), chunk.size()));
+            out_offset += chunk.size();
+            done += n;
+        }
+        uint8_t eof_mark = kEndOfFile;
+        SDE_RETURN_IF_ERROR((*out)->WriteAt(out_offset, &eof_mark, 1));
+        if (commit_full_) {
+            SDE_RETURN_IF_ERROR((*out)->Sync());
+            if (out_memo) SDE_RETURN_IF_ERROR(out_memo->Sync());
+        }
+        return Status::OK();
+    }();
+    if (s.ok() && memo_) s = env_->Rename(memo_tmp, memo_path);
+    if (s.ok()) s = env_->Rename(table_tmp, target_path);
+    if (!s.ok()) {
+        env_->Delete(table_tmp);
+        if (memo_) env_->Delete(memo_tmp);
+    }
+    return s;
+}
+
+// ---- settings, orders ----------------------------------------------------
+
+// The first 32 header bytes as the encryption code reads them.
+static void HeaderPrefix(const DbfHeader& header, uint8_t out[kDbfPrefixSize]) {
+    std::fill(out, out + kDbfPrefixSize, 0);
+    out[0] = header.version;
+    std::copy(header.engine_mark, header.engine_mark + kEngineMarkSize, out + kEngineMarkOffset);
+}
+
+bool Table::encrypted() const {
+    uint8_t prefix[kDbfPrefixSize];
+    HeaderPrefix(header_, prefix);
+    return HasEncryptionMark(prefix);
+}
+
+Status Table::SetPassword(std::string_view password) {
+    if (!encrypted()) return Status::OK();
+    SDE_RETURN_IF_ERROR(FlushPending());
+    uint8_t prefix[kDbfPrefixSize];
+    HeaderPrefix(header_, prefix);
+    auto encryption = TableEncryption::Open(prefix, password, path_);
+    if (!encryption.ok()) return encryption.status();
+    return SetEncryption(*encryption);
+}
+
+Status Table::SetEncryption(const TableEncryption& encryption) {
+    SDE_RETURN_IF_ERROR(FlushPending());
+    cipher_ = encryption;
+    if (eof_) return Status::OK();
+    return LoadRecord(recno_);
+}
+
+int Table::AddOrder(std::unique_ptr<Order> order) {
+    orders_.push_back(std::move(order));
+    return int(orders_.size());
+}
+
+Status Table::SetOrder(int number) {
+    if (number < 0 || number > int(orders_.size())) {
+        return Status::InvalidArgument("there is no order " + std::to_string(number) + " on " + path_);
+    }
+    SDE_RETURN_IF_ERROR(FlushPending());
+    current_order_ = number;
+    return Status::OK();
+}
+
+Order* Table::order(int number) const {
+    if (number < 1 || number > int(orders_.size())) return nullptr;
+    return orders_[size_t(number - 1)].get();
+}
+
+Status Table::CloseOrders() {
+    Status result = FlushPending();
+    for (auto& order : orders_) {
+        Status s = order->Flush(commit_full_);
+        if (result.ok()) result = s;
+    }
+    orders_.clear();
+    current_order_ = 0;
+    return result;
+}
+
+}  // namespace sde

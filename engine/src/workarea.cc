@@ -1,0 +1,87 @@
+#include "workarea.h"
+
+#include <algorithm>
+
+#include "dbf_format.h"
+
+namespace sde {
+
+namespace {
+
+std::string& ErrorText() {
+    static std::string* text = new std::string();
+    return *text;
+}
+
+}  // namespace
+
+WorkAreas& WorkAreas::Instance() {
+    static WorkAreas* areas = new WorkAreas();
+    return *areas;
+}
+
+int WorkAreas::Add(std::unique_ptr<Table> table, const std::string& alias) {
+    size_t slot = 0;
+    while (slot < slots_.size() && slots_[slot].table) ++slot;
+    if (slot == slots_.size()) slots_.emplace_back();
+    slots_[slot].table = std::move(table);
+    slots_[slot].alias = alias;
+    current_ = int(slot + 1);
+    return current_;
+}
+
+Status WorkAreas::Remove(int number) {
+    Table* table = Get(number);
+    if (table == nullptr) return Status::InvalidArgument("work area " + std::to_string(number) + " is not in use");
+    Status s = table->Close();
+    slots_[size_t(number - 1)].table.reset();
+    slots_[size_t(number - 1)].alias.clear();
+    if (current_ == number) current_ = 0;
+    return s;
+}
+
+int WorkAreas::Find(const std::string& alias) const {
+    for (size_t i = 0; i < slots_.size(); ++i) {
+        if (slots_[i].table && FieldNameEquals(slots_[i].alias, alias)) return int(i + 1);
+    }
+    return 0;
+}
+
+Table* WorkAreas::Get(int number) const {
+    if (number < 1 || size_t(number) > slots_.size()) return nullptr;
+    return slots_[size_t(number - 1)].table.get();
+}
+
+const std::string& WorkAreas::Alias(int number) const {
+    static const std::string kNone;
+    if (Get(number) == nullptr) return kNone;
+    return slots_[size_t(number - 1)].alias;
+}
+
+int WorkAreas::Select(int number) {
+    int old = current_;
+    current_ = Get(number) ? number : 0;
+    return old;
+}
+
+void SetLastError(const Status& status) { ErrorText() = status.message(); }
+void SetLastError(const std::string& text) { ErrorText() = text; }
+void ClearLastError() { ErrorText().clear(); }
+const std::string& LastError() { return ErrorText(); }
+
+int CopyOut(const std::string& value, char* buf, int size) {
+    if (buf != nullptr && size > 0) {
+        size_t n = std::min(value.size(), size_t(size - 1));
+        std::copy(value.begin(), value.begin() + long(n), buf);
+        buf[n] = '\0';
+    }
+    return int(value.size());
+}
+
+Table* SelectedTable() {
+    Table* table = WorkAreas::Instance().Current();
+    if (table == nullptr) SetLastError(std::string("no table is selected"));
+    return table;
+}
+
+}  // namespace sde
