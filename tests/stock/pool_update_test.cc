@@ -16,7 +16,7 @@
 #include "common/ui_services.h"
 #include "raw_dbf.h"
 #include "storage/apollo_table.h"
-#include "working_table.h"
+#include "imports/working_table.h"
 
 namespace zer1 {
 namespace {
@@ -201,7 +201,7 @@ protected:
             EXPECT_EQ(walked, expected) << "our walk";
 
             std::string perl = CommandOutput(
-                "perl -MXBase::Index -e '$i = XBase::Index->new($ARGV[0]) "
+                "perl -MXBase::Index -e '$i = XBase::Index->new($ARGV[0], type => \"C\") "
                 "or die XBase::Index->errstr; $i->prepare_select; "
                 "while (($k, $v) = $i->fetch) { print \"$v\\n\" }' " +
                 data_path_ + kPoolIndexNames[k] + " 2>&1");
