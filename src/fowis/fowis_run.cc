@@ -1,0 +1,239 @@
+#include "fowis/fowis_run.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <climits>
+#include <cmath>
+#include <memory>
+
+#include "common/file_names.h"
+#include "common/helpers.h"
+#include "common/messages.h"
+#include "dialog/run_host.h"
+#include "dialog/settings_file.h"
+#include "fowis/backup_rotation.h"
+#include "fowis/price_list_conversion.h"
+#include "fowis/price_table_replacement.h"
+#include "fowis/table_creation.h"
+#include "fowis/table_structures.h"
+#include "storage/apollo_table.h"
+
+namespace zer1 {
+namespace {
+
+// The three Fowis tables.  They belong to the dialog: the manufacturer table
+// stays open from the run that opened it until the dialog is closed.
+struct FowisTables {
+    TApolloTable staging;
+    TApolloTable price;
+    TApolloTable manufacturer;
+};
+
+std::string WithArgument(const char* pattern, const std::string& argument) {
+    std::string text = pattern;
+    if (auto at = text.find("%s"); at != std::string::npos) text.replace(at, 2, argument);
+    return text;
+}
+
+// Points a table object at its file unless it is open (the manufacturer table
+// of an earlier run).
+void Aim(TApolloTable& table, const std::string& directory, const char* file, bool exclusive) {
+    if (table.Active()) return;
+    table.SetDatabaseName(directory);
+    table.SetTableName(file);
+    table.SetTableType(ttSXNTX);
+    table.SetExclusive(exclusive);
+}
+
+// Opens a table exclusively, closing it first; false when that fails.
+bool ReopenExclusive(TApolloTable& table) {
+    table.Close();
+    table.SetExclusive(true);
+    try {
+        table.Open();
+    } catch (const EApolloError&) {
+        return false;
+    }
+    return true;
+}
+
+// What has to happen however the run ends once it has begun to work: the
+// progress window goes first, then the staging and price tables are closed
+// and the start and close buttons enabled.
+class RunEnd {
+public:
+    RunEnd(RunHost& host, FowisTables& tables) : host_(host), tables_(tables) {
+        host_.SetEnabled(DialogControl::kPbStart, false);
+    }
+    ~RunEnd() {
+        progress.reset();
+        CloseQuietly(tables_.staging);
+        CloseQuietly(tables_.price);
+        host_.SetEnabled(DialogControl::kPbStart, true);
+        host_.SetEnabled(DialogControl::kPbClose, true);
+    }
+    RunEnd(const RunEnd&) = delete;
+    RunEnd& operator=(const RunEnd&) = delete;
+
+    std::unique_ptr<ProgressWindow> progress;
+
+private:
+    static void CloseQuietly(TApolloTable& table) {
+        try {
+            table.Close();
+        } catch (...) {
+            // Closing fails only when the engine is gone; nothing is left to do.
+        }
+    }
+
+    RunHost& host_;
+    FowisTables& tables_;
+};
+
+// The manufacturer table: created when missing, opened shared and left open.
+bool OpenManufacturerTable(TApolloTable& table, const std::string& program_directory) {
+    if (!FileExists(program_directory + kManufacturerTableFile)) {
+        bool created = false;
+        try {
+            created = CreateManufacturerTable(table, program_directory);
+        } catch (const EApolloError&) {
+            created = false;
+        }
+        if (!created) {
+            ErrorMessage(program_directory + kManufacturerNotCreatedSuffix);
+            return false;
+        }
+    }
+    Aim(table, program_directory, kManufacturerTableFile, false);
+    try {
+        table.Open();
+    } catch (const EApolloError&) {
+        ErrorMessage(program_directory + kManufacturerNotOpenedSuffix);
+        return false;
+    }
+    return true;
+}
+
+// Everything from the disabled start button to the end of a run whose inputs
+// passed their checks.
+void Convert(RunHost& host, const std::string& source_path, const std::string& target_directory,
+             float factor) {
+    const std::string& program_directory = host.ProgramDirectory();
+    FowisTables& tables = host.Keep().Get<FowisTables>();
+    Aim(tables.staging, program_directory, kStagingTableFile, true);
+    Aim(tables.price, target_directory, kPriceTableFile, true);
+
+    RunEnd end(host, tables);
+
+    if (!FileExists(target_directory + kPriceTableFile) &&
+        !CreatePriceTable(tables.price, target_directory)) {
+        return;
+    }
+    if (!FileExists(program_directory + kStagingTableFile) &&
+        !CreateStagingTable(tables.staging, program_directory)) {
+        return;
+    }
+    if (!ReopenExclusive(tables.staging)) {
+        ErrorMessage(kStagingNotOpenedMessage);
+        return;
+    }
+    if (!ReopenExclusive(tables.price)) {
+        ErrorMessage(kPriceTableNotOpenedMessage);
+        return;
+    }
+
+    // The new price records go into a table of their own, which replaces the
+    // price table only when the whole list is converted.  Until then the price
+    // table stays open exclusively and unchanged.
+    PriceTableReplacement replacement(tables.price);
+    if (!replacement.Begin()) {
+        ErrorMessage(kPriceTableNotCreatedMessage);
+        return;
+    }
+
+    const std::string index_file = target_directory + kPriceIndexFile;
+    if (FileExists(index_file) && !DeleteFileNotInUse(index_file)) {
+        InformationMessage(kIndexWarningPrefix + target_directory + kIndexNotDeletedSuffix);
+    }
+
+    if (!OpenManufacturerTable(tables.manufacturer, program_directory)) return;
+
+    end.progress = host.OpenProgress();
+    ProgressWindow& progress = *end.progress;
+    progress.SetCaption(kFowisProgressCaption);
+    progress.SetInfo(kReadingSourceInfo);
+    progress.Show();
+
+    tables.staging.Zap();
+    if (!tables.staging.AppendFrom(source_path, kSdfFile, "")) {
+        ErrorMessage(kSourceNotReadMessage);
+        return;
+    }
+
+    progress.SetInfo(kWritingPricesInfo);
+    ConvertStagedPriceList(tables.staging, replacement.Fresh(), factor, progress);
+    end.progress.reset();
+    replacement.Commit();
+
+    if (!host.FowisTransferDirectory().empty()) {
+        RotateBackups(DirectoryPart(source_path), kFowisSourceFileName, kFowisBackupGenerations);
+    }
+}
+
+}  // namespace
+
+int FactorSettingValue(long double factor) {
+    if (std::isnan(factor)) return 0;
+    const long double scaled = factor * 10000.0L;
+    long double rounded = std::floor(scaled);
+    const long double fraction = scaled - rounded;
+    if (fraction > 0.5L || (fraction == 0.5L && std::fmod(rounded, 2.0L) != 0)) rounded += 1;
+    if (rounded >= static_cast<long double>(INT_MAX)) return INT_MAX;
+    if (rounded <= static_cast<long double>(INT_MIN)) return INT_MIN;
+    return static_cast<int>(rounded);
+}
+
+bool DeleteFileNotInUse(const std::string& path) {
+    const std::string on_disk = ResolveFileName(path);
+    const int fd = ::open(on_disk.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return DeleteFile(on_disk);
+    // Every open of a table or index takes a flock on it; a file that cannot
+    // be locked exclusively is in use.
+    const bool in_use = ::flock(fd, LOCK_EX | LOCK_NB) != 0;
+    const bool deleted = !in_use && DeleteFile(on_disk);
+    ::close(fd);
+    return deleted;
+}
+
+void RunFowis(RunHost& host) {
+    const std::string source_text = host.Text(DialogControl::kSleQuelleFowis);
+    const std::string target_text = host.Text(DialogControl::kSleZielFowis);
+
+    const std::string source_path(TrimBlanks(source_text));
+    if (source_path.empty()) {
+        ErrorMessage(WithArgument(kNoValidInputMessage, kSourceFieldName));
+        host.SetFocus(DialogControl::kSleQuelleFowis);
+        return;
+    }
+    if (!FileExists(source_text)) {
+        ErrorMessage(WithArgument(kFileMissingMessage, source_text));
+        host.SetFocus(DialogControl::kSleQuelleFowis);
+        return;
+    }
+    if (!DirectoryExists(target_text)) {
+        ErrorMessage(WithArgument(kNoValidInputMessage, kTargetFieldName));
+        return;
+    }
+
+    const long double factor = host.FactorValue();
+    SettingsFile& settings = host.Settings();
+    settings.WriteInteger(kSettingsSection, settings_key::kFaktorFowis, FactorSettingValue(factor));
+    settings.WriteString(kSettingsSection, settings_key::kQuellPfadFowis, source_text);
+
+    const std::string target_directory = WithTrailingSeparator(std::string(TrimBlanks(target_text)));
+    Convert(host, source_path, target_directory, static_cast<float>(factor));
+}
+
+}  // namespace zer1
