@@ -55,6 +55,15 @@ public:
     // Gives up this handle's range locks inside [offset, offset + len).
     virtual Status UnlockRange(uint64_t offset, uint64_t len) = 0;
 
+    // The first n bytes of the file mapped for writing: stores into it reach
+    // the OS page cache at once, like a write, without a system call.  Null
+    // when the file cannot be mapped (or must not be, as in tests that count
+    // writes); callers then use WriteAt.  Valid while this handle lives.
+    virtual uint8_t* MapPrefix(size_t n) {
+        (void)n;
+        return nullptr;
+    }
+
     // Name as it was opened (after resolving its case).
     virtual const std::string& path() const = 0;
     virtual bool writable() const = 0;

@@ -5,6 +5,7 @@
 #include <pthread.h>
 #include <strings.h>
 #include <sys/file.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -92,6 +93,7 @@ public:
         : shared_(shared), path_(std::move(path)), writable_(writable) {}
 
     ~PosixFile() override {
+        if (map_ != nullptr) munmap(map_, map_size_);
         std::lock_guard<std::mutex> guard(g_registry_mutex);
         if (!shared_->inherited) {
             ReleaseRanges(0, UINT64_MAX);
@@ -209,6 +211,18 @@ public:
         return ReleaseRanges(offset, len == 0 ? UINT64_MAX : offset + len);
     }
 
+    uint8_t* MapPrefix(size_t n) override {
+        if (!writable_ || shared_->inherited || n == 0) return nullptr;
+        if (map_ != nullptr) return n <= map_size_ ? static_cast<uint8_t*>(map_) : nullptr;
+        auto size = Size();
+        if (!size.ok() || *size < n) return nullptr;
+        void* p = mmap(nullptr, n, PROT_READ | PROT_WRITE, MAP_SHARED, shared_->fd, 0);
+        if (p == MAP_FAILED) return nullptr;
+        map_ = p;
+        map_size_ = n;
+        return static_cast<uint8_t*>(map_);
+    }
+
     const std::string& path() const override { return path_; }
     bool writable() const override { return writable_; }
 
@@ -306,6 +320,8 @@ private:
     std::string path_;
     bool writable_;
     OpenLock open_lock_ = OpenLock::kNone;
+    void* map_ = nullptr;
+    size_t map_size_ = 0;
 };
 
 class PosixEnv : public Env {

@@ -39,7 +39,8 @@ NtxIndex::NtxIndex(std::unique_ptr<File> file, bool shared)
 
 NtxIndex::~NtxIndex() { (void)Flush(); }
 
-Result<std::unique_ptr<NtxIndex>> NtxIndex::Open(std::unique_ptr<File> file, bool shared) {
+Result<std::unique_ptr<NtxIndex>> NtxIndex::Open(std::unique_ptr<File> file, bool shared,
+                                                 bool mapped) {
     std::unique_ptr<NtxIndex> index(new NtxIndex(std::move(file), shared));
     NtxLockScope lock(index.get(), false);
     if (!lock.status().ok()) return lock.status();
@@ -55,13 +56,21 @@ Result<std::unique_ptr<NtxIndex>> NtxIndex::Open(std::unique_ptr<File> file, boo
     auto header = DecodeNtxHeader(page, index->file_size_, index->path());
     if (!header.ok()) return header.status();
     index->header_ = std::move(*header);
+    index->disk_size_ = index->file_size_;
+    if (mapped) {
+        auto mapping =
+            NtxMapping::Open(index->path(), index->file_->writable(), index->file_size_);
+        if (!mapping.ok()) return mapping.status();
+        index->map_ = std::move(*mapping);
+    }
     auto root = index->Load(index->header_.root);
     if (!root.ok()) return root.status();
     return index;
 }
 
 Result<std::unique_ptr<NtxIndex>> NtxIndex::Create(std::unique_ptr<File> file,
-                                                   const NtxHeader& header, bool shared) {
+                                                   const NtxHeader& header, bool shared,
+                                                   bool mapped) {
     uint8_t pages[2 * kNtxPageSize];
     NtxHeader h = header;
     h.root = kNtxPageSize;
@@ -72,12 +81,35 @@ Result<std::unique_ptr<NtxIndex>> NtxIndex::Create(std::unique_ptr<File> file,
     root.Init();
     SDE_RETURN_IF_ERROR(file->Truncate(0));
     SDE_RETURN_IF_ERROR(file->WriteAt(0, pages, sizeof pages));
-    return Open(std::move(file), shared);
+    return Open(std::move(file), shared, mapped);
 }
 
 int NtxIndex::CompareKeys(const uint8_t* a, const uint8_t* b, size_t n) const {
     int c = std::memcmp(a, b, n);
     return header_.descend ? -c : c;
+}
+
+// ---- Bytes of the file ----------------------------------------------------------
+
+Status NtxIndex::ReadBytes(uint64_t offset, void* buf, size_t n) {
+    if (map_ && offset + n <= disk_size_ && offset + n <= map_->length()) {
+        std::memcpy(buf, map_->data() + offset, n);
+        return Status::OK();
+    }
+    return file_->ReadExact(offset, buf, n);
+}
+
+Status NtxIndex::WriteBytes(uint64_t offset, const void* buf, size_t n) {
+    if (!map_) return file_->WriteAt(offset, buf, n);
+    if (offset + n > disk_size_) {
+        // New pages: the file grows first, so that the mapping covers them.
+        uint64_t size = std::max<uint64_t>(offset + n, file_size_);
+        SDE_RETURN_IF_ERROR(file_->Truncate(size));
+        disk_size_ = size;
+    }
+    SDE_RETURN_IF_ERROR(map_->Grow(disk_size_));
+    std::memcpy(map_->data() + offset, buf, n);
+    return Status::OK();
 }
 
 // ---- Locks and the header ---------------------------------------------------
@@ -111,25 +143,25 @@ void NtxIndex::Discard() {
     DropCache();
     free_chain_checked_ = false;
     uint8_t live[kNtxHeaderLiveBytes];
-    if (file_->ReadExact(0, live, sizeof live).ok()) {
+    auto size = file_->Size();
+    if (size.ok()) file_size_ = disk_size_ = *size;
+    if (ReadBytes(0, live, sizeof live).ok()) {
         header_.version = GetU16(live + kNtxHeaderVersionAt);
         header_.root = GetU32(live + kNtxHeaderRootAt);
         header_.free_head = GetU32(live + kNtxHeaderFreeAt);
     }
     header_dirty_ = false;
-    auto size = file_->Size();
-    if (size.ok()) file_size_ = *size;
 }
 
 void NtxIndex::DropCache() {
-    cache_.clear();
+    cache_.Clear();
     dirty_.clear();
     ++stamp_;
 }
 
 Status NtxIndex::RefreshHeader() {
     uint8_t live[kNtxHeaderLiveBytes];
-    SDE_RETURN_IF_ERROR(file_->ReadExact(0, live, sizeof live));
+    SDE_RETURN_IF_ERROR(ReadBytes(0, live, sizeof live));
     uint16_t version = GetU16(live + kNtxHeaderVersionAt);
     uint32_t root = GetU32(live + kNtxHeaderRootAt);
     uint32_t free_head = GetU32(live + kNtxHeaderFreeAt);
@@ -141,7 +173,8 @@ Status NtxIndex::RefreshHeader() {
     free_chain_checked_ = false;
     auto size = file_->Size();
     if (!size.ok()) return size.status();
-    file_size_ = *size;
+    file_size_ = disk_size_ = *size;
+    if (map_) SDE_RETURN_IF_ERROR(map_->Grow(disk_size_));
     if (!IsNtxPageOffset(root, file_size_)) {
         return Damaged(path(), "root page offset " + std::to_string(root) +
                                    " lies outside the file");
@@ -166,11 +199,10 @@ Status NtxIndex::WriteChanges() {
     }
     std::sort(dirty_.begin(), dirty_.end());
     for (uint32_t offset : dirty_) {
-        auto it = cache_.find(offset);
-        if (it == cache_.end()) continue;
-        CachedPage* p = it->second.get();
+        CachedPage* p = cache_.Find(offset);
+        if (p == nullptr) continue;
         View(p).ClearRightSlot();
-        SDE_RETURN_IF_ERROR(file_->WriteAt(offset, p->bytes.data(), kNtxPageSize));
+        SDE_RETURN_IF_ERROR(WriteBytes(offset, p->bytes.data(), kNtxPageSize));
         p->dirty = false;
     }
     dirty_.clear();
@@ -180,7 +212,7 @@ Status NtxIndex::WriteChanges() {
         PutU16(live + kNtxHeaderVersionAt, header_.version);
         PutU32(live + kNtxHeaderRootAt, header_.root);
         PutU32(live + kNtxHeaderFreeAt, header_.free_head);
-        SDE_RETURN_IF_ERROR(file_->WriteAt(0, live, sizeof live));
+        SDE_RETURN_IF_ERROR(WriteBytes(0, live, sizeof live));
         header_dirty_ = false;
     }
     if (sync_each_update_) SDE_RETURN_IF_ERROR(file_->Sync());
@@ -197,30 +229,21 @@ Status NtxIndex::Flush() {
 // ---- Pages --------------------------------------------------------------------
 
 Result<NtxIndex::CachedPage*> NtxIndex::Load(uint32_t offset) {
-    auto it = cache_.find(offset);
-    if (it != cache_.end()) return it->second.get();
+    if (CachedPage* cached = cache_.Find(offset)) return cached;
     if (!IsNtxPageOffset(offset, file_size_)) {
         return Damaged(path(), "page offset " + std::to_string(offset) +
                                    " lies outside the file (" + std::to_string(file_size_) +
                                    " bytes)");
     }
     auto page = std::make_unique<CachedPage>();
-    SDE_RETURN_IF_ERROR(file_->ReadExact(offset, page->bytes.data(), kNtxPageSize));
+    SDE_RETURN_IF_ERROR(ReadBytes(offset, page->bytes.data(), kNtxPageSize));
     SDE_RETURN_IF_ERROR(View(page.get()).Check(offset, file_size_, path()));
-    CachedPage* raw = page.get();
-    cache_.emplace(offset, std::move(page));
-    return raw;
+    return cache_.Put(offset, std::move(page));
 }
 
 // The next free page stored in a free page (slot 0's child pointer).
-static Result<uint32_t> NextFreePage(File* file, const uint8_t* cached, uint32_t offset,
-                                     uint64_t file_size, const std::string& name) {
-    uint8_t buffer[kNtxPageSize];
-    const uint8_t* page = cached;
-    if (page == nullptr) {
-        SDE_RETURN_IF_ERROR(file->ReadExact(offset, buffer, kNtxPageSize));
-        page = buffer;
-    }
+static Result<uint32_t> NextFreePage(const uint8_t* page, uint32_t offset, uint64_t file_size,
+                                     const std::string& name) {
     uint16_t slot = GetU16(page + 2);
     if (slot < 4 || slot + 4u > kNtxPageSize) {
         return Damaged(name, "free page at offset " + std::to_string(offset) +
@@ -236,9 +259,15 @@ static Result<uint32_t> NextFreePage(File* file, const uint8_t* cached, uint32_t
 
 Result<uint32_t> NtxIndex::FreeNext(uint32_t offset) {
     // A page freed during this operation is newer in the cache than on disk.
-    auto it = cache_.find(offset);
-    const uint8_t* cached = it == cache_.end() ? nullptr : it->second->bytes.data();
-    return NextFreePage(file_.get(), cached, offset, file_size_, path());
+    if (!IsNtxPageOffset(offset, file_size_)) {
+        return Damaged(path(), "free page offset " + std::to_string(offset) + " outside the file");
+    }
+    if (CachedPage* page = cache_.Find(offset)) {
+        return NextFreePage(page->bytes.data(), offset, file_size_, path());
+    }
+    uint8_t buffer[kNtxPageSize];
+    SDE_RETURN_IF_ERROR(ReadBytes(offset, buffer, kNtxPageSize));
+    return NextFreePage(buffer, offset, file_size_, path());
 }
 
 Status NtxIndex::CheckFreeChain() {
@@ -275,7 +304,7 @@ Result<uint32_t> NtxIndex::Allocate() {
     auto page = std::make_unique<CachedPage>();
     View(page.get()).Init();
     page->dirty = true;
-    cache_[offset] = std::move(page);
+    cache_.Put(offset, std::move(page));
     dirty_.push_back(offset);
     return offset;
 }
@@ -670,11 +699,11 @@ Status NtxIndex::Clear() {
 Status NtxIndex::ClearLocked() {
     DropCache();
     SDE_RETURN_IF_ERROR(file_->Truncate(2 * kNtxPageSize));
-    file_size_ = 2 * kNtxPageSize;
+    file_size_ = disk_size_ = 2 * kNtxPageSize;
     auto page = std::make_unique<CachedPage>();
     View(page.get()).Init();
     page->dirty = true;
-    cache_[kNtxPageSize] = std::move(page);
+    cache_.Put(kNtxPageSize, std::move(page));
     dirty_.push_back(kNtxPageSize);
     header_.root = kNtxPageSize;
     header_.free_head = 0;
@@ -785,7 +814,7 @@ Status NtxCursor::TakeEntry() {
 
 Status NtxCursor::DescendFirst(uint32_t offset) {
     for (;;) {
-        NtxIndex::CachedPage* cp;
+        NtxIndex::CachedPage* cp = nullptr;
         SDE_RETURN_IF_ERROR(PushPage(offset, &cp));
         NtxPage page = index_->View(cp);
         path_.push_back({offset, 0});
@@ -799,7 +828,7 @@ Status NtxCursor::DescendFirst(uint32_t offset) {
 
 Status NtxCursor::DescendLast(uint32_t offset) {
     for (;;) {
-        NtxIndex::CachedPage* cp;
+        NtxIndex::CachedPage* cp = nullptr;
         SDE_RETURN_IF_ERROR(PushPage(offset, &cp));
         NtxPage page = index_->View(cp);
         path_.push_back({offset, page.count()});
@@ -864,7 +893,7 @@ Status NtxCursor::Locate(const uint8_t* key, size_t prefix_len, uint32_t recno) 
     bof_ = false;
     uint32_t offset = index_->header_.root;
     for (;;) {
-        NtxIndex::CachedPage* cp;
+        NtxIndex::CachedPage* cp = nullptr;
         SDE_RETURN_IF_ERROR(PushPage(offset, &cp));
         NtxPage page = index_->View(cp);
         int i = index_->LowerBound(page, key, prefix_len, recno);

@@ -24,11 +24,12 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <unordered_map>
+#include <algorithm>
 #include <vector>
 
 #include "file.h"
 #include "ntx_format.h"
+#include "ntx_map.h"
 #include "status.h"
 
 namespace sde {
@@ -45,11 +46,17 @@ struct NtxEntry {
 class NtxIndex {
 public:
     // Opens an existing index on an open file.  shared: other programs may
-    // change the file (locks and version checks per operation).
-    static Result<std::unique_ptr<NtxIndex>> Open(std::unique_ptr<File> file, bool shared);
+    // change the file (locks and version checks per operation).  mapped:
+    // pages are read and written through a memory mapping of the file
+    // instead of read and write calls (same effect, no system call each);
+    // off for files whose writes must go through the File (tests that make
+    // writes fail).
+    static Result<std::unique_ptr<NtxIndex>> Open(std::unique_ptr<File> file, bool shared,
+                                                  bool mapped = true);
     // Writes an empty index (header and an empty root page) into an empty file.
     static Result<std::unique_ptr<NtxIndex>> Create(std::unique_ptr<File> file,
-                                                    const NtxHeader& header, bool shared);
+                                                    const NtxHeader& header, bool shared,
+                                                    bool mapped = true);
     ~NtxIndex();
 
     const NtxHeader& header() const { return header_; }
@@ -94,6 +101,31 @@ private:
         std::array<uint8_t, kNtxPageSize> bytes;
         bool dirty = false;
     };
+    // Cached pages by page number (offset / page size): a lookup is one
+    // index into a vector, which matters on the seek path.
+    class PageTable {
+    public:
+        CachedPage* Find(uint32_t offset) const {
+            size_t i = offset / kNtxPageSize;
+            return i < slots_.size() ? slots_[i].get() : nullptr;
+        }
+        CachedPage* Put(uint32_t offset, std::unique_ptr<CachedPage> page) {
+            size_t i = offset / kNtxPageSize;
+            if (i >= slots_.size()) slots_.resize(std::max(i + 1, slots_.size() * 2));
+            if (!slots_[i]) ++count_;
+            slots_[i] = std::move(page);
+            return slots_[i].get();
+        }
+        void Clear() {
+            slots_.clear();
+            count_ = 0;
+        }
+        size_t size() const { return count_; }
+
+    private:
+        std::vector<std::unique_ptr<CachedPage>> slots_;
+        size_t count_ = 0;
+    };
     // One step of a descent: a page and the position taken in it.
     struct PathStep {
         uint32_t page;
@@ -106,6 +138,8 @@ private:
         return NtxPage(p->bytes.data(), header_.max_items, header_.key_size);
     }
     Result<CachedPage*> Load(uint32_t offset);
+    Status ReadBytes(uint64_t offset, void* buf, size_t n);
+    Status WriteBytes(uint64_t offset, const void* buf, size_t n);
     Result<uint32_t> Allocate();
     Status Release(uint32_t offset);
     Status CheckFreeChain();
@@ -141,8 +175,10 @@ private:
     bool shared_;
     bool sync_each_update_ = false;
     NtxHeader header_;
-    uint64_t file_size_ = 0;
-    std::unordered_map<uint32_t, std::unique_ptr<CachedPage>> cache_;
+    uint64_t file_size_ = 0;  // pages in use or allocated
+    uint64_t disk_size_ = 0;  // bytes the file has on disk
+    std::unique_ptr<NtxMapping> map_;
+    PageTable cache_;
     std::vector<uint32_t> dirty_;
     bool header_dirty_ = false;
     bool version_raised_ = false;  // exclusive use: counter raised once

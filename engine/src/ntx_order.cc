@@ -98,7 +98,7 @@ Result<std::unique_ptr<NtxOrder>> NtxOrder::Open(OrderHost* host, const std::str
     if (!lock.ok()) {
         return Status::Locked("Index file " + resolved + " is in use by another program");
     }
-    auto index = NtxIndex::Open(std::move(*file), host->is_shared());
+    auto index = NtxIndex::Open(std::move(*file), host->is_shared(), env == DefaultEnv());
     if (!index.ok()) return index.status();
     (*index)->set_record_limit([host] {
         auto count = host->CurrentRecordCount();

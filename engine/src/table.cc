@@ -53,6 +53,7 @@ Result<std::unique_ptr<Table>> Table::Open(const std::string& path, OpenMode mod
         }
         table->memo_ = std::move(memo.value());
     }
+    if (mode == OpenMode::kExclusive) table->header_map_ = table->file_->MapPrefix(8);
     SDE_RETURN_IF_ERROR(table->GoTop());
     return table;
 }
@@ -65,6 +66,7 @@ Status Table::Close() {
     if (result.ok() && commit_full_ && mode_ != OpenMode::kReadOnly) result = file_->Sync();
     Unlock(0);
     memo_.reset();
+    header_map_ = nullptr;
     file_.reset();
     return result;
 }
@@ -125,7 +127,7 @@ Status Table::LoadRecord(uint32_t recno) {
 
 void Table::SetEof() {
     recno_ = header_.record_count + 1;
-    record_ = BlankRecord();
+    record_.assign(header_.record_length, ' ');
     disk_record_ = record_;
     eof_ = true;
 }
@@ -391,7 +393,8 @@ Status Table::Unlock(uint32_t recno) {
 }
 
 Status Table::WriteRecordBytes(uint32_t recno, const std::string& record, bool with_eof_mark) {
-    std::string bytes = record;
+    std::string& bytes = write_buffer_;
+    bytes.assign(record);
     if (cipher_) {
         cipher_->CryptFields(recno, reinterpret_cast<uint8_t*>(bytes.data()) + 1, bytes.size() - 1);
     }
@@ -402,6 +405,10 @@ Status Table::WriteRecordBytes(uint32_t recno, const std::string& record, bool w
 Status Table::WriteCountToHeader(uint32_t count) {
     uint8_t bytes[7];
     EncodeDateAndCount(count, bytes);
+    if (header_map_ != nullptr) {
+        std::memcpy(header_map_ + 1, bytes, sizeof bytes);
+        return Status::OK();
+    }
     return file_->WriteAt(1, bytes, sizeof bytes);
 }
 
@@ -413,7 +420,7 @@ Status Table::AppendBlank() {
         // Exclusive: the record reaches the file when it is committed or left.
         header_.record_count++;
         recno_ = header_.record_count;
-        record_ = BlankRecord();
+        record_.assign(header_.record_length, ' ');
         disk_record_ = record_;
         eof_ = false;
         dirty_ = true;
@@ -491,17 +498,22 @@ Status Table::Commit() {
 }
 
 Status Table::StoreField(const FieldDesc& f, std::string_view text, std::string* record) {
-    std::string value;
+    return StoreFieldAt(f, text, record, 0);
+}
+
+Status Table::StoreFieldAt(const FieldDesc& f, std::string_view text, std::string* buffer,
+                           size_t record_start) {
     if (f.type == 'C') {
-        value.assign(text.substr(0, f.width));
-        if (translate_) AnsiToOemInPlace(reinterpret_cast<uint8_t*>(value.data()), value.size());
-        value.resize(f.width, ' ');
-    } else {
-        auto formatted = FormatFieldValue(text, f);
-        if (!formatted.ok()) return formatted.status();
-        value = std::move(*formatted);
+        size_t n = std::min<size_t>(text.size(), f.width);
+        char* out = buffer->data() + record_start + f.offset;
+        std::memcpy(out, text.data(), n);
+        std::memset(out + n, ' ', f.width - n);
+        if (translate_) AnsiToOemInPlace(reinterpret_cast<uint8_t*>(out), n);
+        return Status::OK();
     }
-    record->replace(f.offset, f.width, value);
+    auto formatted = FormatFieldValue(text, f);
+    if (!formatted.ok()) return formatted.status();
+    std::memcpy(buffer->data() + record_start + f.offset, formatted->data(), f.width);
     return Status::OK();
 }
 
@@ -513,28 +525,34 @@ Status Table::PutRecord(const uint8_t* data, size_t size) {
                                        " bytes is shorter than the record length " +
                                        std::to_string(header_.record_length));
     }
-    std::string incoming(reinterpret_cast<const char*>(data), header_.record_length);
-    std::string record = record_;
+    // Built in a scratch buffer so that a refused field leaves the record as it was.
+    std::string& record = scratch_record_;
+    record.assign(record_);
+    const char* incoming = reinterpret_cast<const char*>(data);
     record[0] = incoming[0] == char(kDeletedFlag) ? char(kDeletedFlag) : char(kLiveFlag);
     for (const FieldDesc& f : header_.fields) {
-        if (f.type == 'M') continue;  // memos change only through PutMemo
-        std::string_view text(incoming.data() + f.offset, f.width);
-        if (f.type == 'C' || f.type == 'D' || f.type == 'L') {
-            std::string value(text);
-            if (f.type == 'C' && translate_) {
-                AnsiToOemInPlace(reinterpret_cast<uint8_t*>(value.data()), value.size());
-            }
-            if (f.type == 'D' || f.type == 'L') {
-                auto checked = FormatFieldValue(text, f);
-                if (!checked.ok()) return checked.status();
-                value = *checked;
-            }
-            record.replace(f.offset, f.width, value);
-        } else {
-            SDE_RETURN_IF_ERROR(StoreField(f, text, &record));
+        const char* text = incoming + f.offset;
+        switch (f.type) {
+            case 'M':
+                break;  // memos change only through PutMemo
+            case 'C':
+                std::memcpy(record.data() + f.offset, text, f.width);
+                if (translate_) {
+                    AnsiToOemInPlace(reinterpret_cast<uint8_t*>(record.data()) + f.offset, f.width);
+                }
+                break;
+            case 'N':
+            case 'F':
+            case 'D':
+            case 'L':
+                SDE_RETURN_IF_ERROR(StoreField(f, std::string_view(text, f.width), &record));
+                break;
+            default:
+                std::memcpy(record.data() + f.offset, text, f.width);
+                break;
         }
     }
-    record_ = std::move(record);
+    record_.swap(record);
     dirty_ = true;
     return Status::OK();
 }
@@ -613,8 +631,9 @@ Status Table::Zap() {
 
 // ---- bulk appends, copies ------------------------------------------------
 
-Status Table::AppendRecords(const std::vector<std::string>& records) {
-    if (records.empty()) return Status::OK();
+Status Table::AppendRecords(std::string* records, uint32_t n) {
+    if (n == 0) return Status::OK();
+    const uint32_t length = header_.record_length;
     bool shared = is_shared();
     if (shared) {
         SDE_RETURN_IF_ERROR(file_->LockRange(kLockBase, 1, RangeLock::kWrite, LockWait::kWait));
@@ -623,23 +642,25 @@ Status Table::AppendRecords(const std::vector<std::string>& records) {
     Status s = [&]() -> Status {
         SDE_RETURN_IF_ERROR(RefreshCount());
         first = header_.record_count + 1;
-        if (uint64_t(first) + records.size() > UINT32_MAX) {
+        if (uint64_t(first) + n > UINT32_MAX) {
             return Status::InvalidArgument("table " + path_ + " cannot hold more records");
         }
-        std::string bytes;
-        bytes.reserve(records.size() * header_.record_length + 1);
-        for (size_t i = 0; i < records.size(); ++i) {
-            std::string record = records[i];
-            if (cipher_) {
-                cipher_->CryptFields(first + uint32_t(i),
-                                     reinterpret_cast<uint8_t*>(record.data()) + 1,
-                                     record.size() - 1);
+        std::string* bytes = records;
+        std::string encrypted;
+        if (cipher_) {
+            encrypted = *records;
+            for (uint32_t i = 0; i < n; ++i) {
+                cipher_->CryptFields(first + i,
+                                     reinterpret_cast<uint8_t*>(encrypted.data()) + size_t(i) * length + 1,
+                                     length - 1);
             }
-            bytes += record;
+            bytes = &encrypted;
         }
-        bytes.push_back(char(kEndOfFile));
-        SDE_RETURN_IF_ERROR(file_->WriteAt(header_.RecordOffset(first), bytes.data(), bytes.size()));
-        uint32_t count = first - 1 + uint32_t(records.size());
+        bytes->push_back(char(kEndOfFile));
+        Status w = file_->WriteAt(header_.RecordOffset(first), bytes->data(), bytes->size());
+        bytes->pop_back();
+        SDE_RETURN_IF_ERROR(w);
+        uint32_t count = first - 1 + n;
         SDE_RETURN_IF_ERROR(WriteCountToHeader(count));
         header_.record_count = count;
         return Status::OK();
@@ -649,9 +670,11 @@ Status Table::AppendRecords(const std::vector<std::string>& records) {
         if (s.ok()) s = u;
     }
     if (!s.ok()) return s;
-    for (size_t i = 0; i < records.size(); ++i) {
-        for (auto& order : orders_) {
-            SDE_RETURN_IF_ERROR(order->OnAppend(first + uint32_t(i), records[i]));
+    if (!orders_.empty()) {
+        std::string record;
+        for (uint32_t i = 0; i < n; ++i) {
+            record.assign(*records, size_t(i) * length, length);
+            for (auto& order : orders_) SDE_RETURN_IF_ERROR(order->OnAppend(first + i, record));
         }
     }
     return Status::OK();
@@ -672,9 +695,11 @@ Status Table::AppendSdf(const std::string& source) {
     std::string text(*size, '\0');
     SDE_RETURN_IF_ERROR((*file)->ReadExact(0, text.data(), text.size()));
 
-    std::vector<std::string> batch;
-    batch.reserve(kBulkRecords);
-    const std::string blank = BlankRecord();
+    // Records are built side by side in one buffer and written in batches.
+    const uint32_t length = header_.record_length;
+    std::string batch;
+    batch.reserve(size_t(kBulkRecords) * length + 1);
+    uint32_t in_batch = 0;
     size_t pos = 0;
     size_t line_number = 0;
     while (pos < text.size()) {
@@ -692,27 +717,29 @@ Status Table::AppendSdf(const std::string& source) {
             if (line.empty()) break;
             pos = text.size();
         }
-        std::string record = blank;
+        batch.resize(batch.size() + length, ' ');
+        size_t record_start = batch.size() - length;
         size_t column = 0;
         for (const FieldDesc& f : header_.fields) {
             std::string_view value;
             if (column < line.size()) value = line.substr(column, f.width);
             column += f.width;
             if (f.type == 'M') continue;
-            Status s = StoreField(f, value, &record);
+            Status s = StoreFieldAt(f, value, &batch, record_start);
             if (!s.ok()) {
-                AppendRecords(batch);
+                batch.resize(record_start);
+                AppendRecords(&batch, in_batch);
                 return Status::InvalidArgument("line " + std::to_string(line_number) + " of " +
                                                source + ": " + s.message());
             }
         }
-        batch.push_back(std::move(record));
-        if (batch.size() == kBulkRecords) {
-            SDE_RETURN_IF_ERROR(AppendRecords(batch));
+        if (++in_batch == kBulkRecords) {
+            SDE_RETURN_IF_ERROR(AppendRecords(&batch, in_batch));
             batch.clear();
+            in_batch = 0;
         }
     }
-    SDE_RETURN_IF_ERROR(AppendRecords(batch));
+    SDE_RETURN_IF_ERROR(AppendRecords(&batch, in_batch));
     if (header_.record_count == 0) {
         SetEof();
         return Status::OK();

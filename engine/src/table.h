@@ -160,16 +160,23 @@ private:
     std::string BlankRecord() const;
     Status StoreNumeric(const FieldDesc& f, std::string_view text, std::string* record);
     Status StoreField(const FieldDesc& f, std::string_view text, std::string* record);
+    // The same for a record starting at record_start inside buffer.
+    Status StoreFieldAt(const FieldDesc& f, std::string_view text, std::string* buffer,
+                        size_t record_start);
     Status StoreMemoPointer(const FieldDesc& f, uint32_t block);
     Result<uint32_t> MemoBlock(const FieldDesc& f) const;
     void MaskForMissingPassword(std::string* record) const;
-    Status AppendRecords(const std::vector<std::string>& records);
+    // Appends n records lying side by side in *records (left as it was).
+    Status AppendRecords(std::string* records, uint32_t n);
 
     Env* env_ = nullptr;
     std::string path_;
     OpenMode mode_ = OpenMode::kShared;
     bool commit_full_ = false;
     std::unique_ptr<File> file_;
+    // Exclusive use: bytes 0-7 of the table mapped, so that the record count
+    // of each committed append reaches the OS without a second system call.
+    uint8_t* header_map_ = nullptr;
     std::unique_ptr<MemoFile> memo_;
     DbfHeader header_;
 
@@ -179,6 +186,8 @@ private:
     bool found_ = false;
     std::string record_;       // current record, stored form (decrypted)
     std::string disk_record_;  // the current record as last read or written
+    std::string scratch_record_;  // reused buffers: no allocation per record
+    std::string write_buffer_;
     bool dirty_ = false;
     bool append_pending_ = false;   // exclusive append not yet on disk
     bool append_unindexed_ = false; // appended record the orders have not seen yet

@@ -207,10 +207,13 @@ std::u32string TCustomNumberEdit::NumberText(long double value) {
     // Every number text the field builds makes its separators the process-wide ones.
     SetDecimalSeparator(decimal_separator_);
     SetThousandsSeparator(thousands_separator_);
-    std::string text = FormatGrouped(value, decimal_figures_, decimal_separator_, thousands_separator_);
-    if (!text.empty() && text.front() == decimal_separator_) text.insert(text.begin(), '0');
-    if (text.empty()) text = "0";
-    return Widen(text);
+    const std::string text =
+        FormatGrouped(value, decimal_figures_, decimal_separator_, thousands_separator_);
+    if (text.empty()) return U"0";
+    std::u32string number;
+    if (text.front() == decimal_separator_) number += U'0';
+    number += Widen(text);
+    return number;
 }
 
 void TCustomNumberEdit::ForwardChange() {

@@ -16,7 +16,7 @@ void InterfaceNotAvailable(RunHost&) {
 InterfaceRuns LibraryRuns() {
     InterfaceRuns runs;
     runs.dgh = &InterfaceNotAvailable;
-    runs.fowis = &RunFowis;
+    runs.fowis = &RunFowisConversion;
     runs.fotoco = &InterfaceNotAvailable;
     return runs;
 }

@@ -207,7 +207,7 @@ bool DeleteFileNotInUse(const std::string& path) {
     return deleted;
 }
 
-void RunFowis(RunHost& host) {
+void RunFowisConversion(RunHost& host) {
     const std::string source_text = host.Text(DialogControl::kSleQuelleFowis);
     const std::string target_text = host.Text(DialogControl::kSleZielFowis);
 

@@ -45,7 +45,7 @@ bool DeleteFileNotInUse(const std::string& path);
 // default error display; however it ends, the staging and price tables are
 // closed, the start and close buttons are enabled again, and the price table
 // is either completely converted or exactly as it was before.
-void RunFowis(RunHost& host);
+void RunFowisConversion(RunHost& host);
 
 }  // namespace zer1
 

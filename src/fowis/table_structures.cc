@@ -7,6 +7,13 @@ namespace {
 
 constexpr int kFirmaWidth = 4;
 
+// "g1", "t21", ...
+std::string Numbered(char letter, int number) {
+    std::string name(1, letter);
+    name += std::to_string(number);
+    return name;
+}
+
 std::vector<FieldDefinition> BuildPriceTableFields() {
     std::vector<FieldDefinition> fields = {
         {"artnr1", 'C', 10, 0},
@@ -14,10 +21,10 @@ std::vector<FieldDefinition> BuildPriceTableFields() {
         {"lek", 'N', 8, 2},
         {"uevp", 'N', 8, 2},
     };
-    for (int k = 1; k <= 10; ++k) fields.push_back({"g" + std::to_string(k), 'C', 3, 0});
-    for (int k = 1; k <= 10; ++k) fields.push_back({"t" + std::to_string(k), 'N', 8, 2});
-    for (int k = 1; k <= 10; ++k) fields.push_back({"v" + std::to_string(k), 'C', 3, 0});
-    for (int k = 1; k <= 10; ++k) fields.push_back({"p" + std::to_string(k), 'N', 8, 2});
+    for (int k = 1; k <= 10; ++k) fields.push_back({Numbered('g', k), 'C', 3, 0});
+    for (int k = 1; k <= 10; ++k) fields.push_back({Numbered('t', k), 'N', 8, 2});
+    for (int k = 1; k <= 10; ++k) fields.push_back({Numbered('v', k), 'C', 3, 0});
+    for (int k = 1; k <= 10; ++k) fields.push_back({Numbered('p', k), 'N', 8, 2});
     fields.insert(fields.end(), {
                                     {"artikel", 'C', 40, 0},
                                     {"rf_nr", 'C', 10, 0},
@@ -39,12 +46,12 @@ std::vector<FieldDefinition> BuildStagingTableFields() {
         {"rp1", 'C', 7, 0},             {"rf2", 'C', 3, 0},     {"rp2", 'C', 7, 0},
     };
     for (int k = 1; k <= 21; ++k) {
-        fields.push_back({"g" + std::to_string(k), 'C', 3, 0});
-        fields.push_back({"t" + std::to_string(k), 'C', k == 21 ? 7 : 8, 0});
+        fields.push_back({Numbered('g', k), 'C', 3, 0});
+        fields.push_back({Numbered('t', k), 'C', k == 21 ? 7 : 8, 0});
     }
     for (int k = 1; k <= 5; ++k) {
-        fields.push_back({"v" + std::to_string(k), 'C', 3, 0});
-        fields.push_back({"p" + std::to_string(k), 'C', 8, 0});
+        fields.push_back({Numbered('v', k), 'C', 3, 0});
+        fields.push_back({Numbered('p', k), 'C', 8, 0});
     }
     return fields;
 }

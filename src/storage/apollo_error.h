@@ -14,7 +14,7 @@ namespace zer1 {
 
 // A zer1::Error, so that whoever catches the library's errors catches these too.
 class EApolloError : public Error {
-public:
+  public:
     explicit EApolloError(const std::string& message) : Error(message) {}
 };
 

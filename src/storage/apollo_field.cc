@@ -61,8 +61,7 @@ std::optional<TDate> parseDate(std::string_view text) {
 }
 
 std::string twoDigits(unsigned v) {
-    return std::string(1, static_cast<char>('0' + v / 10 % 10)) +
-           static_cast<char>('0' + v % 10);
+    return std::string(1, static_cast<char>('0' + v / 10 % 10)) + static_cast<char>('0' + v % 10);
 }
 
 std::string lowerAscii(std::string text) {
@@ -183,11 +182,10 @@ void TApolloField::SetAsString(const std::string& value) {
             const char* begin = normalized.data();
             if (normalized[0] == '+') ++begin;
             double number = 0.0;
-            auto [ptr, ec] =
-                std::from_chars(begin, normalized.data() + normalized.size(), number);
+            auto [ptr, ec] = std::from_chars(begin, normalized.data() + normalized.size(), number);
             if (ec != std::errc() || ptr != normalized.data() + normalized.size()) {
-                throw EApolloError("'" + value + "' is not a valid number for field '" +
-                                   name_ + "'");
+                throw EApolloError("'" + value + "' is not a valid number for field '" + name_ +
+                                   "'");
             }
             if (kind_ == TFieldKind::Integer) {
                 SetAsInteger(static_cast<int>(std::llround(number)));
@@ -204,8 +202,7 @@ void TApolloField::SetAsString(const std::string& value) {
             }
             auto date = parseDate(text);
             if (!date) {
-                throw EApolloError("'" + value + "' is not a valid date for field '" + name_ +
-                                   "'");
+                throw EApolloError("'" + value + "' is not a valid date for field '" + name_ + "'");
             }
             SetAsDate(*date);
             return;
@@ -252,9 +249,9 @@ void TApolloField::storeNumber(double value) {
         char buf[64];
         auto [end, ec] = std::to_chars(buf, buf + sizeof buf, value);
         std::string shown = ec == std::errc() ? std::string(buf, end) : "?";
-        throw EApolloError("Value " + shown + " does not fit into field '" + name_ +
-                           "' (width " + std::to_string(width_) + ", " +
-                           std::to_string(decimals_) + " decimals)");
+        throw EApolloError("Value " + shown + " does not fit into field '" + name_ + "' (width " +
+                           std::to_string(width_) + ", " + std::to_string(decimals_) +
+                           " decimals)");
     }
     storeBytes(*text);
 }

@@ -32,7 +32,7 @@ TFieldKind FieldKindOf(char typeLetter, int width, int decimals);
 using TDate = std::chrono::year_month_day;
 
 class TApolloField {
-public:
+  public:
     TApolloField(TApolloTable& table, int index, std::string name, char typeLetter, int width,
                  int decimals, int offset);
 
@@ -73,7 +73,7 @@ public:
     // Blanks the field.
     void Clear();
 
-private:
+  private:
     friend class TApolloTable;
 
     std::string storedBytes() const;

@@ -5,7 +5,8 @@
 // work area, the current record (a copy of its bytes), the current index order
 // and one TApolloField per field.  Inserts and edits change that copy; Post
 // writes it.  Misuse and engine failures raise EApolloError; the copy, create
-// and append-from operations and Seek report failure through their results.
+// and append-from operations and Seek report an engine failure through their
+// results (misuse, such as a seek without an index order, still raises).
 #pragma once
 
 #include <exception>
@@ -32,7 +33,7 @@ inline constexpr int kTableTypeNtx = 1;
 inline constexpr int kSdfFile = 22;
 
 class TApolloTable {
-public:
+  public:
     using NewRecordHandler = std::function<void(TApolloTable&)>;
     // Progress of an index build in percent (0..100).
     using ProgressCallback = std::function<void(int percent)>;
@@ -110,8 +111,7 @@ public:
 
     // ---- Creating and copying ----
     bool CreateNew(const std::string& fileName, int tableType, int fieldCount);
-    void CreateField(const std::string& name, const std::string& type, int width,
-                     int decimals);
+    void CreateField(const std::string& name, const std::string& type, int width, int decimals);
     bool CreateExec();
     // Both open and close the table themselves when it is closed.
     bool CopyStructure(const std::string& targetFile);
@@ -131,7 +131,7 @@ public:
     // Where the engine reports index-building progress; an empty callback clears it.
     void SetProgressWindow(ProgressCallback progress);
 
-private:
+  private:
     friend class TApolloField;
 
     const EngineApi& selected() const;
@@ -168,13 +168,15 @@ private:
     bool eof_ = true;
     int order_ = 0;
     int controlsDisabled_ = 0;
-    std::string record_;  // current record, flag byte first
+    std::string record_;                       // current record, flag byte first
     std::map<int, std::string> pendingMemos_;  // field index -> stored bytes
     std::vector<std::unique_ptr<TApolloField>> fields_;
 
     bool defining_ = false;  // between CreateNew and CreateExec
 
     ProgressCallback progress_;
+    // The table whose callback the engine's progress hook points at, if any.
+    static TApolloTable* gaugeOwner_;
     std::exception_ptr progressFailure_;
 };
 
@@ -192,8 +194,7 @@ bool FindRecordByKey(TApolloTable& table, int order, const std::string& fullWidt
 // Rebuild an index: opens the table, hands the progress callback to the
 // engine, builds `indexFile` on `expression`, clears the callback and closes
 // the table again, also when the build fails.
-void RebuildIndex(TApolloTable& table, const std::string& indexFile,
-                  const std::string& expression,
+void RebuildIndex(TApolloTable& table, const std::string& indexFile, const std::string& expression,
                   const TApolloTable::ProgressCallback& progress);
 
 }  // namespace zer1

@@ -46,7 +46,9 @@ EngineLibrary::EngineLibrary(std::string libraryPath, FailureReport report)
     if (!report_) report_ = reportEngineLoadFailure;
 }
 
-EngineLibrary::~EngineLibrary() { unload(); }
+EngineLibrary::~EngineLibrary() {
+    unload();
+}
 
 void EngineLibrary::unload() {
     if (handle_ != nullptr) ::dlclose(handle_);
@@ -65,15 +67,15 @@ bool EngineLibrary::tryLoad() {
     EngineApi api{};
     bool complete = true;
     // Every entry point is required; the first missing one ends the attempt.
-#define ZER1_ENGINE_LOOKUP(name)                                                     \
-    if (complete) {                                                                  \
-        void* symbol = ::dlsym(handle, "sx_" #name);                                 \
-        if (symbol == nullptr) {                                                     \
-            complete = false;                                                        \
-            lastFailure_ = "missing entry point sx_" #name " in " + libraryPath_;    \
-        } else {                                                                     \
-            api.name = reinterpret_cast<decltype(api.name)>(symbol);                 \
-        }                                                                            \
+#define ZER1_ENGINE_LOOKUP(name)                                                  \
+    if (complete) {                                                               \
+        void* symbol = ::dlsym(handle, "sx_" #name);                              \
+        if (symbol == nullptr) {                                                  \
+            complete = false;                                                     \
+            lastFailure_ = "missing entry point sx_" #name " in " + libraryPath_; \
+        } else {                                                                  \
+            api.name = reinterpret_cast<decltype(api.name)>(symbol);              \
+        }                                                                         \
     }
     ZER1_ENGINE_FUNCTIONS(ZER1_ENGINE_LOOKUP)
 #undef ZER1_ENGINE_LOOKUP
@@ -110,6 +112,8 @@ ScopedEngineOverride::ScopedEngineOverride(const EngineApi& api) : previous_(g_o
     g_override = &api;
 }
 
-ScopedEngineOverride::~ScopedEngineOverride() { g_override = previous_; }
+ScopedEngineOverride::~ScopedEngineOverride() {
+    g_override = previous_;
+}
 
 }  // namespace zer1

@@ -16,7 +16,7 @@
 namespace zer1 {
 
 class EngineLibrary {
-public:
+  public:
     // Called with the user-visible text when loading fails.
     using FailureReport = std::function<void(const std::string& message)>;
 
@@ -41,7 +41,7 @@ public:
 
     void unload();
 
-private:
+  private:
     bool tryLoad();
 
     std::string libraryPath_;
@@ -70,13 +70,13 @@ EngineLibrary& processEngineLibrary();
 // Installs a function table (for example fakes) that engine() returns for the
 // lifetime of this object instead of the loaded library.
 class ScopedEngineOverride {
-public:
+  public:
     explicit ScopedEngineOverride(const EngineApi& api);
     ~ScopedEngineOverride();
     ScopedEngineOverride(const ScopedEngineOverride&) = delete;
     ScopedEngineOverride& operator=(const ScopedEngineOverride&) = delete;
 
-private:
+  private:
     const EngineApi* previous_;
 };
 

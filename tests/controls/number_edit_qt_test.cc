@@ -101,6 +101,20 @@ TEST_F(NumberEditQtTest, DeleteBeforeTheSeparatorRemovesTheNextDigit) {
     EXPECT_EQ(field_->Value(), 1.5L);
 }
 
+TEST_F(NumberEditQtTest, BackspaceSkipsSeparatorsAndDigitsGoIntoTheDecimals) {
+    field_->SetValue(1234.5L);
+    EnterField();
+    field_->setCursorPosition(2);  // behind ","
+    QTest::keyClick(field_, Qt::Key_Backspace);
+    EXPECT_EQ(field_->text(), QStringLiteral("234.5000"));
+    field_->setCursorPosition(4);  // behind "."
+    // Typed digits go in front of the old ones; the trailing zero makes room.
+    QTest::keyClicks(field_, QStringLiteral("78"));
+    EXPECT_EQ(field_->text(), QStringLiteral("234.7850"));
+    EXPECT_EQ(field_->Value(), 234.785L);
+    EXPECT_EQ(field_->cursorPosition(), 6);
+}
+
 TEST_F(NumberEditQtTest, RefusedKeysLeaveTheText) {
     field_->SetValue(2);
     EnterField();

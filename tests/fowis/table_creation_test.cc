@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -138,6 +139,20 @@ TEST_F(TableCreationTest, MissingDirectoryGivesTheCreationMessage) {
     EXPECT_EQ(ui_.messages[0].text, "FOWISPR.DBF konnte nicht erstellt werden!");
     EXPECT_EQ(ui_.messages[0].caption, "Fehler");
     EXPECT_EQ(ui_.messages[1].text, "FO_1.DBF konnte nicht erstellt werden!");
+}
+
+TEST_F(TableCreationTest, StructureThatCannotBeWrittenGivesItsMessage) {
+    // The table's name is taken by a directory: the structure cannot be written.
+    std::filesystem::create_directory(dir_.path() + "fowispr.dbf");
+    std::filesystem::create_directory(dir_.path() + "fo_1.dbf");
+    std::filesystem::create_directory(dir_.path() + "FNR.DBF");
+    TApolloTable table;
+    EXPECT_FALSE(CreatePriceTable(table, dir_.path()));
+    EXPECT_FALSE(CreateStagingTable(table, dir_.path()));
+    EXPECT_FALSE(CreateManufacturerTable(table, dir_.path()));
+    ASSERT_EQ(ui_.messages.size(), 2u);
+    EXPECT_EQ(ui_.messages[0].text, "Struktur von FOWISPR.DBF konnte nicht geschrieben werden!");
+    EXPECT_EQ(ui_.messages[1].text, "Struktur von FO_1.DBF konnte nicht geschrieben werden!");
 }
 
 }  // namespace

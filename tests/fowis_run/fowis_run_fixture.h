@@ -80,7 +80,7 @@ protected:
     void Run() {
         uncaught_.clear();
         try {
-            RunFowis(*host_);
+            RunFowisConversion(*host_);
         } catch (const std::exception& error) {
             uncaught_ = error.what();
         }

@@ -110,6 +110,8 @@ TEST(FowisFactorSetting, RoundsToNearestWithHalvesToEven) {
     EXPECT_EQ(FactorSettingValue(1.2345L), 12345);
     EXPECT_EQ(FactorSettingValue(0.00004L), 0);
     EXPECT_EQ(FactorSettingValue(0.00006L), 1);
+    EXPECT_EQ(FactorSettingValue(0.00005L), 0);
+    EXPECT_EQ(FactorSettingValue(0.00015L), 2);
     // Exact halves (multiples of 2^-k times 10000 are exact here).
     const long double two_and_a_half = 2.5L / 10000.0L;
     ASSERT_EQ(two_and_a_half * 10000.0L, 2.5L);

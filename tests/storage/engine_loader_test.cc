@@ -15,7 +15,7 @@ namespace {
 constexpr const char* kLoadFailure = "Unable to load required Apollo DLL: SDE61.DLL";
 
 class EngineLoaderTest : public ::testing::Test {
-protected:
+  protected:
     RecordingUiServices ui;
     ScopedUiServices installUi{&ui};
     testing::TempDir dir;

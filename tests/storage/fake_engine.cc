@@ -11,7 +11,9 @@ namespace {
 
 Engine g_engine;
 
-void log(const std::string& call) { g_engine.calls.push_back(call); }
+void log(const std::string& call) {
+    g_engine.calls.push_back(call);
+}
 
 int copyOut(const std::string& value, char* buf, int size) {
     if (size > 0) {
@@ -28,7 +30,9 @@ int recordSize(const Area& a) {
     return size;
 }
 
-bool atEnd(const Area& a) { return a.recno > static_cast<long>(a.records.size()); }
+bool atEnd(const Area& a) {
+    return a.recno > static_cast<long>(a.records.size());
+}
 
 int fieldOffset(const Area& a, const std::string& name, int* width) {
     int offset = 1;
@@ -296,13 +300,17 @@ std::vector<std::string> Engine::takeCalls() {
     return result;
 }
 
-Engine& state() { return g_engine; }
+Engine& state() {
+    return g_engine;
+}
 
 void reset() {
     g_engine = Engine{};
     g_mark = 0;
 }
 
-const EngineApi& api() { return g_api; }
+const EngineApi& api() {
+    return g_api;
+}
 
 }  // namespace zer1::fake

@@ -35,15 +35,12 @@ Calls withoutSelects(const Calls& calls) {
 }
 
 class TableFakeTest : public ::testing::Test {
-protected:
+  protected:
     TableFakeTest() {
         fake::reset();
-        fake::state().nextFields = {{"ARTNUM", 'C', 10, 0},
-                                    {"PREIS", 'N', 8, 2},
-                                    {"STSATZ", 'N', 2, 0},
-                                    {"DATUM", 'D', 8, 0},
-                                    {"STINK", 'L', 1, 0},
-                                    {"NOTIZ", 'M', 10, 0}};
+        fake::state().nextFields = {{"ARTNUM", 'C', 10, 0}, {"PREIS", 'N', 8, 2},
+                                    {"STSATZ", 'N', 2, 0},  {"DATUM", 'D', 8, 0},
+                                    {"STINK", 'L', 1, 0},   {"NOTIZ", 'M', 10, 0}};
         fake::state().nextRecords = {" A1           12.50 120260131T          ",
                                      " B2            1.00 2        F          "};
         testing::WriteFile(dir / "MLAGER.DBF", "");
@@ -204,7 +201,7 @@ TEST_F(TableFakeTest, PostOfAnInsertAppendsPutsCommitsAndUnlocks) {
     table.Append();
     EXPECT_EQ(handlerCalls, 1);
     EXPECT_EQ(table.State(), TDataSetState::dsInsert);
-    EXPECT_FALSE(table.Modified());  // defaults are not changes
+    EXPECT_FALSE(table.Modified());                             // defaults are not changes
     EXPECT_TRUE(withoutSelects(engine().takeCalls()).empty());  // nothing written yet
 
     table.FieldByName("ARTNUM").SetAsString("NEU");
@@ -339,8 +336,7 @@ TEST_F(TableFakeTest, NumbersThatDoNotFitAreRefusedNamingFieldAndValue) {
     EXPECT_EQ(table.FieldByName("PREIS").AsString(), "12.50");  // unchanged
     EXPECT_NE(errorOf([&] { table.FieldByName("STSATZ").SetAsInteger(100); }), "<no error>");
     EXPECT_NE(errorOf([&] { table.FieldByName("PREIS").SetAsString("12a"); }), "<no error>");
-    EXPECT_NE(errorOf([&] { table.FieldByName("DATUM").SetAsString("29.02.2026"); }),
-              "<no error>");
+    EXPECT_NE(errorOf([&] { table.FieldByName("DATUM").SetAsString("29.02.2026"); }), "<no error>");
     table.FieldByName("STSATZ").SetAsInteger(-9);
     EXPECT_EQ(table.FieldByName("STSATZ").AsInteger(), -9);
 }
@@ -366,8 +362,8 @@ TEST_F(TableFakeTest, TextFormsOfEveryKindTravelUnchanged) {
               fake::state().areas.at(table.WorkArea()).records);
 
     copy.Edit();
-    copy.FieldByName("DATUM").SetAsDate(TDate{std::chrono::year(2025), std::chrono::month(12),
-                                              std::chrono::day(24)});
+    copy.FieldByName("DATUM").SetAsDate(
+        TDate{std::chrono::year(2025), std::chrono::month(12), std::chrono::day(24)});
     copy.FieldByName("STINK").SetAsString("true");
     copy.FieldByName("PREIS").SetAsString("");
     EXPECT_EQ(copy.GetString("DATUM"), "20251224");
@@ -428,8 +424,7 @@ TEST_F(TableFakeTest, ProgressReachesTheCallbackAndFailuresWaitUntilTheEngineRet
 TEST_F(TableFakeTest, RebuildIndexClearsTheProgressAndClosesAlsoOnFailure) {
     engine().evalTest = -1;
     int reports = 0;
-    EXPECT_THROW(RebuildIndex(table, dir / "MLAGER.NTX", "ARTNUM",
-                              [&](int) { ++reports; }),
+    EXPECT_THROW(RebuildIndex(table, dir / "MLAGER.NTX", "ARTNUM", [&](int) { ++reports; }),
                  EApolloError);
     EXPECT_FALSE(table.Active());
     EXPECT_EQ(engine().gauge, nullptr);

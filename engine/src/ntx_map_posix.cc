@@ -1,0 +1,59 @@
+// POSIX implementation of NtxMapping: mmap/mremap of a descriptor kept open
+// for the mapping's lifetime.  The descriptor is closed only when the index
+// is closed; POSIX record locks of the file are then no longer held by the
+// index (they live only for one operation), so closing it cannot drop one.
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include "ntx_map.h"
+
+namespace sde {
+
+namespace {
+
+// Windows grow by whole megabytes, at least doubling, to make remaps rare.
+uint64_t WindowFor(uint64_t length, uint64_t current) {
+    uint64_t window = std::max<uint64_t>(length, current * 2);
+    const uint64_t mb = 1 << 20;
+    return (window + mb - 1) / mb * mb;
+}
+
+}  // namespace
+
+Result<std::unique_ptr<NtxMapping>> NtxMapping::Open(const std::string& path, bool writable,
+                                                     uint64_t length) {
+    int fd = ::open(path.c_str(), (writable ? O_RDWR : O_RDONLY) | O_CLOEXEC);
+    if (fd < 0) {
+        return Status::IOError("cannot map index file " + path + ": " + std::strerror(errno));
+    }
+    std::unique_ptr<NtxMapping> mapping(new NtxMapping(fd, writable));
+    SDE_RETURN_IF_ERROR(mapping->Grow(length));
+    return mapping;
+}
+
+NtxMapping::~NtxMapping() {
+    if (data_ != nullptr) munmap(data_, length_);
+    if (fd_ >= 0) ::close(fd_);
+}
+
+Status NtxMapping::Grow(uint64_t length) {
+    if (data_ != nullptr && length <= length_) return Status::OK();
+    uint64_t window = WindowFor(length, length_);
+    void* p;
+    if (data_ == nullptr) {
+        p = mmap(nullptr, window, PROT_READ | (writable_ ? PROT_WRITE : 0), MAP_SHARED, fd_, 0);
+    } else {
+        p = mremap(data_, length_, window, MREMAP_MAYMOVE);
+    }
+    if (p == MAP_FAILED) return Status::IOError(std::string("mmap failed: ") + std::strerror(errno));
+    data_ = static_cast<uint8_t*>(p);
+    length_ = window;
+    return Status::OK();
+}
+
+}  // namespace sde
