@@ -20,6 +20,7 @@
 #include "common/messages.h"
 #include "common/ui_services.h"
 #include "common/version_text.h"
+#include "controls/number_edit_qt.h"
 #include "dialog/form_progress.h"
 #include "dialog/glyphs.h"
 #include "dialog/parameter_table.h"
@@ -154,7 +155,12 @@ TformSs::TformSs(FormSsSetup setup, QWidget* parent)
     LoadGlyphs();
     // Key preview: the dialog sees every key of its windows first.
     qApp->installEventFilter(this);
-    if (!ReadTakeOverSwitches()) return;
+    // A failed start-up has shown its message and asked the application to
+    // quit; the dialog then ends as soon as it is shown, without any work.
+    if (!ReadTakeOverSwitches()) {
+        startup_failed_ = true;
+        return;
+    }
     run_report_ = std::make_unique<RunReport>();
     settings_ = std::make_unique<SettingsFile>(program_directory_ + kSettingsFileName);
     LoadRememberedInputs();
@@ -241,8 +247,9 @@ void TformSs::BuildFowisPage() {
     QPalette palette = sleZielFowis->palette();
     palette.setColor(QPalette::Base, kLightYellow);
     sleZielFowis->setPalette(palette);
-    sleFaktorFowis = MakeEdit("sleFaktorFowis", tbFowis, 160, 94, 110);
-    sleFaktorFowis->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    sleFaktorFowis = new TNumberEdit(tbFowis);
+    ConfigureFactorField(*sleFaktorFowis);
+    sleFaktorFowis->setGeometry(160, 94, 110, 21);
     MakeLabel("&Quelldatei (trfowis.sdf):", tbFowis, 8, 37, 150, sleQuelleFowis);
     MakeLabel("&Zielpfad (fowispr.dbf):", tbFowis, 8, 67, 150, sleZielFowis);
     MakeLabel("&Faktor:", tbFowis, 8, 97, 150, sleFaktorFowis);
@@ -346,8 +353,8 @@ void TformSs::LoadRememberedInputs() {
     }
     sleQuelleFowis->setText(Q(settings.ReadString(kSettingsSection, "QuellPfadFowis", "")));
     sleZielFowis->setText(Q(data_path_));
-    const long long factor = settings.ReadInteger(kSettingsSection, "FaktorFowis", 0);
-    sleFaktorFowis->setText(QString::number(static_cast<double>(factor) / 10000.0, 'f', 4));
+    const int factor = settings.ReadInteger(kSettingsSection, "FaktorFowis", 0);
+    sleFaktorFowis->SetValue(static_cast<long double>(factor) / 10000.0L);
     sleAusgabe->setText(Q(settings.ReadString(kSettingsSection, "Zielpfad", "")));
     sleAusgabeFotoco->setText(Q(settings.ReadString(kSettingsSection, "ZielpfadFotoco", "")));
     cbPool->setChecked(settings.ReadBool(kSettingsSection, "Pool", false));
@@ -407,7 +414,11 @@ void TformSs::showEvent(QShowEvent* event) {
             frame.moveCenter(screen->availableGeometry().center());
             move(frame.topLeft());
         }
-        FormShow();
+        if (startup_failed_) {
+            QMetaObject::invokeMethod(this, &QDialog::reject, Qt::QueuedConnection);
+        } else {
+            FormShow();
+        }
     }
     QDialog::showEvent(event);
 }
@@ -554,11 +565,7 @@ bool TformSs::IsChecked(DialogControl box) const {
     return widget && widget->isChecked();
 }
 
-long double TformSs::FactorValue() const {
-    bool ok = false;
-    const double value = sleFaktorFowis->text().remove(',').toDouble(&ok);
-    return ok ? value : 0.0L;
-}
+long double TformSs::FactorValue() const { return sleFaktorFowis->Value(); }
 
 void TformSs::SetFocus(DialogControl control) {
     if (run_working_) {

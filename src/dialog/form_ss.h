@@ -29,6 +29,7 @@ namespace zer1 {
 
 class ParameterTable;
 class TAbZipper;
+class TNumberEdit;
 
 // What the dialog is created with.
 struct FormSsSetup {
@@ -98,7 +99,7 @@ public:
     QLineEdit* sleQuelleFowis;
     QToolButton* pbFowisOpen;
     QLineEdit* sleZielFowis;
-    QLineEdit* sleFaktorFowis;
+    TNumberEdit* sleFaktorFowis;
     QWidget* tbFotoco;
     QLineEdit* sleQuelleFotoco;
     QToolButton* pbFotocoOpen;

@@ -19,6 +19,7 @@
 
 #include "common/error.h"
 #include "common/ui_services.h"
+#include "controls/number_edit_qt.h"
 #include "dialog/form_ss.h"
 #include "dialog/parameter_table.h"
 #include "dialog/settings_file.h"
@@ -88,6 +89,7 @@ TEST_F(FormSsTest, StartsWithDefaultsWithoutSettingsFileAndCreatesItOnClose) {
     EXPECT_TRUE(form->sleQuelleFowis->text().isEmpty());
     EXPECT_EQ(form->sleZielFowis->text().toStdString(), data.path());
     EXPECT_EQ(form->FactorValue(), 0.0L);
+    EXPECT_EQ(form->sleFaktorFowis->text(), "0.0000");
     for (QCheckBox* box : {form->cbPool, form->cbUpdate, form->cbStandard, form->cbLagerUpdate,
                            form->cbLagerNeu}) {
         EXPECT_FALSE(box->isChecked()) << box->objectName().toStdString();
@@ -137,6 +139,7 @@ TEST_F(FormSsTest, StartsFromRememberedInputsAndListsRememberedArchives) {
     EXPECT_EQ(form->Text(DialogControl::kSleQuelleFowis), "/tmp/fowis/TRFOWIS.SDF");
     EXPECT_EQ(form->Text(DialogControl::kSleZielFowis), data.path());
     EXPECT_EQ(form->FactorValue(), 1.25L);
+    EXPECT_EQ(form->sleFaktorFowis->text(), "1.2500");
     EXPECT_EQ(form->Text(DialogControl::kSleAusgabe), "/tmp/aus dgh");
     EXPECT_EQ(form->Text(DialogControl::kSleAusgabeFotoco), "/tmp/aus fotoco/");
     EXPECT_TRUE(form->IsChecked(DialogControl::kCbPool));
