@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "tests/common/temp_dir.h"
+#include "tests/parameter_table/parameter_table_guard.h"
 
 namespace {
 
@@ -56,6 +57,7 @@ private:
 
 TEST(EntryOwnApplicationTest, CallWithoutHostApplicationMakesAndRemovesItsOwn) {
     const std::string ini_path = ZER1_LIBRARY_DIR "/zer1.ini";
+    zer1::testing::ParameterTableGuard parameters(ZER1_LIBRARY_DIR);
     const bool had_ini = zer1::testing::PathExists(ini_path);
     const std::string old_ini = had_ini ? zer1::testing::ReadFile(ini_path) : "";
 
