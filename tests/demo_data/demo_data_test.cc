@@ -11,7 +11,9 @@
 
 #include "common/ui_services.h"
 #include "dialog/parameter_table.h"
+#include "dialog/recording_run_host.h"
 #include "dialog/settings_file.h"
+#include "fowis/fowis_run.h"
 #include "fowis/table_creation.h"
 #include "fowis/table_structures.h"
 #include "imports/dgh_source.h"
@@ -142,6 +144,34 @@ TEST_F(DemoDataTest, FowisListFillsTheStagingTableColumnByColumn) {
     // Windows-1252 in the file, UTF-8 once read.
     EXPECT_EQ(Trimmed(staging.GetString("ARTIKEL")), "Passbild-Mappe grün");
     staging.Close();
+}
+
+TEST_F(DemoDataTest, FowisRunConvertsTheWholeDemoList) {
+    zer1::RecordingRunHost host(paths.data_path, program.path());
+    host.texts[zer1::DialogControl::kSleQuelleFowis] = paths.fowis_directory + "TRFOWIS.SDF";
+    host.texts[zer1::DialogControl::kSleZielFowis] = paths.data_path;
+    host.factor = 1.0L;
+    zer1::RunFowisConversion(host);
+    EXPECT_TRUE(ui.messages.empty()) << ui.messages.front().text;
+
+    zer1::TApolloTable prices;
+    prices.SetDatabaseName(paths.data_path);
+    prices.SetTableName("fowispr.dbf");
+    prices.Open();
+    ASSERT_EQ(prices.RecordCount(), static_cast<long>(DemoFowisLines().size()));
+    prices.First();
+    EXPECT_EQ(prices.GetString("EAN"), "4250123400017");
+    EXPECT_EQ(Trimmed(prices.GetString("LEK")), "89.90");
+    EXPECT_EQ(Trimmed(prices.GetString("T2")), "129.00");
+    prices.Next();
+    EXPECT_EQ(Trimmed(prices.GetString("UEVP")), "199.00");
+    prices.Next();
+    // No EAN in the list: the firm code and article number stand in.
+    EXPECT_EQ(Trimmed(prices.GetString("EAN")), "FOTX815");
+    EXPECT_EQ(Trimmed(prices.GetString("LEK")), "12.00");
+    prices.Close();
+    // Without a transfer directory the list stays where it is.
+    EXPECT_TRUE(PathExists(paths.fowis_directory + "TRFOWIS.SDF"));
 }
 
 TEST_F(DemoDataTest, DghArchiveHoldsAUtf16ArticleMember) {
