@@ -98,6 +98,9 @@ Env* DefaultEnv();
 // The Env the engine uses; tests may install another (nullptr restores the default).
 Env* CurrentEnv();
 void SetCurrentEnv(Env* env);
+// Frees the file layer's process-wide state when the library is unloaded;
+// called after every table has been closed.
+void ReleaseFileLayerState();
 
 // An Env for tests: passes everything to `base`, but after `writes_left`
 // successful writes (counted over all its files) every further write, truncate

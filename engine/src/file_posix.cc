@@ -54,9 +54,10 @@ struct SharedFile {
 };
 
 std::mutex g_registry_mutex;
+std::map<std::pair<dev_t, ino_t>, SharedFile*>* g_registry = nullptr;
 std::map<std::pair<dev_t, ino_t>, SharedFile*>& Registry() {
-    static auto* registry = new std::map<std::pair<dev_t, ino_t>, SharedFile*>();
-    return *registry;
+    if (g_registry == nullptr) g_registry = new std::map<std::pair<dev_t, ino_t>, SharedFile*>();
+    return *g_registry;
 }
 
 // After fork() the child opens its own descriptors: it forgets the parent's.
@@ -484,9 +485,27 @@ Status File::ReadExact(uint64_t offset, void* buf, size_t n) {
     return Status::OK();
 }
 
+namespace {
+PosixEnv* g_default_env = nullptr;
+}  // namespace
+
 Env* DefaultEnv() {
-    static PosixEnv* env = new PosixEnv();
-    return env;
+    if (g_default_env == nullptr) g_default_env = new PosixEnv();
+    return g_default_env;
+}
+
+void ReleaseFileLayerState() {
+    std::lock_guard<std::mutex> lock(g_registry_mutex);
+    // Files still registered belong to objects that outlive the library's
+    // own tables; their entries must stay valid, so the registry is kept.
+    if (g_registry != nullptr && g_registry->empty()) {
+        delete g_registry;
+        g_registry = nullptr;
+    }
+    if (g_current_env == nullptr || g_current_env != g_default_env) {
+        delete g_default_env;
+        g_default_env = nullptr;
+    }
 }
 
 Env* CurrentEnv() { return g_current_env ? g_current_env : DefaultEnv(); }

@@ -31,6 +31,9 @@ public:
     // Selects a work area (0 or an unused number selects nothing); returns the old one.
     int Select(int number);
     Table* Current() const { return Get(current_); }
+    // Closes every open work area (failures to close are dropped: the
+    // library is going away).
+    void CloseAll();
 
 private:
     struct Slot {
