@@ -84,8 +84,23 @@ Result<std::unique_ptr<NtxIndex>> NtxIndex::Create(std::unique_ptr<File> file,
     return Open(std::move(file), shared, mapped);
 }
 
+// Unsigned byte comparison, eight bytes at a time (keys are short and this
+// runs for every probe of every descent).
+static inline int CompareBytes(const uint8_t* a, const uint8_t* b, size_t n) {
+    for (; n >= 8; a += 8, b += 8, n -= 8) {
+        uint64_t x, y;
+        std::memcpy(&x, a, 8);
+        std::memcpy(&y, b, 8);
+        if (x != y) return __builtin_bswap64(x) < __builtin_bswap64(y) ? -1 : 1;
+    }
+    for (; n > 0; ++a, ++b, --n) {
+        if (*a != *b) return *a < *b ? -1 : 1;
+    }
+    return 0;
+}
+
 int NtxIndex::CompareKeys(const uint8_t* a, const uint8_t* b, size_t n) const {
-    int c = std::memcmp(a, b, n);
+    int c = CompareBytes(a, b, n);
     return header_.descend ? -c : c;
 }
 
@@ -155,6 +170,7 @@ void NtxIndex::Discard() {
 
 void NtxIndex::DropCache() {
     cache_.Clear();
+    reserved_.clear();
     dirty_.clear();
     ++stamp_;
 }
@@ -174,7 +190,7 @@ Status NtxIndex::RefreshHeader() {
     auto size = file_->Size();
     if (!size.ok()) return size.status();
     file_size_ = disk_size_ = *size;
-    if (map_) SDE_RETURN_IF_ERROR(map_->Grow(disk_size_));
+    SDE_RETURN_IF_ERROR(GrowMapping());
     if (!IsNtxPageOffset(root, file_size_)) {
         return Damaged(path(), "root page offset " + std::to_string(root) +
                                    " lies outside the file");
@@ -202,7 +218,7 @@ Status NtxIndex::WriteChanges() {
         CachedPage* p = cache_.Find(offset);
         if (p == nullptr) continue;
         View(p).ClearRightSlot();
-        SDE_RETURN_IF_ERROR(WriteBytes(offset, p->bytes.data(), kNtxPageSize));
+        if (p->copy) SDE_RETURN_IF_ERROR(WriteBytes(offset, p->data, kNtxPageSize));
         p->dirty = false;
     }
     dirty_.clear();
@@ -228,6 +244,30 @@ Status NtxIndex::Flush() {
 
 // ---- Pages --------------------------------------------------------------------
 
+std::unique_ptr<NtxIndex::CachedPage> NtxIndex::NewEntry(uint32_t offset) {
+    auto page = std::make_unique<CachedPage>();
+    if (map_ && offset + kNtxPageSize <= disk_size_ && offset + kNtxPageSize <= map_->length()) {
+        page->data = map_->data() + offset;
+    } else {
+        page->copy.reset(new uint8_t[kNtxPageSize]);
+        page->data = page->copy.get();
+    }
+    return page;
+}
+
+Status NtxIndex::GrowMapping() {
+    if (!map_) return Status::OK();
+    const uint8_t* before = map_->data();
+    SDE_RETURN_IF_ERROR(map_->Grow(disk_size_));
+    if (map_->data() != before) {
+        // The window moved: pages in the mapping move with it.
+        cache_.ForEach([&](uint32_t offset, CachedPage* page) {
+            if (!page->copy) page->data = map_->data() + offset;
+        });
+    }
+    return Status::OK();
+}
+
 Result<NtxIndex::CachedPage*> NtxIndex::Load(uint32_t offset) {
     if (CachedPage* cached = cache_.Find(offset)) return cached;
     if (!IsNtxPageOffset(offset, file_size_)) {
@@ -235,8 +275,8 @@ Result<NtxIndex::CachedPage*> NtxIndex::Load(uint32_t offset) {
                                    " lies outside the file (" + std::to_string(file_size_) +
                                    " bytes)");
     }
-    auto page = std::make_unique<CachedPage>();
-    SDE_RETURN_IF_ERROR(ReadBytes(offset, page->bytes.data(), kNtxPageSize));
+    auto page = NewEntry(offset);
+    if (page->copy) SDE_RETURN_IF_ERROR(ReadBytes(offset, page->data, kNtxPageSize));
     SDE_RETURN_IF_ERROR(View(page.get()).Check(offset, file_size_, path()));
     return cache_.Put(offset, std::move(page));
 }
@@ -263,7 +303,7 @@ Result<uint32_t> NtxIndex::FreeNext(uint32_t offset) {
         return Damaged(path(), "free page offset " + std::to_string(offset) + " outside the file");
     }
     if (CachedPage* page = cache_.Find(offset)) {
-        return NextFreePage(page->bytes.data(), offset, file_size_, path());
+        return NextFreePage(page->data, offset, file_size_, path());
     }
     uint8_t buffer[kNtxPageSize];
     SDE_RETURN_IF_ERROR(ReadBytes(offset, buffer, kNtxPageSize));
@@ -285,6 +325,15 @@ Status NtxIndex::CheckFreeChain() {
 }
 
 Result<uint32_t> NtxIndex::Allocate() {
+    if (!reserved_.empty()) {
+        uint32_t offset = reserved_.back();
+        reserved_.pop_back();
+        return offset;
+    }
+    return AllocateNew();
+}
+
+Result<uint32_t> NtxIndex::AllocateNew() {
     uint32_t offset;
     if (header_.free_head != 0) {
         if (!free_chain_checked_) SDE_RETURN_IF_ERROR(CheckFreeChain());
@@ -299,14 +348,31 @@ Result<uint32_t> NtxIndex::Allocate() {
         }
         offset = uint32_t(end);
         file_size_ = end + kNtxPageSize;
+        if (map_) {
+            // The mapping reaches only bytes the file has: grow the file now.
+            SDE_RETURN_IF_ERROR(file_->Truncate(file_size_));
+            disk_size_ = file_size_;
+            SDE_RETURN_IF_ERROR(GrowMapping());
+        }
     }
     header_dirty_ = true;
-    auto page = std::make_unique<CachedPage>();
-    View(page.get()).Init();
-    page->dirty = true;
-    cache_.Put(offset, std::move(page));
-    dirty_.push_back(offset);
+    CachedPage* page = cache_.Find(offset);
+    if (page == nullptr) page = cache_.Put(offset, NewEntry(offset));
+    View(page).Init();
+    if (!page->dirty) {
+        page->dirty = true;
+        dirty_.push_back(offset);
+    }
     return offset;
+}
+
+Status NtxIndex::Reserve(size_t n) {
+    while (reserved_.size() < n) {
+        auto offset = AllocateNew();
+        if (!offset.ok()) return offset.status();
+        reserved_.insert(reserved_.begin(), *offset);
+    }
+    return Status::OK();
 }
 
 Status NtxIndex::Release(uint32_t offset) {
@@ -444,6 +510,17 @@ Status NtxIndex::InsertLocked(const uint8_t* key, uint32_t recno) {
         if (page.is_leaf()) break;
         offset = page.child(i);
     }
+    // Every full page on the way up splits (and a full root grows a new
+    // one): take those pages first, so that a failure changes nothing.
+    size_t splits = 0;
+    for (size_t level = path.size(); level-- > 0;) {
+        auto p = Load(path[level].page);
+        if (!p.ok()) return p.status();
+        if (!View(*p).is_full()) break;
+        ++splits;
+    }
+    if (splits == path.size()) ++splits;
+    SDE_RETURN_IF_ERROR(Reserve(splits));
     return SplitAndInsert(path, path.size() - 1, 0, recno, key, 0);
 }
 
@@ -700,10 +777,9 @@ Status NtxIndex::ClearLocked() {
     DropCache();
     SDE_RETURN_IF_ERROR(file_->Truncate(2 * kNtxPageSize));
     file_size_ = disk_size_ = 2 * kNtxPageSize;
-    auto page = std::make_unique<CachedPage>();
-    View(page.get()).Init();
+    CachedPage* page = cache_.Put(kNtxPageSize, NewEntry(kNtxPageSize));
+    View(page).Init();
     page->dirty = true;
-    cache_.Put(kNtxPageSize, std::move(page));
     dirty_.push_back(kNtxPageSize);
     header_.root = kNtxPageSize;
     header_.free_head = 0;
@@ -755,8 +831,9 @@ Status NtxIndex::VerifyPage(uint32_t offset, int depth, int* leaf_depth,
     auto p = Load(offset);
     if (!p.ok()) return p.status();
     // Copy: loading children may not move the page, but keep the view simple.
-    CachedPage copy = **p;
-    NtxPage page = View(&copy);
+    uint8_t bytes[kNtxPageSize];
+    std::memcpy(bytes, (*p)->data, kNtxPageSize);
+    NtxPage page(bytes, header_.max_items, header_.key_size);
     bool leaf = page.is_leaf();
     if (leaf) {
         if (*leaf_depth < 0) *leaf_depth = depth;

@@ -97,8 +97,12 @@ private:
     friend class NtxCursor;
     friend class NtxLockScope;
 
+    // A page in use: in the mapping of the file (changed in place), or a
+    // copy of its own when the file is not mapped (written back when the
+    // operation ends).
     struct CachedPage {
-        std::array<uint8_t, kNtxPageSize> bytes;
+        uint8_t* data = nullptr;
+        std::unique_ptr<uint8_t[]> copy;
         bool dirty = false;
     };
     // Cached pages by page number (offset / page size): a lookup is one
@@ -120,6 +124,12 @@ private:
             slots_.clear();
             count_ = 0;
         }
+        template <typename Fn>
+        void ForEach(Fn&& fn) {
+            for (size_t i = 0; i < slots_.size(); ++i) {
+                if (slots_[i]) fn(uint32_t(i * kNtxPageSize), slots_[i].get());
+            }
+        }
         size_t size() const { return count_; }
 
     private:
@@ -135,12 +145,18 @@ private:
     NtxIndex(std::unique_ptr<File> file, bool shared);
 
     NtxPage View(CachedPage* p) {
-        return NtxPage(p->bytes.data(), header_.max_items, header_.key_size);
+        return NtxPage(p->data, header_.max_items, header_.key_size);
     }
     Result<CachedPage*> Load(uint32_t offset);
     Status ReadBytes(uint64_t offset, void* buf, size_t n);
     Status WriteBytes(uint64_t offset, const void* buf, size_t n);
     Result<uint32_t> Allocate();
+    Result<uint32_t> AllocateNew();
+    // Allocates n pages ahead of a split, so that nothing can fail once
+    // pages are being changed; Allocate hands them out first.
+    Status Reserve(size_t n);
+    std::unique_ptr<CachedPage> NewEntry(uint32_t offset);
+    Status GrowMapping();
     Status Release(uint32_t offset);
     Status CheckFreeChain();
     Result<uint32_t> FreeNext(uint32_t offset);
@@ -178,6 +194,7 @@ private:
     uint64_t file_size_ = 0;  // pages in use or allocated
     uint64_t disk_size_ = 0;  // bytes the file has on disk
     std::unique_ptr<NtxMapping> map_;
+    std::vector<uint32_t> reserved_;  // pages allocated ahead of a split
     PageTable cache_;
     std::vector<uint32_t> dirty_;
     bool header_dirty_ = false;

@@ -45,11 +45,15 @@ uint64_t VerifiedCount(sde::NtxIndex* index) {
 }  // namespace
 
 // Long runs of inserts, deletes and key changes on a small page size (key
-// size 100: 8 keys a page) grow and shrink the tree through several levels.
-TEST(NtxTree, RandomMaintenanceMatchesModelAndPerl) {
+// size 100: 8 keys a page) grow and shrink the tree through several levels;
+// pages through the memory mapping and through reads and writes.
+class NtxTreeMaintenance : public ::testing::TestWithParam<bool> {};
+
+TEST_P(NtxTreeMaintenance, RandomMaintenanceMatchesModelAndPerl) {
     sde_test::TempDir dir;
     const int ks = 100;
-    auto index = CreateIndex(dir.File("T.NTX"), ks);
+    const bool mapped = GetParam();
+    auto index = CreateIndex(dir.File("T.NTX"), ks, false, false, false, mapped);
     ASSERT_TRUE(index);
     std::map<uint32_t, std::string> table;  // recno -> key
     uint32_t seed = 7;
@@ -95,13 +99,14 @@ TEST(NtxTree, RandomMaintenanceMatchesModelAndPerl) {
     index.reset();
 
     // Read back from the file by a fresh handle and by Perl XBase.
-    auto reopened = OpenIndex(dir.File("T.NTX"));
+    auto reopened = OpenIndex(dir.File("T.NTX"), false, !mapped);
     ASSERT_TRUE(reopened);
     EXPECT_EQ(WalkForward(reopened.get()), model);
     std::vector<Entry> missing;
     EXPECT_EQ(PerlWalk(dir.File("T.NTX"), &missing), model);
     EXPECT_TRUE(missing.empty()) << missing.size() << " entries not found by Perl XBase";
 }
+INSTANTIATE_TEST_SUITE_P(PageAccess, NtxTreeMaintenance, ::testing::Values(true, false));
 
 // The builder and incremental maintenance give the same sequence; the
 // builder's tree is balanced and readable by Perl XBase.
