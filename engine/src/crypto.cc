@@ -58,7 +58,8 @@ bool HasEncryptionMark(const uint8_t* header) {
     return header[kMarkAt] == kMark0 && header[kMarkAt + 1] == kMark1;
 }
 
-Result<TableEncryption> TableEncryption::FromKeyMaterial(std::string_view password, const uint8_t* salt) {
+Result<TableEncryption> TableEncryption::FromKeyMaterial(std::string_view password,
+                                                         const uint8_t* salt) {
     if (!SodiumReady()) return Status::IOError("The encryption library could not be started");
     TableEncryption cipher;
     crypto_generichash_state state;
@@ -74,7 +75,7 @@ Result<TableEncryption> TableEncryption::FromKeyMaterial(std::string_view passwo
 }
 
 Result<TableEncryption> TableEncryption::Open(const uint8_t* header, std::string_view password,
-                                      std::string_view file_name) {
+                                              std::string_view file_name) {
     std::string name(file_name);
     if (!HasEncryptionMark(header)) {
         return Status::Corruption("Table " + name + " is not encrypted");
@@ -108,8 +109,8 @@ Result<TableEncryption> TableEncryption::Create(std::string_view password, uint8
     return CreateWithSalt(password, salt, header);
 }
 
-Result<TableEncryption> TableEncryption::CreateWithSalt(std::string_view password, const uint8_t* salt,
-                                                uint8_t* header) {
+Result<TableEncryption> TableEncryption::CreateWithSalt(std::string_view password,
+                                                        const uint8_t* salt, uint8_t* header) {
     if (password.empty()) {
         return Status::InvalidArgument("An encrypted table needs a password");
     }
@@ -131,14 +132,18 @@ Result<TableEncryption> TableEncryption::CreateWithSalt(std::string_view passwor
     return cipher;
 }
 
-TableEncryption::TableEncryption(const TableEncryption& other) { std::memcpy(key_, other.key_, sizeof(key_)); }
+TableEncryption::TableEncryption(const TableEncryption& other) {
+    std::memcpy(key_, other.key_, sizeof(key_));
+}
 
 TableEncryption& TableEncryption::operator=(const TableEncryption& other) {
     std::memcpy(key_, other.key_, sizeof(key_));
     return *this;
 }
 
-TableEncryption::~TableEncryption() { sodium_memzero(key_, sizeof(key_)); }
+TableEncryption::~TableEncryption() {
+    sodium_memzero(key_, sizeof(key_));
+}
 
 void TableEncryption::CryptRecord(uint32_t recno, uint8_t* record, size_t length) const {
     if (length <= 1) return;

@@ -53,13 +53,13 @@ bool HasEncryptionMark(const uint8_t* header);
 // The key of one encrypted table and the operations that use it.  Copyable;
 // the key bytes are wiped when an object goes away.
 class TableEncryption {
-public:
+  public:
     // Opens the cipher of an encrypted table from its header with a password.
     // Corruption when the mark is missing, damaged or of an unknown version;
     // InvalidArgument "Wrong password for table <file_name>" when the
     // password does not match the check value.
     static Result<TableEncryption> Open(const uint8_t* header, std::string_view password,
-                                    std::string_view file_name);
+                                        std::string_view file_name);
 
     // Writes the mark for a new table encrypted with password into header
     // bytes 12-31 (a fresh random salt) and returns its cipher.
@@ -67,7 +67,7 @@ public:
     static Result<TableEncryption> Create(std::string_view password, uint8_t* header);
     // As Create, with a given salt (8 bytes): for tests only.
     static Result<TableEncryption> CreateWithSalt(std::string_view password, const uint8_t* salt,
-                                              uint8_t* header);
+                                                  uint8_t* header);
 
     TableEncryption(const TableEncryption& other);
     TableEncryption& operator=(const TableEncryption& other);
@@ -97,7 +97,7 @@ public:
     void EncryptMemo(uint32_t block, std::string* text) const { *text = EncryptMemo(block, *text); }
     Status DecryptMemo(uint32_t block, std::string* text) const;
 
-private:
+  private:
     TableEncryption() = default;
     static Result<TableEncryption> FromKeyMaterial(std::string_view password, const uint8_t* salt);
 

@@ -124,14 +124,18 @@ std::string Upper(std::string_view s) {
     return r;
 }
 
-bool IsIdentStart(char c) { return std::isalpha(static_cast<unsigned char>(c)) || c == '_'; }
-bool IsIdentChar(char c) { return IsIdentStart(c) || (c >= '0' && c <= '9'); }
+bool IsIdentStart(char c) {
+    return std::isalpha(static_cast<unsigned char>(c)) || c == '_';
+}
+bool IsIdentChar(char c) {
+    return IsIdentStart(c) || (c >= '0' && c <= '9');
+}
 
 }  // namespace
 
 // Turns text into a typed tree; a friend of Expression.
 class ExprCompiler {
-public:
+  public:
     ExprCompiler(std::string_view text, const RecordSource& schema, const ExprOptions& options,
                  Expression* target)
         : text_(text), schema_(schema), options_(options), target_(target) {}
@@ -146,7 +150,7 @@ public:
         return Status::OK();
     }
 
-private:
+  private:
     // ---- tokenizer
     Status Tokenize() {
         size_t i = 0;
@@ -191,12 +195,18 @@ private:
                 size_t end = text_.find('.', i + 1);
                 std::string word =
                     end == std::string_view::npos ? "" : Upper(text_.substr(i + 1, end - i - 1));
-                if (word == "T" || word == "Y") t.kind = Tok::kTrue;
-                else if (word == "F" || word == "N") t.kind = Tok::kFalse;
-                else if (word == "AND") t.kind = Tok::kAnd;
-                else if (word == "OR") t.kind = Tok::kOr;
-                else if (word == "NOT") t.kind = Tok::kNot;
-                else return ErrorAt("Unknown operator starting with '.'", pos);
+                if (word == "T" || word == "Y")
+                    t.kind = Tok::kTrue;
+                else if (word == "F" || word == "N")
+                    t.kind = Tok::kFalse;
+                else if (word == "AND")
+                    t.kind = Tok::kAnd;
+                else if (word == "OR")
+                    t.kind = Tok::kOr;
+                else if (word == "NOT")
+                    t.kind = Tok::kNot;
+                else
+                    return ErrorAt("Unknown operator starting with '.'", pos);
                 t.text = "." + word + ".";
                 i = end + 1;
             } else if (c == '-' && i + 1 < text_.size() && text_[i + 1] == '>') {
@@ -208,9 +218,9 @@ private:
                 t.text = std::string(1, c);
                 ++i;
             } else {
-                static const char* const kOperators[] = {"**", "==", "!=", "<>", "<=", ">=",
-                                                         "+",  "-",  "*",  "/",  "%",  "^",
-                                                         "=",  "#",  "<",  ">",  "$",  "!"};
+                static const char* const kOperators[] = {
+                    "**", "==", "!=", "<>", "<=", ">=", "+", "-", "*",
+                    "/",  "%",  "^",  "=",  "#",  "<",  ">", "$", "!"};
                 bool matched = false;
                 for (const char* op : kOperators) {
                     std::string_view o(op);
@@ -272,25 +282,33 @@ private:
     };
     Status CheckDepth(const Token& at) const {
         if (depth_ > kMaxExprDepth) {
-            return Error("Expression nested more than " + std::to_string(kMaxExprDepth) +
-                             " levels deep",
-                         at);
+            return Error(
+                "Expression nested more than " + std::to_string(kMaxExprDepth) + " levels deep",
+                at);
         }
         return Status::OK();
     }
 
     static const char* TypeWord(ExprType type) {
         switch (type) {
-            case ExprType::kCharacter: return "character";
-            case ExprType::kNumeric: return "numeric";
-            case ExprType::kDate: return "date";
-            case ExprType::kLogical: return "logical";
+            case ExprType::kCharacter:
+                return "character";
+            case ExprType::kNumeric:
+                return "numeric";
+            case ExprType::kDate:
+                return "date";
+            case ExprType::kLogical:
+                return "logical";
         }
         return "unknown";
     }
 
-    // Replaces a node whose value cannot change by a literal of that value.
+    // Replaces a node whose value cannot change by a literal of that value;
+    // also settles the node's width bound.
     Status Fold(ExprNode** node) {
+        ExprShape& shape = (*node)->shape;
+        if (shape.width >= 0) shape.max_width = shape.width;
+        if (shape.type != ExprType::kCharacter) shape.max_width = -1;
         if (!(*node)->constant || dynamic_cast<LiteralNode*>(*node) != nullptr) {
             return Status::OK();
         }
@@ -306,10 +324,19 @@ private:
         literal->shape.type = v.type;
         literal->shape.decimals = v.type == ExprType::kNumeric ? v.decimals : 0;
         switch (v.type) {
-            case ExprType::kCharacter: literal->shape.width = int(v.text.size()); break;
-            case ExprType::kNumeric: literal->shape.width = v.width; break;
-            case ExprType::kDate: literal->shape.width = 8; break;
-            case ExprType::kLogical: literal->shape.width = 1; break;
+            case ExprType::kCharacter:
+                literal->shape.width = int(v.text.size());
+                literal->shape.max_width = literal->shape.width;
+                break;
+            case ExprType::kNumeric:
+                literal->shape.width = v.width;
+                break;
+            case ExprType::kDate:
+                literal->shape.width = 8;
+                break;
+            case ExprType::kLogical:
+                literal->shape.width = 1;
+                break;
         }
         *node = literal;
         return Status::OK();
@@ -355,8 +382,7 @@ private:
         }
         for (ExprNode* side : {*left, right}) {
             if (side->shape.type != ExprType::kLogical) {
-                return Error(op.text + " needs logical operands, not " +
-                                 TypeWord(side->shape.type),
+                return Error(op.text + " needs logical operands, not " + TypeWord(side->shape.type),
                              op);
             }
         }
@@ -378,8 +404,7 @@ private:
         ExprNode* operand = nullptr;
         SDE_RETURN_IF_ERROR(ParseNot(&operand));
         if (operand->shape.type != ExprType::kLogical) {
-            return Error(op.text + " needs a logical operand, not " +
-                             TypeWord(operand->shape.type),
+            return Error(op.text + " needs a logical operand, not " + TypeWord(operand->shape.type),
                          op);
         }
         CallNode* node = Make<CallNode>(op.position);
@@ -426,8 +451,10 @@ private:
     static ExprShape ArithmeticShape(char op, const ExprShape& a, const ExprShape& b) {
         using T = ExprType;
         if (a.type == T::kCharacter) {
-            int width = a.width >= 0 && b.width >= 0 ? a.width + b.width : -1;
-            return {T::kCharacter, width, 0};
+            ExprShape shape{T::kCharacter, -1, 0, -1};
+            if (a.width >= 0 && b.width >= 0) shape.width = a.width + b.width;
+            if (a.max_width >= 0 && b.max_width >= 0) shape.max_width = a.max_width + b.max_width;
+            return shape;
         }
         if (a.type == T::kDate && b.type == T::kDate) return {T::kNumeric, -1, 0};
         if (a.type == T::kDate || b.type == T::kDate) return {T::kDate, 8, 0};
@@ -466,7 +493,9 @@ private:
     Status ParseMultiplicative(ExprNode** out) {
         return Binary(out, &ExprCompiler::ParsePower, {"*", "/", "%"});
     }
-    Status ParsePower(ExprNode** out) { return Binary(out, &ExprCompiler::ParseUnary, {"**", "^"}); }
+    Status ParsePower(ExprNode** out) {
+        return Binary(out, &ExprCompiler::ParseUnary, {"**", "^"});
+    }
 
     Status ParseUnary(ExprNode** out) {
         if (!PeekOperator("-") && !PeekOperator("+")) return ParsePrimary(out);
@@ -512,7 +541,7 @@ private:
                 LiteralNode* node = Make<LiteralNode>(t.position);
                 node->storage = t.text;
                 node->value.type = ExprType::kCharacter;
-                node->shape = {ExprType::kCharacter, int(t.text.size()), 0};
+                node->shape = {ExprType::kCharacter, int(t.text.size()), 0, int(t.text.size())};
                 node->constant = true;
                 *out = node;
                 return Status::OK();
@@ -566,13 +595,25 @@ private:
         node->decimals = info.decimals;
         node->name = shown;
         switch (node->field_type) {
-            case 'C': node->shape = {ExprType::kCharacter, info.width, 0}; break;
+            case 'C':
+                node->shape = {ExprType::kCharacter, info.width, 0, info.width};
+                break;
             case 'N':
-            case 'F': node->shape = {ExprType::kNumeric, info.width, info.decimals}; break;
-            case 'I': node->shape = {ExprType::kNumeric, 10, 0}; break;
-            case 'D': node->shape = {ExprType::kDate, 8, 0}; break;
-            case 'L': node->shape = {ExprType::kLogical, 1, 0}; break;
-            case 'M': node->shape = {ExprType::kCharacter, -1, 0}; break;
+            case 'F':
+                node->shape = {ExprType::kNumeric, info.width, info.decimals};
+                break;
+            case 'I':
+                node->shape = {ExprType::kNumeric, 10, 0};
+                break;
+            case 'D':
+                node->shape = {ExprType::kDate, 8, 0};
+                break;
+            case 'L':
+                node->shape = {ExprType::kLogical, 1, 0};
+                break;
+            case 'M':
+                node->shape = {ExprType::kCharacter, -1, 0};
+                break;
             default:
                 return Error("Field " + shown + " has type " + std::string(1, info.type) +
                                  ", which expressions cannot use",
@@ -609,16 +650,16 @@ private:
         Take();
         int count = int(args.size());
         if (count < spec->min_args || count > spec->max_args) {
-            std::string wanted = spec->min_args == spec->max_args
-                                     ? std::to_string(spec->min_args)
-                                     : std::to_string(spec->min_args) + " to " +
-                                           std::to_string(spec->max_args);
+            std::string wanted =
+                spec->min_args == spec->max_args
+                    ? std::to_string(spec->min_args)
+                    : std::to_string(spec->min_args) + " to " + std::to_string(spec->max_args);
             return Error(std::string(spec->name) + " takes " + wanted + " argument" +
                              (spec->max_args == 1 ? "" : "s") + ", not " + std::to_string(count),
                          name);
         }
-        bool all_constant = std::all_of(args.begin(), args.end(),
-                                        [](ExprNode* a) { return a->constant; });
+        bool all_constant =
+            std::all_of(args.begin(), args.end(), [](ExprNode* a) { return a->constant; });
         std::string_view fname = spec->name;
         if (fname == "IIF" || fname == "IF") return MakeIif(name, args, all_constant, out);
 
@@ -654,6 +695,9 @@ private:
         node->shape.type = a.type;
         node->shape.width = a.width >= 0 && b.width >= 0 ? std::max(a.width, b.width) : -1;
         node->shape.decimals = std::max(a.decimals, b.decimals);
+        if (a.max_width >= 0 && b.max_width >= 0) {
+            node->shape.max_width = std::max(a.max_width, b.max_width);
+        }
         node->constant = all_constant;
         *out = node;
         return Fold(out);
@@ -706,13 +750,19 @@ Status Expression::EvaluateText(const RecordSource& record, std::string* out) {
     Value v;
     SDE_RETURN_IF_ERROR(Evaluate(record, &v));
     switch (v.type) {
-        case ExprType::kCharacter: out->assign(v.text); break;
-        case ExprType::kNumeric: FormatStr(v.number, v.width, v.decimals, out); break;
+        case ExprType::kCharacter:
+            out->assign(v.text);
+            break;
+        case ExprType::kNumeric:
+            FormatStr(v.number, v.width, v.decimals, out);
+            break;
         case ExprType::kDate:
             out->resize(8);
             FormatDtos(v.date, out->data());
             break;
-        case ExprType::kLogical: out->assign(1, v.logical ? 'T' : 'F'); break;
+        case ExprType::kLogical:
+            out->assign(1, v.logical ? 'T' : 'F');
+            break;
     }
     return Status::OK();
 }
@@ -729,6 +779,11 @@ Status Expression::EvaluateKey(const RecordSource& record, int width, int decima
 }
 
 Result<ExprShape> Expression::KeyShape(const RecordSource& record) {
+    if (shape_.width < 0 && shape_.max_width > 0) {
+        ExprShape shape = shape_;
+        shape.width = shape_.max_width;
+        return shape;
+    }
     if (shape_.width >= 0) {
         if (shape_.width == 0) {
             return Status::InvalidArgument("Key expression \"" + text_ + "\" gives an empty key");
@@ -739,13 +794,19 @@ Result<ExprShape> Expression::KeyShape(const RecordSource& record) {
     SDE_RETURN_IF_ERROR(Evaluate(record, &v));
     ExprShape shape = shape_;
     switch (v.type) {
-        case ExprType::kCharacter: shape.width = int(v.text.size()); break;
+        case ExprType::kCharacter:
+            shape.width = int(v.text.size());
+            break;
         case ExprType::kNumeric:
             shape.width = v.width;
             shape.decimals = v.decimals;
             break;
-        case ExprType::kDate: shape.width = 8; break;
-        case ExprType::kLogical: shape.width = 1; break;
+        case ExprType::kDate:
+            shape.width = 8;
+            break;
+        case ExprType::kLogical:
+            shape.width = 1;
+            break;
     }
     if (shape.width == 0) {
         return Status::InvalidArgument("Key expression \"" + text_ + "\" gives an empty key");

@@ -27,8 +27,8 @@
 //   - DTOC and CTOD use "MM/DD/YY" unless ExprOptions says otherwise; two-digit
 //     years read by CTOD fall into the century window starting at the epoch
 //     year (default 1900).  An empty date plus or minus days stays empty.
-//   - Function names may be abbreviated to their first four letters when that
-//     names one function only (SUBS, ALLT, STRZ, REPL).
+//   - Function names may be abbreviated to four or more of their letters when
+//     that names one function only (SUBS, ALLT, STRZ, REPL).
 #ifndef SDE61_EXPR_H
 #define SDE61_EXPR_H
 
@@ -64,7 +64,7 @@ struct FieldInfo {
 // The compiler calls FieldIndex and Field once per field name; evaluation
 // calls RawField, ReadMemo, RecNo and Deleted on the record it is given.
 class RecordSource {
-public:
+  public:
     virtual ~RecordSource() = default;
 
     // Index (>= 0) of a field by name, without regard to case; -1 when the
@@ -74,8 +74,11 @@ public:
     virtual int FieldIndex(std::string_view alias, std::string_view name) const = 0;
     // Description of the field at index.
     virtual FieldInfo Field(int index) const = 0;
-    // The stored bytes of that field in the current record (width bytes, in
-    // the ANSI code page; memo fields give their block-number text).
+    // The bytes of that field in the current record, width bytes; memo
+    // fields give their block-number text.  Index keys are built from the
+    // bytes as stored (code page 850 in a table with OEM translation, so
+    // that keys sort as other programs sort them); texts for the caller, as
+    // sx_EvalString gives them, from the record in the ANSI code page.
     virtual std::string_view RawField(int index) const = 0;
     // Text of a memo field of the current record into *text.  Sources
     // without memo support keep this default.
@@ -107,12 +110,12 @@ constexpr size_t kMaxExprLength = 4096;
 // evaluation of that expression.
 struct Value {
     ExprType type = ExprType::kLogical;
-    std::string_view text;   // character
-    double number = 0;       // numeric
-    int16_t width = 0;       // numeric: total width STR() gives it
-    int16_t decimals = 0;    // numeric
-    int32_t date = 0;        // date: day number (see DayNumber), 0 = empty
-    bool logical = false;    // logical
+    std::string_view text;  // character
+    double number = 0;      // numeric
+    int16_t width = 0;      // numeric: total width STR() gives it
+    int16_t decimals = 0;   // numeric
+    int32_t date = 0;       // date: day number (see DayNumber), 0 = empty
+    bool logical = false;   // logical
 };
 
 // Static description of what an expression yields, for index keys.
@@ -124,6 +127,9 @@ struct ExprShape {
     // instance TRIM or SUBSTR with a computed length).
     int width = -1;
     int decimals = 0;  // numeric results
+    // Character results: the most bytes the value can have on any record
+    // (TRIM(NAME) at most the width of NAME); -1 when unbounded or unknown.
+    int max_width = -1;
 };
 
 class ExprNode;
@@ -131,7 +137,7 @@ class ExprNode;
 // A compiled expression.  Not copyable; evaluation uses buffers inside the
 // object, so one object is evaluated by one thread at a time.
 class Expression {
-public:
+  public:
     // Compiles text against the fields of schema.  A failure is an
     // InvalidArgument status whose message names the problem, its 1-based
     // position and the expression, e.g.
@@ -161,11 +167,12 @@ public:
     // size and decimals.
     Status EvaluateKey(const RecordSource& record, int width, int decimals, std::string* out);
 
-    // Key width and decimals for a new index: the static shape when it is
-    // known, else the width of the value on the current record of record.
+    // Key width and decimals for a new index: the static width when it is
+    // known, else for texts their largest possible width, else the width of
+    // the value on the current record of record.
     Result<ExprShape> KeyShape(const RecordSource& record);
 
-private:
+  private:
     Expression() = default;
     friend class ExprCompiler;
 

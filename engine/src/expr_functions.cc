@@ -16,18 +16,22 @@ constexpr size_t kMaxTextLength = 65535;
 
 const char* TypeWord(ExprType type) {
     switch (type) {
-        case ExprType::kCharacter: return "character";
-        case ExprType::kNumeric: return "numeric";
-        case ExprType::kDate: return "date";
-        case ExprType::kLogical: return "logical";
+        case ExprType::kCharacter:
+            return "character";
+        case ExprType::kNumeric:
+            return "numeric";
+        case ExprType::kDate:
+            return "date";
+        case ExprType::kLogical:
+            return "logical";
     }
     return "unknown";
 }
 
 std::string Expect(const CallNode& node, size_t i, ExprType type) {
     if (node.args[i]->shape.type == type) return {};
-    return "Argument " + std::to_string(i + 1) + " of " + node.name + " must be " +
-           TypeWord(type) + ", not " + TypeWord(node.args[i]->shape.type);
+    return "Argument " + std::to_string(i + 1) + " of " + node.name + " must be " + TypeWord(type) +
+           ", not " + TypeWord(node.args[i]->shape.type);
 }
 
 // Integer argument for lengths and positions: truncated, kept in int range.
@@ -119,8 +123,10 @@ void EvalSubstr(EvalContext&, CallNode& self, Value& out) {
     std::string_view s = self.values[0].text;
     long size = long(s.size());
     long start = ToCount(self.values[1].number);
-    if (start < 0) start = std::max(0L, size + start);  // counts from the end
-    else if (start > 0) start -= 1;
+    if (start < 0)
+        start = std::max(0L, size + start);  // counts from the end
+    else if (start > 0)
+        start -= 1;
     if (start >= size) {
         SetText(out, {});
         return;
@@ -185,9 +191,15 @@ void Pad(EvalContext& ctx, CallNode& self, Value& out, char where) {
     }
     SetText(out, self.buffer);
 }
-void EvalPadl(EvalContext& ctx, CallNode& self, Value& out) { Pad(ctx, self, out, 'L'); }
-void EvalPadr(EvalContext& ctx, CallNode& self, Value& out) { Pad(ctx, self, out, 'R'); }
-void EvalPadc(EvalContext& ctx, CallNode& self, Value& out) { Pad(ctx, self, out, 'C'); }
+void EvalPadl(EvalContext& ctx, CallNode& self, Value& out) {
+    Pad(ctx, self, out, 'L');
+}
+void EvalPadr(EvalContext& ctx, CallNode& self, Value& out) {
+    Pad(ctx, self, out, 'R');
+}
+void EvalPadc(EvalContext& ctx, CallNode& self, Value& out) {
+    Pad(ctx, self, out, 'C');
+}
 
 void EvalAt(EvalContext&, CallNode& self, Value& out) {
     std::string_view needle = self.values[0].text, hay = self.values[1].text;
@@ -220,10 +232,18 @@ void EvalCharTest(EvalContext&, CallNode& self, Value& out) {
     std::string_view s = self.values[0].text;
     SetLogical(out, !s.empty() && Test(s[0]));
 }
-bool IsAlphaChar(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
-bool IsDigitChar(char c) { return c >= '0' && c <= '9'; }
-bool IsUpperChar(char c) { return c >= 'A' && c <= 'Z'; }
-bool IsLowerChar(char c) { return c >= 'a' && c <= 'z'; }
+bool IsAlphaChar(char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+bool IsDigitChar(char c) {
+    return c >= '0' && c <= '9';
+}
+bool IsUpperChar(char c) {
+    return c >= 'A' && c <= 'Z';
+}
+bool IsLowerChar(char c) {
+    return c >= 'a' && c <= 'z';
+}
 
 // ---- numbers ---------------------------------------------------------------
 
@@ -293,15 +313,19 @@ void EvalRound(EvalContext&, CallNode& self, Value& out) {
 void EvalMin(EvalContext&, CallNode& self, Value& out) {
     const Value& a = self.values[0];
     const Value& b = self.values[1];
-    if (a.type == ExprType::kDate) out = a.date <= b.date ? a : b;
-    else out = a.number <= b.number ? a : b;
+    if (a.type == ExprType::kDate)
+        out = a.date <= b.date ? a : b;
+    else
+        out = a.number <= b.number ? a : b;
 }
 
 void EvalMax(EvalContext&, CallNode& self, Value& out) {
     const Value& a = self.values[0];
     const Value& b = self.values[1];
-    if (a.type == ExprType::kDate) out = a.date >= b.date ? a : b;
-    else out = a.number >= b.number ? a : b;
+    if (a.type == ExprType::kDate)
+        out = a.date >= b.date ? a : b;
+    else
+        out = a.number >= b.number ? a : b;
 }
 
 // ---- dates -----------------------------------------------------------------
@@ -360,9 +384,15 @@ void EvalEmpty(EvalContext&, CallNode& self, Value& out) {
         case ExprType::kCharacter:
             empty = v.text.find_first_not_of(" \t\r\n") == std::string_view::npos;
             break;
-        case ExprType::kNumeric: empty = v.number == 0; break;
-        case ExprType::kDate: empty = v.date == 0; break;
-        case ExprType::kLogical: empty = !v.logical; break;
+        case ExprType::kNumeric:
+            empty = v.number == 0;
+            break;
+        case ExprType::kDate:
+            empty = v.date == 0;
+            break;
+        case ExprType::kLogical:
+            empty = !v.logical;
+            break;
     }
     SetLogical(out, empty);
 }
@@ -412,11 +442,17 @@ void Shape(CallNode& node, ExprType type, int width, int decimals = 0) {
     node.shape.decimals = decimals;
 }
 
-int ArgWidth(const CallNode& node, size_t i) { return node.args[i]->shape.width; }
+int ArgWidth(const CallNode& node, size_t i) {
+    return node.args[i]->shape.width;
+}
+int ArgMaxWidth(const CallNode& node, size_t i) {
+    return node.args[i]->shape.max_width;
+}
 
 std::string ResolveCase(CallNode& node, const ExprOptions&) {
     if (auto e = Expect(node, 0, ExprType::kCharacter); !e.empty()) return e;
     Shape(node, ExprType::kCharacter, ArgWidth(node, 0));
+    node.shape.max_width = ArgMaxWidth(node, 0);
     node.fn = node.name == "UPPER" ? EvalUpper : EvalLower;
     return {};
 }
@@ -424,6 +460,7 @@ std::string ResolveCase(CallNode& node, const ExprOptions&) {
 std::string ResolveTrim(CallNode& node, const ExprOptions&) {
     if (auto e = Expect(node, 0, ExprType::kCharacter); !e.empty()) return e;
     Shape(node, ExprType::kCharacter, -1);
+    node.shape.max_width = ArgMaxWidth(node, 0);
     node.fn = node.name == "LTRIM" ? EvalLtrim : node.name == "ALLTRIM" ? EvalAlltrim : EvalRtrim;
     return {};
 }
@@ -439,10 +476,13 @@ std::string ResolveSubstr(CallNode& node, const ExprOptions& options) {
     int source = ArgWidth(node, 0);
     if (source >= 0 && ConstInt(node, 1, options, &start) && start >= 1) {
         long rest = std::max(0L, long(source) - (start - 1));
-        if (node.args.size() < 3) width = int(rest);
-        else if (ConstInt(node, 2, options, &count)) width = int(std::clamp(count, 0L, rest));
+        if (node.args.size() < 3)
+            width = int(rest);
+        else if (ConstInt(node, 2, options, &count))
+            width = int(std::clamp(count, 0L, rest));
     }
     Shape(node, ExprType::kCharacter, width);
+    node.shape.max_width = ArgMaxWidth(node, 0);
     return {};
 }
 
@@ -456,6 +496,7 @@ std::string ResolveLeftRight(CallNode& node, const ExprOptions& options) {
         width = int(std::clamp(n, 0L, long(ArgWidth(node, 0))));
     }
     Shape(node, ExprType::kCharacter, width);
+    node.shape.max_width = ArgMaxWidth(node, 0);
     return {};
 }
 
@@ -466,9 +507,12 @@ std::string ResolveStr(CallNode& node, const ExprOptions& options) {
     }
     node.fn = node.name == "STR" ? EvalStr : EvalStrzero;
     long width = -1;
-    if (node.args.size() == 1) width = ArgWidth(node, 0);
-    else if (!ConstInt(node, 1, options, &width)) width = -1;
-    else width = std::clamp(width, 0L, 255L);
+    if (node.args.size() == 1)
+        width = ArgWidth(node, 0);
+    else if (!ConstInt(node, 1, options, &width))
+        width = -1;
+    else
+        width = std::clamp(width, 0L, 255L);
     Shape(node, ExprType::kCharacter, int(width));
     return {};
 }
@@ -637,62 +681,44 @@ std::string ResolveDeleted(CallNode& node, const ExprOptions&) {
 std::string ResolveDescend(CallNode& node, const ExprOptions&) {
     node.fn = EvalDescend;
     const ExprShape& a = node.args[0]->shape;
-    if (a.type == ExprType::kDate) Shape(node, ExprType::kNumeric, 10);
-    else Shape(node, a.type, a.width, a.decimals);
+    if (a.type == ExprType::kDate)
+        Shape(node, ExprType::kNumeric, 10);
+    else
+        Shape(node, a.type, a.width, a.decimals);
+    if (a.type == ExprType::kCharacter) node.shape.max_width = a.max_width;
     return {};
 }
 
 // IIF is built by the compiler itself (it evaluates one branch only); this
 // entry only makes the name known.
-std::string ResolveIif(CallNode&, const ExprOptions&) { return "IIF handled by the compiler"; }
+std::string ResolveIif(CallNode&, const ExprOptions&) {
+    return "IIF handled by the compiler";
+}
 
 const FunctionSpec kFunctions[] = {
-    {"ABS", 1, 1, true, ResolveNumeric1},
-    {"ALLTRIM", 1, 1, true, ResolveTrim},
-    {"ASC", 1, 1, true, ResolveAsc},
-    {"AT", 2, 2, true, ResolveAt},
-    {"CHR", 1, 1, true, ResolveChr},
-    {"CTOD", 1, 1, true, ResolveCtod},
-    {"DATE", 0, 0, false, ResolveDateFn},
-    {"DAY", 1, 1, true, ResolveDatePart},
-    {"DELETED", 0, 0, false, ResolveDeleted},
-    {"DESCEND", 1, 1, true, ResolveDescend},
-    {"DOW", 1, 1, true, ResolveDatePart},
-    {"DTOC", 1, 1, true, ResolveDtos},
-    {"DTOS", 1, 1, true, ResolveDtos},
-    {"EMPTY", 1, 1, true, ResolveEmpty},
-    {"IF", 3, 3, true, ResolveIif},
-    {"IIF", 3, 3, true, ResolveIif},
-    {"INT", 1, 1, true, ResolveNumeric1},
-    {"ISALPHA", 1, 1, true, ResolveCharTest},
-    {"ISDIGIT", 1, 1, true, ResolveCharTest},
-    {"ISLOWER", 1, 1, true, ResolveCharTest},
-    {"ISUPPER", 1, 1, true, ResolveCharTest},
-    {"LEFT", 2, 2, true, ResolveLeftRight},
-    {"LEN", 1, 1, true, ResolveLen},
-    {"LOWER", 1, 1, true, ResolveCase},
-    {"LTRIM", 1, 1, true, ResolveTrim},
-    {"MAX", 2, 2, true, ResolveMinMax},
-    {"MIN", 2, 2, true, ResolveMinMax},
-    {"MONTH", 1, 1, true, ResolveDatePart},
-    {"PADC", 2, 3, true, ResolvePad},
-    {"PADL", 2, 3, true, ResolvePad},
-    {"PADR", 2, 3, true, ResolvePad},
-    {"RAT", 2, 2, true, ResolveAt},
-    {"RECNO", 0, 0, false, ResolveRecno},
-    {"REPLICATE", 2, 2, true, ResolveReplicate},
-    {"RIGHT", 2, 2, true, ResolveLeftRight},
-    {"ROUND", 2, 2, true, ResolveRound},
-    {"RTRIM", 1, 1, true, ResolveTrim},
-    {"SPACE", 1, 1, true, ResolveSpace},
-    {"STOD", 1, 1, true, ResolveCtod},
-    {"STR", 1, 3, true, ResolveStr},
-    {"STRZERO", 1, 3, true, ResolveStr},
-    {"SUBSTR", 2, 3, true, ResolveSubstr},
-    {"TRIM", 1, 1, true, ResolveTrim},
-    {"UPPER", 1, 1, true, ResolveCase},
-    {"VAL", 1, 1, true, ResolveVal},
-    {"YEAR", 1, 1, true, ResolveDatePart},
+    {"ABS", 1, 1, true, ResolveNumeric1},     {"ALLTRIM", 1, 1, true, ResolveTrim},
+    {"ASC", 1, 1, true, ResolveAsc},          {"AT", 2, 2, true, ResolveAt},
+    {"CHR", 1, 1, true, ResolveChr},          {"CTOD", 1, 1, true, ResolveCtod},
+    {"DATE", 0, 0, false, ResolveDateFn},     {"DAY", 1, 1, true, ResolveDatePart},
+    {"DELETED", 0, 0, false, ResolveDeleted}, {"DESCEND", 1, 1, true, ResolveDescend},
+    {"DOW", 1, 1, true, ResolveDatePart},     {"DTOC", 1, 1, true, ResolveDtos},
+    {"DTOS", 1, 1, true, ResolveDtos},        {"EMPTY", 1, 1, true, ResolveEmpty},
+    {"IF", 3, 3, true, ResolveIif},           {"IIF", 3, 3, true, ResolveIif},
+    {"INT", 1, 1, true, ResolveNumeric1},     {"ISALPHA", 1, 1, true, ResolveCharTest},
+    {"ISDIGIT", 1, 1, true, ResolveCharTest}, {"ISLOWER", 1, 1, true, ResolveCharTest},
+    {"ISUPPER", 1, 1, true, ResolveCharTest}, {"LEFT", 2, 2, true, ResolveLeftRight},
+    {"LEN", 1, 1, true, ResolveLen},          {"LOWER", 1, 1, true, ResolveCase},
+    {"LTRIM", 1, 1, true, ResolveTrim},       {"MAX", 2, 2, true, ResolveMinMax},
+    {"MIN", 2, 2, true, ResolveMinMax},       {"MONTH", 1, 1, true, ResolveDatePart},
+    {"PADC", 2, 3, true, ResolvePad},         {"PADL", 2, 3, true, ResolvePad},
+    {"PADR", 2, 3, true, ResolvePad},         {"RAT", 2, 2, true, ResolveAt},
+    {"RECNO", 0, 0, false, ResolveRecno},     {"REPLICATE", 2, 2, true, ResolveReplicate},
+    {"RIGHT", 2, 2, true, ResolveLeftRight},  {"ROUND", 2, 2, true, ResolveRound},
+    {"RTRIM", 1, 1, true, ResolveTrim},       {"SPACE", 1, 1, true, ResolveSpace},
+    {"STOD", 1, 1, true, ResolveCtod},        {"STR", 1, 3, true, ResolveStr},
+    {"STRZERO", 1, 3, true, ResolveStr},      {"SUBSTR", 2, 3, true, ResolveSubstr},
+    {"TRIM", 1, 1, true, ResolveTrim},        {"UPPER", 1, 1, true, ResolveCase},
+    {"VAL", 1, 1, true, ResolveVal},          {"YEAR", 1, 1, true, ResolveDatePart},
 };
 
 // ---- operators -------------------------------------------------------------
@@ -704,7 +730,9 @@ bool CheckFinite(EvalContext& ctx, CallNode& self, double n) {
 }
 
 // Decimals of a quotient or power: none when whole, else two.
-int FractionDecimals(double n) { return n == std::trunc(n) ? 0 : 2; }
+int FractionDecimals(double n) {
+    return n == std::trunc(n) ? 0 : 2;
+}
 
 void EvalAdd(EvalContext& ctx, CallNode& self, Value& out) {
     const Value& a = self.values[0];
@@ -814,7 +842,9 @@ void EvalNegate(EvalContext&, CallNode& self, Value& out) {
     out.number = -out.number;
 }
 
-void EvalNot(EvalContext&, CallNode& self, Value& out) { SetLogical(out, !self.values[0].logical); }
+void EvalNot(EvalContext&, CallNode& self, Value& out) {
+    SetLogical(out, !self.values[0].logical);
+}
 
 // Text comparison with SET EXACT OFF: when the common part is equal, a longer
 // left side still counts as equal ("ABC" = "AB"), a shorter one as smaller.
@@ -831,20 +861,40 @@ void CompareWith(CallNode& self, Value& out, Cmp test) {
     const Value& b = self.values[1];
     int c = 0;
     switch (a.type) {
-        case ExprType::kCharacter: c = CompareLoose(a.text, b.text); break;
-        case ExprType::kNumeric: c = a.number < b.number ? -1 : a.number > b.number ? 1 : 0; break;
-        case ExprType::kDate: c = a.date < b.date ? -1 : a.date > b.date ? 1 : 0; break;
-        case ExprType::kLogical: c = int(a.logical) - int(b.logical); break;
+        case ExprType::kCharacter:
+            c = CompareLoose(a.text, b.text);
+            break;
+        case ExprType::kNumeric:
+            c = a.number < b.number ? -1 : a.number > b.number ? 1 : 0;
+            break;
+        case ExprType::kDate:
+            c = a.date < b.date ? -1 : a.date > b.date ? 1 : 0;
+            break;
+        case ExprType::kLogical:
+            c = int(a.logical) - int(b.logical);
+            break;
     }
     SetLogical(out, test(c));
 }
 
-void EvalEq(EvalContext&, CallNode& s, Value& o) { CompareWith(s, o, [](int c) { return c == 0; }); }
-void EvalNe(EvalContext&, CallNode& s, Value& o) { CompareWith(s, o, [](int c) { return c != 0; }); }
-void EvalLt(EvalContext&, CallNode& s, Value& o) { CompareWith(s, o, [](int c) { return c < 0; }); }
-void EvalLe(EvalContext&, CallNode& s, Value& o) { CompareWith(s, o, [](int c) { return c <= 0; }); }
-void EvalGt(EvalContext&, CallNode& s, Value& o) { CompareWith(s, o, [](int c) { return c > 0; }); }
-void EvalGe(EvalContext&, CallNode& s, Value& o) { CompareWith(s, o, [](int c) { return c >= 0; }); }
+void EvalEq(EvalContext&, CallNode& s, Value& o) {
+    CompareWith(s, o, [](int c) { return c == 0; });
+}
+void EvalNe(EvalContext&, CallNode& s, Value& o) {
+    CompareWith(s, o, [](int c) { return c != 0; });
+}
+void EvalLt(EvalContext&, CallNode& s, Value& o) {
+    CompareWith(s, o, [](int c) { return c < 0; });
+}
+void EvalLe(EvalContext&, CallNode& s, Value& o) {
+    CompareWith(s, o, [](int c) { return c <= 0; });
+}
+void EvalGt(EvalContext&, CallNode& s, Value& o) {
+    CompareWith(s, o, [](int c) { return c > 0; });
+}
+void EvalGe(EvalContext&, CallNode& s, Value& o) {
+    CompareWith(s, o, [](int c) { return c >= 0; });
+}
 
 void EvalExactEq(EvalContext& ctx, CallNode& self, Value& out) {
     const Value& a = self.values[0];
@@ -880,12 +930,18 @@ CallFn ArithmeticFn(char op, ExprType a, ExprType b) {
     using T = ExprType;
     if (a == T::kNumeric && b == T::kNumeric) {
         switch (op) {
-            case '+': return EvalAdd;
-            case '-': return EvalSub;
-            case '*': return EvalMul;
-            case '/': return EvalDiv;
-            case '%': return EvalMod;
-            case '^': return EvalPow;
+            case '+':
+                return EvalAdd;
+            case '-':
+                return EvalSub;
+            case '*':
+                return EvalMul;
+            case '/':
+                return EvalDiv;
+            case '%':
+                return EvalMod;
+            case '^':
+                return EvalPow;
         }
         return nullptr;
     }
@@ -912,7 +968,11 @@ CallFn CompareFn(std::string_view op, ExprType type) {
     return nullptr;
 }
 
-CallFn NegateFn() { return EvalNegate; }
-CallFn NotFn() { return EvalNot; }
+CallFn NegateFn() {
+    return EvalNegate;
+}
+CallFn NotFn() {
+    return EvalNot;
+}
 
 }  // namespace sde

@@ -29,7 +29,7 @@ struct EvalContext {
 };
 
 class ExprNode {
-public:
+  public:
     virtual ~ExprNode() = default;
     virtual void Eval(EvalContext& ctx, Value& out) = 0;
 
@@ -44,7 +44,7 @@ void SetNumber(Value& out, double number, int decimals);
 
 // A literal or a folded constant.
 class LiteralNode final : public ExprNode {
-public:
+  public:
     void Eval(EvalContext&, Value& out) override {
         out = value;
         if (value.type == ExprType::kCharacter) out.text = storage;
@@ -55,7 +55,7 @@ public:
 
 // A field of the current record.
 class FieldNode final : public ExprNode {
-public:
+  public:
     void Eval(EvalContext& ctx, Value& out) override;
     int index = 0;
     char field_type = 'C';
@@ -70,7 +70,7 @@ class CallNode;
 using CallFn = void (*)(EvalContext& ctx, CallNode& self, Value& out);
 
 class CallNode final : public ExprNode {
-public:
+  public:
     void Eval(EvalContext& ctx, Value& out) override {
         for (size_t i = 0; i < args.size(); ++i) args[i]->Eval(ctx, values[i]);
         fn(ctx, *this, out);
@@ -84,7 +84,7 @@ public:
 
 // .AND. / .OR., evaluating the right side only when needed.
 class LogicNode final : public ExprNode {
-public:
+  public:
     void Eval(EvalContext& ctx, Value& out) override;
     bool is_and = true;
     ExprNode* left = nullptr;
@@ -94,7 +94,7 @@ public:
 
 // IIF(condition, a, b), evaluating one branch only.
 class IifNode final : public ExprNode {
-public:
+  public:
     void Eval(EvalContext& ctx, Value& out) override;
     ExprNode* condition = nullptr;
     ExprNode* then_branch = nullptr;

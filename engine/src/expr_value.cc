@@ -11,7 +11,9 @@ namespace sde {
 
 namespace {
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 int DaysInMonth(int year, int month) {
     static const int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
@@ -107,8 +109,8 @@ void FormatStr(double number, int width, int decimals, std::string* out) {
     // 2.675), rounded half away from zero in decimal: what a user expects
     // of the number he sees.
     char digits[64];
-    auto [end, ec] = std::to_chars(digits, digits + sizeof(digits), std::fabs(number),
-                                   std::chars_format::fixed);
+    auto [end, ec] =
+        std::to_chars(digits, digits + sizeof(digits), std::fabs(number), std::chars_format::fixed);
     if (ec != std::errc()) {
         out->assign(size_t(width), '*');
         return;
@@ -143,7 +145,8 @@ void FormatStr(double number, int width, int decimals, std::string* out) {
     bool all_zero = std::all_of(body, body + body_size, [](char c) { return c == '0'; });
     bool negative = number < 0 && !all_zero;
 
-    size_t length = (negative ? 1 : 0) + (int_len - first) + (decimals > 0 ? size_t(decimals) + 1 : 0);
+    size_t length =
+        (negative ? 1 : 0) + (int_len - first) + (decimals > 0 ? size_t(decimals) + 1 : 0);
     if (length > size_t(width)) {
         out->assign(size_t(width), '*');
         return;

@@ -34,7 +34,7 @@ enum class RangeLock { kRead, kWrite };
 enum class LockWait { kNoWait, kWait };
 
 class File {
-public:
+  public:
     virtual ~File() = default;
 
     // Reads up to n bytes at offset; *read receives how many were there
@@ -55,6 +55,15 @@ public:
     // Gives up this handle's range locks inside [offset, offset + len).
     virtual Status UnlockRange(uint64_t offset, uint64_t len) = 0;
 
+    // The first n bytes of the file mapped for writing: stores into it reach
+    // the OS page cache at once, like a write, without a system call.  Null
+    // when the file cannot be mapped (or must not be, as in tests that count
+    // writes); callers then use WriteAt.  Valid while this handle lives.
+    virtual uint8_t* MapPrefix(size_t n) {
+        (void)n;
+        return nullptr;
+    }
+
     // Name as it was opened (after resolving its case).
     virtual const std::string& path() const = 0;
     virtual bool writable() const = 0;
@@ -67,7 +76,7 @@ public:
 enum class FileAccess { kReadOnly, kReadWrite };
 
 class Env {
-public:
+  public:
     virtual ~Env() = default;
 
     // Opens an existing file.
@@ -94,7 +103,7 @@ void SetCurrentEnv(Env* env);
 // successful writes (counted over all its files) every further write, truncate
 // and sync fails with an I/O error.
 class FaultyEnv : public Env {
-public:
+  public:
     explicit FaultyEnv(Env* base, long writes_left) : base_(base), writes_left_(writes_left) {}
 
     Result<std::unique_ptr<File>> Open(const std::string& path, FileAccess access) override;
@@ -109,7 +118,7 @@ public:
     // Takes one write from the budget; false once it is spent.
     bool TakeWrite();
 
-private:
+  private:
     Env* base_;
     long writes_left_;
 };

@@ -82,7 +82,7 @@ Result<std::string> MemoFile::Read(uint32_t block) {
 }
 
 Result<uint32_t> MemoFile::Append(const std::string& text,
-                                   const std::function<void(uint32_t, std::string*)>& encode) {
+                                  const std::function<void(uint32_t, std::string*)>& encode) {
     bool locked = false;
     if (shared_) {
         SDE_RETURN_IF_ERROR(file_->LockRange(kDbtLockByte, 1, RangeLock::kWrite, LockWait::kWait));
@@ -96,12 +96,17 @@ Result<uint32_t> MemoFile::Append(const std::string& text,
         // Never write over existing data, even when the header lags behind.
         uint64_t next = GetU32(header);
         uint64_t end_block = (*size + kMemoBlockSize - 1) / kMemoBlockSize;
+        if (next > end_block + 1) {
+            return Corrupt("the next free block " + std::to_string(next) +
+                           " lies past the end of the file");
+        }
         if (next < end_block) next = end_block;
         if (next == 0) next = 1;
-        uint64_t blocks = text.size() / kMemoBlockSize + 1;
-        if (next + blocks > UINT32_MAX) return Corrupt("the memo file is full");
+        if (next >= UINT32_MAX) return Corrupt("the memo file is full");
         std::string bytes = text;
         if (encode) encode(uint32_t(next), &bytes);
+        uint64_t blocks = bytes.size() / kMemoBlockSize + 1;
+        if (next + blocks > UINT32_MAX) return Corrupt("the memo file is full");
         bytes.push_back(char(kMemoEnd));
         bytes.push_back(char(kMemoEnd));
         if (bytes.size() < blocks * kMemoBlockSize) bytes.resize(blocks * kMemoBlockSize, '\0');

@@ -17,18 +17,31 @@ constexpr const char kReadOnlyText[] = "Cannot modify a read-only data set";
 // Records written per call when many are appended at once.
 constexpr size_t kBulkRecords = 4096;
 
+// Bytes of records read at once in exclusive use.
+constexpr size_t kReadAheadBytes = 64 * 1024;
+
+// The first 32 header bytes as the encryption code reads them.
+void HeaderPrefix(const DbfHeader& header, uint8_t out[kDbfPrefixSize]) {
+    std::fill(out, out + kDbfPrefixSize, 0);
+    out[0] = header.version;
+    std::copy(header.engine_mark, header.engine_mark + kEngineMarkSize, out + kEngineMarkOffset);
+}
+
 }  // namespace
 
-Table::~Table() { Close(); }
+Table::~Table() {
+    Close();
+}
 
-Result<std::unique_ptr<Table>> Table::Open(const std::string& path, OpenMode mode,
-                                           bool commit_full, Env* env) {
+Result<std::unique_ptr<Table>> Table::Open(const std::string& path, OpenMode mode, bool commit_full,
+                                           Env* env) {
     std::unique_ptr<Table> table(new Table());
     table->env_ = env;
-    table->path_ = env->Resolve(path);
+    table->path_ = env->Resolve(WithTableExtension(path));
     table->mode_ = mode;
     table->commit_full_ = commit_full;
-    FileAccess access = mode == OpenMode::kReadOnly ? FileAccess::kReadOnly : FileAccess::kReadWrite;
+    FileAccess access =
+        mode == OpenMode::kReadOnly ? FileAccess::kReadOnly : FileAccess::kReadWrite;
     auto file = env->Open(table->path_, access);
     if (!file.ok()) {
         if (file.status().code() == Status::Code::kNotFound) {
@@ -42,6 +55,11 @@ Result<std::unique_ptr<Table>> Table::Open(const std::string& path, OpenMode mod
         return Status::Locked("table " + table->path_ + " is in use by another user");
     }
     SDE_RETURN_IF_ERROR(ReadDbfHeader(table->file_.get(), &table->header_));
+    {
+        uint8_t prefix[kDbfPrefixSize];
+        HeaderPrefix(table->header_, prefix);
+        table->encrypted_ = HasEncryptionMark(prefix);
+    }
     if (table->header_.has_memo()) {
         std::string memo_path = env->Resolve(MemoPathFor(table->path_));
         auto memo = MemoFile::Open(env, memo_path, access, lock, table->is_shared());
@@ -52,6 +70,10 @@ Result<std::unique_ptr<Table>> Table::Open(const std::string& path, OpenMode mod
             return memo.status();
         }
         table->memo_ = std::move(memo.value());
+    }
+    // Commit level full syncs every commit anyway; there the count goes through WriteAt.
+    if (mode == OpenMode::kExclusive && !commit_full) {
+        table->header_map_ = table->file_->MapPrefix(8);
     }
     SDE_RETURN_IF_ERROR(table->GoTop());
     return table;
@@ -65,6 +87,7 @@ Status Table::Close() {
     if (result.ok() && commit_full_ && mode_ != OpenMode::kReadOnly) result = file_->Sync();
     Unlock(0);
     memo_.reset();
+    header_map_ = nullptr;
     file_.reset();
     return result;
 }
@@ -95,11 +118,29 @@ void Table::MaskForMissingPassword(std::string* record) const {
 }
 
 Status Table::ReadRecord(uint32_t recno, std::string* record) {
-    record->resize(header_.record_length);
-    SDE_RETURN_IF_ERROR(file_->ReadExact(header_.RecordOffset(recno), record->data(), record->size()));
+    const uint32_t length = header_.record_length;
+    record->resize(length);
+    if (is_shared()) {
+        SDE_RETURN_IF_ERROR(file_->ReadExact(header_.RecordOffset(recno), record->data(), length));
+    } else {
+        // Nobody else writes the file: records are read ahead in blocks.
+        if (recno < read_ahead_first_ || recno >= read_ahead_first_ + read_ahead_count_) {
+            uint32_t wanted = std::max<uint32_t>(1, uint32_t(kReadAheadBytes / length));
+            uint32_t count = std::min<uint32_t>(wanted, header_.record_count - recno + 1);
+            if (recno > header_.record_count) count = 1;
+            read_ahead_count_ = 0;
+            read_ahead_.resize(size_t(count) * length);
+            SDE_RETURN_IF_ERROR(file_->ReadExact(header_.RecordOffset(recno), read_ahead_.data(),
+                                                 read_ahead_.size()));
+            read_ahead_first_ = recno;
+            read_ahead_count_ = count;
+        }
+        std::memcpy(record->data(), read_ahead_.data() + size_t(recno - read_ahead_first_) * length,
+                    length);
+    }
     if (cipher_) {
-        cipher_->DecryptRecord(recno, reinterpret_cast<uint8_t*>(record->data()) + 1,
-                               record->size() - 1);
+        cipher_->CryptFields(recno, reinterpret_cast<uint8_t*>(record->data()) + 1,
+                             record->size() - 1);
     } else if (encrypted()) {
         MaskForMissingPassword(record);
     }
@@ -125,7 +166,7 @@ Status Table::LoadRecord(uint32_t recno) {
 
 void Table::SetEof() {
     recno_ = header_.record_count + 1;
-    record_ = BlankRecord();
+    record_.assign(header_.record_length, ' ');
     disk_record_ = record_;
     eof_ = true;
 }
@@ -164,9 +205,9 @@ std::string Table::RecordForCaller() const {
 Result<uint32_t> Table::MemoBlock(const FieldDesc& f) const {
     int64_t block = ParseMemoPointer(record_.data() + f.offset, f.width);
     if (block < 0) {
-        return Status::Corruption("table file " + path_ + " is damaged: the memo pointer of field " +
-                                  f.name + " in record " + std::to_string(recno_) +
-                                  " is not a block number");
+        return Status::Corruption(
+            "table file " + path_ + " is damaged: the memo pointer of field " + f.name +
+            " in record " + std::to_string(recno_) + " is not a block number");
     }
     return uint32_t(block);
 }
@@ -184,7 +225,7 @@ Result<std::string> Table::MemoText(int index) {
     if (*block == 0) return std::string();
     auto text = memo_->Read(*block);
     if (!text.ok()) return text.status();
-    if (cipher_) cipher_->DecryptMemo(*block, &*text);
+    if (cipher_) SDE_RETURN_IF_ERROR(cipher_->DecryptMemo(*block, &*text));
     if (translate_) OemToAnsiInPlace(reinterpret_cast<uint8_t*>(text->data()), text->size());
     return text;
 }
@@ -227,9 +268,9 @@ Status Table::MoveTo(uint32_t recno) {
     }
     if (recno > header_.record_count) SDE_RETURN_IF_ERROR(RefreshCount());
     if (recno > header_.record_count) {
-        return Status::Corruption("index " + (current_order_ ? orders_[size_t(current_order_ - 1)]->path() : path_) +
-                                  " points at record " + std::to_string(recno) + " beyond the end of " +
-                                  path_);
+        return Status::Corruption(
+            "index " + (current_order_ ? orders_[size_t(current_order_ - 1)]->path() : path_) +
+            " points at record " + std::to_string(recno) + " beyond the end of " + path_);
     }
     return LoadRecord(recno);
 }
@@ -280,6 +321,8 @@ Status Table::Go(uint32_t recno) {
 }
 
 Status Table::Skip(long count) {
+    // No table holds more records than this; it keeps the arithmetic below in range.
+    count = std::clamp<long>(count, -long(UINT32_MAX), long(UINT32_MAX));
     SDE_RETURN_IF_ERROR(FlushPending());
     bof_ = false;
     if (count == 0) {
@@ -337,7 +380,8 @@ Result<bool> Table::Seek(const std::string& key) {
     }
     SDE_RETURN_IF_ERROR(FlushPending());
     std::string stored_key = key;
-    if (translate_) AnsiToOemInPlace(reinterpret_cast<uint8_t*>(stored_key.data()), stored_key.size());
+    if (translate_)
+        AnsiToOemInPlace(reinterpret_cast<uint8_t*>(stored_key.data()), stored_key.size());
     auto result = orders_[size_t(current_order_ - 1)]->Seek(stored_key);
     if (!result.ok()) return result.status();
     bof_ = false;
@@ -391,9 +435,11 @@ Status Table::Unlock(uint32_t recno) {
 }
 
 Status Table::WriteRecordBytes(uint32_t recno, const std::string& record, bool with_eof_mark) {
-    std::string bytes = record;
+    DropReadAhead();
+    std::string& bytes = write_buffer_;
+    bytes.assign(record);
     if (cipher_) {
-        cipher_->EncryptRecord(recno, reinterpret_cast<uint8_t*>(bytes.data()) + 1, bytes.size() - 1);
+        cipher_->CryptFields(recno, reinterpret_cast<uint8_t*>(bytes.data()) + 1, bytes.size() - 1);
     }
     if (with_eof_mark) bytes.push_back(char(kEndOfFile));
     return file_->WriteAt(header_.RecordOffset(recno), bytes.data(), bytes.size());
@@ -402,6 +448,10 @@ Status Table::WriteRecordBytes(uint32_t recno, const std::string& record, bool w
 Status Table::WriteCountToHeader(uint32_t count) {
     uint8_t bytes[7];
     EncodeDateAndCount(count, bytes);
+    if (header_map_ != nullptr) {
+        std::memcpy(header_map_ + 1, bytes, sizeof bytes);
+        return Status::OK();
+    }
     return file_->WriteAt(1, bytes, sizeof bytes);
 }
 
@@ -413,7 +463,7 @@ Status Table::AppendBlank() {
         // Exclusive: the record reaches the file when it is committed or left.
         header_.record_count++;
         recno_ = header_.record_count;
-        record_ = BlankRecord();
+        record_.assign(header_.record_length, ' ');
         disk_record_ = record_;
         eof_ = false;
         dirty_ = true;
@@ -491,17 +541,22 @@ Status Table::Commit() {
 }
 
 Status Table::StoreField(const FieldDesc& f, std::string_view text, std::string* record) {
-    std::string value;
+    return StoreFieldAt(f, text, record, 0);
+}
+
+Status Table::StoreFieldAt(const FieldDesc& f, std::string_view text, std::string* buffer,
+                           size_t record_start) {
     if (f.type == 'C') {
-        value.assign(text.substr(0, f.width));
-        if (translate_) AnsiToOemInPlace(reinterpret_cast<uint8_t*>(value.data()), value.size());
-        value.resize(f.width, ' ');
-    } else {
-        auto formatted = FormatFieldValue(text, f);
-        if (!formatted.ok()) return formatted.status();
-        value = std::move(*formatted);
+        size_t n = std::min<size_t>(text.size(), f.width);
+        char* out = buffer->data() + record_start + f.offset;
+        if (n > 0) std::memcpy(out, text.data(), n);
+        std::memset(out + n, ' ', f.width - n);
+        if (translate_) AnsiToOemInPlace(reinterpret_cast<uint8_t*>(out), n);
+        return Status::OK();
     }
-    record->replace(f.offset, f.width, value);
+    auto formatted = FormatFieldValue(text, f);
+    if (!formatted.ok()) return formatted.status();
+    std::memcpy(buffer->data() + record_start + f.offset, formatted->data(), f.width);
     return Status::OK();
 }
 
@@ -513,28 +568,36 @@ Status Table::PutRecord(const uint8_t* data, size_t size) {
                                        " bytes is shorter than the record length " +
                                        std::to_string(header_.record_length));
     }
-    std::string incoming(reinterpret_cast<const char*>(data), header_.record_length);
-    std::string record = record_;
+    // Built in a scratch buffer so that a refused field leaves the record as it was.
+    std::string& record = scratch_record_;
+    record.assign(record_);
+    const char* incoming = reinterpret_cast<const char*>(data);
     record[0] = incoming[0] == char(kDeletedFlag) ? char(kDeletedFlag) : char(kLiveFlag);
     for (const FieldDesc& f : header_.fields) {
-        if (f.type == 'M') continue;  // memos change only through PutMemo
-        std::string_view text(incoming.data() + f.offset, f.width);
-        if (f.type == 'C' || f.type == 'D' || f.type == 'L') {
-            std::string value(text);
-            if (f.type == 'C' && translate_) {
-                AnsiToOemInPlace(reinterpret_cast<uint8_t*>(value.data()), value.size());
-            }
-            if (f.type == 'D' || f.type == 'L') {
-                auto checked = FormatFieldValue(text, f);
-                if (!checked.ok()) return checked.status();
-                value = *checked;
-            }
-            record.replace(f.offset, f.width, value);
-        } else {
-            SDE_RETURN_IF_ERROR(StoreField(f, text, &record));
+        const char* text = incoming + f.offset;
+        switch (f.type) {
+            case 'M':
+                break;  // memos change only through PutMemo
+            case 'C':
+                std::memcpy(record.data() + f.offset, text, f.width);
+                if (translate_) {
+                    AnsiToOemInPlace(reinterpret_cast<uint8_t*>(record.data()) + f.offset, f.width);
+                }
+                break;
+            case 'N':
+            case 'F':
+            case 'D':
+            case 'L':
+                // An unchanged value is kept as stored, even one another program wrote oddly.
+                if (std::memcmp(text, record.data() + f.offset, f.width) == 0) break;
+                SDE_RETURN_IF_ERROR(StoreField(f, std::string_view(text, f.width), &record));
+                break;
+            default:
+                std::memcpy(record.data() + f.offset, text, f.width);
+                break;
         }
     }
-    record_ = std::move(record);
+    record_.swap(record);
     dirty_ = true;
     return Status::OK();
 }
@@ -572,7 +635,7 @@ Status Table::PutMemo(int index, std::string_view text) {
     if (text.empty()) return StoreMemoPointer(f, 0);
     std::string stored(text);
     if (translate_) AnsiToOemInPlace(reinterpret_cast<uint8_t*>(stored.data()), stored.size());
-    TableCipher* cipher = cipher_.get();
+    const TableEncryption* cipher = cipher_ ? &*cipher_ : nullptr;
     auto block = memo_->Append(stored, [cipher](uint32_t b, std::string* t) {
         if (cipher) cipher->EncryptMemo(b, t);
     });
@@ -590,11 +653,13 @@ Status Table::SetDeleted(bool deleted) {
 
 Status Table::Zap() {
     if (mode_ != OpenMode::kExclusive) {
-        return Status::InvalidArgument("Table must be opened in Exclusive mode to perform this operation");
+        return Status::InvalidArgument(
+            "Table must be opened in Exclusive mode to perform this operation");
     }
     SDE_RETURN_IF_ERROR(CheckWritable());
     if (append_pending_) header_.record_count--;
     dirty_ = append_pending_ = append_unindexed_ = false;
+    DropReadAhead();
     SDE_RETURN_IF_ERROR(WriteCountToHeader(0));
     header_.record_count = 0;
     SDE_RETURN_IF_ERROR(file_->Truncate(header_.header_length));
@@ -613,8 +678,10 @@ Status Table::Zap() {
 
 // ---- bulk appends, copies ------------------------------------------------
 
-Status Table::AppendRecords(const std::vector<std::string>& records) {
-    if (records.empty()) return Status::OK();
+Status Table::AppendRecords(std::string* records, uint32_t n) {
+    if (n == 0) return Status::OK();
+    DropReadAhead();
+    const uint32_t length = header_.record_length;
     bool shared = is_shared();
     if (shared) {
         SDE_RETURN_IF_ERROR(file_->LockRange(kLockBase, 1, RangeLock::kWrite, LockWait::kWait));
@@ -623,23 +690,26 @@ Status Table::AppendRecords(const std::vector<std::string>& records) {
     Status s = [&]() -> Status {
         SDE_RETURN_IF_ERROR(RefreshCount());
         first = header_.record_count + 1;
-        if (uint64_t(first) + records.size() > UINT32_MAX) {
+        if (uint64_t(first) + n > UINT32_MAX) {
             return Status::InvalidArgument("table " + path_ + " cannot hold more records");
         }
-        std::string bytes;
-        bytes.reserve(records.size() * header_.record_length + 1);
-        for (size_t i = 0; i < records.size(); ++i) {
-            std::string record = records[i];
-            if (cipher_) {
-                cipher_->EncryptRecord(first + uint32_t(i),
-                                       reinterpret_cast<uint8_t*>(record.data()) + 1,
-                                       record.size() - 1);
+        std::string* bytes = records;
+        std::string encrypted;
+        if (cipher_) {
+            encrypted = *records;
+            for (uint32_t i = 0; i < n; ++i) {
+                cipher_->CryptFields(
+                    first + i,
+                    reinterpret_cast<uint8_t*>(encrypted.data()) + size_t(i) * length + 1,
+                    length - 1);
             }
-            bytes += record;
+            bytes = &encrypted;
         }
-        bytes.push_back(char(kEndOfFile));
-        SDE_RETURN_IF_ERROR(file_->WriteAt(header_.RecordOffset(first), bytes.data(), bytes.size()));
-        uint32_t count = first - 1 + uint32_t(records.size());
+        bytes->push_back(char(kEndOfFile));
+        Status w = file_->WriteAt(header_.RecordOffset(first), bytes->data(), bytes->size());
+        bytes->pop_back();
+        SDE_RETURN_IF_ERROR(w);
+        uint32_t count = first - 1 + n;
         SDE_RETURN_IF_ERROR(WriteCountToHeader(count));
         header_.record_count = count;
         return Status::OK();
@@ -649,9 +719,11 @@ Status Table::AppendRecords(const std::vector<std::string>& records) {
         if (s.ok()) s = u;
     }
     if (!s.ok()) return s;
-    for (size_t i = 0; i < records.size(); ++i) {
-        for (auto& order : orders_) {
-            SDE_RETURN_IF_ERROR(order->OnAppend(first + uint32_t(i), records[i]));
+    if (!orders_.empty()) {
+        std::string record;
+        for (uint32_t i = 0; i < n; ++i) {
+            record.assign(*records, size_t(i) * length, length);
+            for (auto& order : orders_) SDE_RETURN_IF_ERROR(order->OnAppend(first + i, record));
         }
     }
     return Status::OK();
@@ -672,9 +744,11 @@ Status Table::AppendSdf(const std::string& source) {
     std::string text(*size, '\0');
     SDE_RETURN_IF_ERROR((*file)->ReadExact(0, text.data(), text.size()));
 
-    std::vector<std::string> batch;
-    batch.reserve(kBulkRecords);
-    const std::string blank = BlankRecord();
+    // Records are built side by side in one buffer and written in batches.
+    const uint32_t length = header_.record_length;
+    std::string batch;
+    batch.reserve(size_t(kBulkRecords) * length + 1);
+    uint32_t in_batch = 0;
     size_t pos = 0;
     size_t line_number = 0;
     while (pos < text.size()) {
@@ -692,27 +766,29 @@ Status Table::AppendSdf(const std::string& source) {
             if (line.empty()) break;
             pos = text.size();
         }
-        std::string record = blank;
+        batch.resize(batch.size() + length, ' ');
+        size_t record_start = batch.size() - length;
         size_t column = 0;
         for (const FieldDesc& f : header_.fields) {
             std::string_view value;
             if (column < line.size()) value = line.substr(column, f.width);
             column += f.width;
             if (f.type == 'M') continue;
-            Status s = StoreField(f, value, &record);
+            Status s = StoreFieldAt(f, value, &batch, record_start);
             if (!s.ok()) {
-                AppendRecords(batch);
+                batch.resize(record_start);
+                AppendRecords(&batch, in_batch);
                 return Status::InvalidArgument("line " + std::to_string(line_number) + " of " +
                                                source + ": " + s.message());
             }
         }
-        batch.push_back(std::move(record));
-        if (batch.size() == kBulkRecords) {
-            SDE_RETURN_IF_ERROR(AppendRecords(batch));
+        if (++in_batch == kBulkRecords) {
+            SDE_RETURN_IF_ERROR(AppendRecords(&batch, in_batch));
             batch.clear();
+            in_batch = 0;
         }
     }
-    SDE_RETURN_IF_ERROR(AppendRecords(batch));
+    SDE_RETURN_IF_ERROR(AppendRecords(&batch, in_batch));
     if (header_.record_count == 0) {
         SetEof();
         return Status::OK();
@@ -731,8 +807,9 @@ Status Table::CopyStructureTo(const std::string& target) {
 Status Table::CopyTo(const std::string& target) {
     SDE_RETURN_IF_ERROR(FlushPending());
     SDE_RETURN_IF_ERROR(RefreshCount());
-    std::string target_path = env_->Resolve(target);
-    if (target_path == path_) return Status::InvalidArgument("cannot copy " + path_ + " onto itself");
+    std::string target_path = env_->Resolve(WithTableExtension(target));
+    if (target_path == path_)
+        return Status::InvalidArgument("cannot copy " + path_ + " onto itself");
     if (memo_ && encrypted() && !cipher_) {
         return Status::InvalidArgument("table " + path_ + " is encrypted: it needs its password");
     }
@@ -746,7 +823,8 @@ Status Table::CopyTo(const std::string& target) {
         std::unique_ptr<MemoFile> out_memo;
         if (memo_) {
             SDE_RETURN_IF_ERROR(MemoFile::CreateEmpty(env_, memo_tmp));
-            auto opened = MemoFile::Open(env_, memo_tmp, FileAccess::kReadWrite, OpenLock::kNone, false);
+            auto opened =
+                MemoFile::Open(env_, memo_tmp, FileAccess::kReadWrite, OpenLock::kNone, false);
             if (!opened.ok()) return opened.status();
             out_memo = std::move(opened.value());
         }
@@ -765,42 +843,45 @@ Status Table::CopyTo(const std::string& target) {
         for (uint32_t done = 0; done < count;) {
             uint32_t n = std::min<uint32_t>(kBulkRecords, count - done);
             chunk.resize(size_t(n) * length);
-            SDE_RETURN_IF_ERROR(file_->ReadExact(header_.RecordOffset(done + 1), chunk.data(), chunk.size()));
+            SDE_RETURN_IF_ERROR(
+                file_->ReadExact(header_.RecordOffset(done + 1), chunk.data(), chunk.size()));
             if (memo_) {
                 for (uint32_t i = 0; i < n; ++i) {
                     uint32_t recno = done + i + 1;
                     char* raw = chunk.data() + size_t(i) * length;
                     std::string plain(raw, length);
                     if (cipher_) {
-                        cipher_->DecryptRecord(recno, reinterpret_cast<uint8_t*>(plain.data()) + 1,
-                                               length - 1);
+                        cipher_->CryptFields(recno, reinterpret_cast<uint8_t*>(plain.data()) + 1,
+                                             length - 1);
                     }
                     bool changed = false;
                     for (const FieldDesc& f : header_.fields) {
                         if (f.type != 'M') continue;
                         int64_t block = ParseMemoPointer(plain.data() + f.offset, f.width);
                         if (block < 0) {
-                            return Status::Corruption("table file " + path_ +
-                                                      " is damaged: the memo pointer of field " + f.name +
-                                                      " in record " + std::to_string(recno) +
-                                                      " is not a block number");
+                            return Status::Corruption(
+                                "table file " + path_ + " is damaged: the memo pointer of field " +
+                                f.name + " in record " + std::to_string(recno) +
+                                " is not a block number");
                         }
                         if (block == 0) continue;
                         auto text = memo_->Read(uint32_t(block));
                         if (!text.ok()) return text.status();
-                        if (cipher_) cipher_->DecryptMemo(uint32_t(block), &*text);
-                        TableCipher* cipher = cipher_.get();
-                        auto new_block = out_memo->Append(*text, [cipher](uint32_t b, std::string* t) {
-                            if (cipher) cipher->EncryptMemo(b, t);
-                        });
+                        if (cipher_)
+                            SDE_RETURN_IF_ERROR(cipher_->DecryptMemo(uint32_t(block), &*text));
+                        const TableEncryption* cipher = cipher_ ? &*cipher_ : nullptr;
+                        auto new_block =
+                            out_memo->Append(*text, [cipher](uint32_t b, std::string* t) {
+                                if (cipher) cipher->EncryptMemo(b, t);
+                            });
                         if (!new_block.ok()) return new_block.status();
                         plain.replace(f.offset, f.width, FormatMemoPointer(*new_block, f.width));
                         changed = true;
                     }
                     if (changed) {
                         if (cipher_) {
-                            cipher_->EncryptRecord(recno, reinterpret_cast<uint8_t*>(plain.data()) + 1,
-                                                   length - 1);
+                            cipher_->CryptFields(
+                                recno, reinterpret_cast<uint8_t*>(plain.data()) + 1, length - 1);
                         }
                         std::copy(plain.begin(), plain.end(), raw);
                     }
@@ -829,11 +910,23 @@ Status Table::CopyTo(const std::string& target) {
 
 // ---- settings, orders ----------------------------------------------------
 
-bool Table::encrypted() const { return false; }
+bool Table::encrypted() const {
+    return encrypted_;
+}
 
-Status Table::SetCipher(std::unique_ptr<TableCipher> cipher) {
+Status Table::SetPassword(std::string_view password) {
+    if (!encrypted()) return Status::OK();
     SDE_RETURN_IF_ERROR(FlushPending());
-    cipher_ = std::move(cipher);
+    uint8_t prefix[kDbfPrefixSize];
+    HeaderPrefix(header_, prefix);
+    auto encryption = TableEncryption::Open(prefix, password, path_);
+    if (!encryption.ok()) return encryption.status();
+    return SetEncryption(*encryption);
+}
+
+Status Table::SetEncryption(const TableEncryption& encryption) {
+    SDE_RETURN_IF_ERROR(FlushPending());
+    cipher_ = encryption;
     if (eof_) return Status::OK();
     return LoadRecord(recno_);
 }
@@ -845,7 +938,8 @@ int Table::AddOrder(std::unique_ptr<Order> order) {
 
 Status Table::SetOrder(int number) {
     if (number < 0 || number > int(orders_.size())) {
-        return Status::InvalidArgument("there is no order " + std::to_string(number) + " on " + path_);
+        return Status::InvalidArgument("there is no order " + std::to_string(number) + " on " +
+                                       path_);
     }
     SDE_RETURN_IF_ERROR(FlushPending());
     current_order_ = number;

@@ -22,11 +22,13 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "crypto.h"
 #include "dbf_format.h"
 #include "file.h"
 #include "memo.h"
@@ -39,19 +41,8 @@ enum class OpenMode { kShared, kReadOnly, kExclusive };
 
 constexpr uint64_t kLockBase = 1000000000ull;
 
-// Encryption of record and memo bytes, installed by the table's password.
-// Records are transformed after the flag byte; memos as a whole.
-class TableCipher {
-public:
-    virtual ~TableCipher() = default;
-    virtual void EncryptRecord(uint32_t recno, uint8_t* data, size_t n) = 0;
-    virtual void DecryptRecord(uint32_t recno, uint8_t* data, size_t n) = 0;
-    virtual void EncryptMemo(uint32_t block, std::string* text) = 0;
-    virtual void DecryptMemo(uint32_t block, std::string* text) = 0;
-};
-
 class Table : public OrderHost {
-public:
+  public:
     ~Table() override;
 
     static Result<std::unique_ptr<Table>> Open(const std::string& path, OpenMode mode,
@@ -131,11 +122,15 @@ public:
         translate_ = on;
         return old;
     }
-    // Encryption: the mark in the header's engine bytes, empty when plain.
+    // True when the header carries the encryption mark.
     bool encrypted() const;
-    // Installs the cipher for this table (nullptr: none) and re-reads the record.
-    Status SetCipher(std::unique_ptr<TableCipher> cipher);
-    bool has_cipher() const { return cipher_ != nullptr; }
+    // Opens the encryption with the table password and re-reads the current
+    // record; a wrong password is refused and changes nothing.  Any password
+    // is accepted by a plain table.
+    Status SetPassword(std::string_view password);
+    // Uses an encryption already opened (a table just created with a password).
+    Status SetEncryption(const TableEncryption& encryption);
+    bool has_cipher() const { return cipher_.has_value(); }
 
     // ---- index orders ----
     // Adds an order; returns its number (>= 1).  It does not become current.
@@ -150,7 +145,7 @@ public:
     // Writes the pending change of the current record (used before index builds).
     Status FlushPending();
 
-private:
+  private:
     Table() = default;
 
     Status ReadRecord(uint32_t recno, std::string* record);
@@ -165,32 +160,47 @@ private:
     std::string BlankRecord() const;
     Status StoreNumeric(const FieldDesc& f, std::string_view text, std::string* record);
     Status StoreField(const FieldDesc& f, std::string_view text, std::string* record);
+    // The same for a record starting at record_start inside buffer.
+    Status StoreFieldAt(const FieldDesc& f, std::string_view text, std::string* buffer,
+                        size_t record_start);
     Status StoreMemoPointer(const FieldDesc& f, uint32_t block);
     Result<uint32_t> MemoBlock(const FieldDesc& f) const;
     void MaskForMissingPassword(std::string* record) const;
-    Status AppendRecords(const std::vector<std::string>& records);
+    // Appends n records lying side by side in *records (left as it was).
+    Status AppendRecords(std::string* records, uint32_t n);
 
     Env* env_ = nullptr;
     std::string path_;
     OpenMode mode_ = OpenMode::kShared;
     bool commit_full_ = false;
     std::unique_ptr<File> file_;
+    // Exclusive use: bytes 0-7 of the table mapped, so that the record count
+    // of each committed append reaches the OS without a second system call.
+    uint8_t* header_map_ = nullptr;
     std::unique_ptr<MemoFile> memo_;
     DbfHeader header_;
 
-    uint32_t recno_ = 0;       // current record; record_count + 1 at the end
+    uint32_t recno_ = 0;  // current record; record_count + 1 at the end
     bool eof_ = true;
     bool bof_ = false;
     bool found_ = false;
-    std::string record_;       // current record, stored form (decrypted)
-    std::string disk_record_;  // the current record as last read or written
+    std::string record_;          // current record, stored form (decrypted)
+    std::string disk_record_;     // the current record as last read or written
+    std::string scratch_record_;  // reused buffers: no allocation per record
+    std::string write_buffer_;
+    // Records read ahead in exclusive use (as stored, before decryption).
+    std::string read_ahead_;
+    uint32_t read_ahead_first_ = 0;
+    uint32_t read_ahead_count_ = 0;
+    void DropReadAhead() { read_ahead_count_ = 0; }
     bool dirty_ = false;
-    bool append_pending_ = false;   // exclusive append not yet on disk
-    bool append_unindexed_ = false; // appended record the orders have not seen yet
+    bool append_pending_ = false;    // exclusive append not yet on disk
+    bool append_unindexed_ = false;  // appended record the orders have not seen yet
     std::set<uint32_t> locked_records_;
 
     bool translate_ = false;
-    std::unique_ptr<TableCipher> cipher_;
+    bool encrypted_ = false;  // the header carries the encryption mark
+    std::optional<TableEncryption> cipher_;
 
     std::vector<std::unique_ptr<Order>> orders_;
     int current_order_ = 0;

@@ -16,7 +16,7 @@
 namespace sde {
 
 class WorkAreas {
-public:
+  public:
     static WorkAreas& Instance();
 
     // Adds a table under an alias; returns its work area number (>= 1) and selects it.
@@ -32,7 +32,7 @@ public:
     int Select(int number);
     Table* Current() const { return Get(current_); }
 
-private:
+  private:
     struct Slot {
         std::unique_ptr<Table> table;
         std::string alias;

@@ -170,9 +170,9 @@ TEST(TableTest, MemoChangesGoToTheEndAndPutRecordKeepsPointers) {
     AppendRow("A", "1", "1", "", "T", long_text.c_str());  // 700 bytes: blocks 1-2
     AppendRow("B", "1", "1", "", "T", "kurz");             // block 3
     ASSERT_EQ(sx_GoTop(), 1);
-    ASSERT_EQ(sx_PutMemo("NOTIZ", "neu", 3), 1);           // block 4, old blocks stay
+    ASSERT_EQ(sx_PutMemo("NOTIZ", "neu", 3), 1);  // block 4, old blocks stay
     std::string rec = GetRecord();
-    rec.replace(rec.size() - 10, 10, "        99");        // pointer in the buffer is ignored
+    rec.replace(rec.size() - 10, 10, "        99");  // pointer in the buffer is ignored
     rec[1] = 'Z';
     ASSERT_EQ(sx_PutRecord(rec.data(), int(rec.size())), 1);
     ASSERT_EQ(sx_Commit(), 1);
@@ -181,7 +181,7 @@ TEST(TableTest, MemoChangesGoToTheEndAndPutRecordKeepsPointers) {
     EXPECT_EQ(GetString("NOTIZ"), "neu");
     ASSERT_EQ(sx_Skip(1), 1);
     EXPECT_EQ(GetString("NOTIZ"), "kurz");
-    ASSERT_EQ(sx_PutMemo("NOTIZ", "", 0), 1);              // empty memo blanks the pointer
+    ASSERT_EQ(sx_PutMemo("NOTIZ", "", 0), 1);  // empty memo blanks the pointer
     ASSERT_EQ(sx_Commit(), 1);
     ASSERT_EQ(sx_Close(), 1);
     std::string dbt = ReadWholeFile(dir.File("SAMPLE.DBT"));
@@ -192,6 +192,55 @@ TEST(TableTest, MemoChangesGoToTheEndAndPutRecordKeepsPointers) {
     EXPECT_EQ(dbt.substr(4 * 512, 5), "neu\x1A\x1A");
     std::string dbf = ReadWholeFile(path);
     EXPECT_EQ(dbf.substr(32 + 6 * 32 + 2 + 44 + 34, 10), std::string(10, ' '));
+}
+
+TEST(TableTest, PutRecordKeepsUnchangedOddValuesAndChecksChangedOnes) {
+    TempDir dir;
+    std::string path = dir.File("SAMPLE.DBF");
+    CreateSample(path);
+    Open(path);
+    AppendRow("A", "1", "1", "", "T", nullptr);
+    ASSERT_EQ(sx_Close(), 1);
+    // Another program left something odd in MENGE.
+    std::string dbf = ReadWholeFile(path);
+    dbf.replace(32 + 6 * 32 + 2 + 1 + 12 + 8, 4, " ab ");
+    WriteWholeFile(path, dbf);
+    Open(path);
+    ASSERT_EQ(sx_GoTop(), 1);
+    std::string rec = GetRecord();
+    rec.replace(1, 5, "Neuer");
+    ASSERT_EQ(sx_PutRecord(rec.data(), int(rec.size())), 1) << sx_ErrorText();
+    EXPECT_EQ(GetString("MENGE"), " ab ");
+    rec.replace(1 + 12 + 8, 4, " cd ");
+    EXPECT_EQ(sx_PutRecord(rec.data(), int(rec.size())), 0);
+    rec.replace(1 + 12 + 8, 4, "7   ");  // a changed number is stored right-aligned
+    ASSERT_EQ(sx_PutRecord(rec.data(), int(rec.size())), 1) << sx_ErrorText();
+    EXPECT_EQ(GetString("MENGE"), "   7");
+    ASSERT_EQ(sx_Close(), 1);
+}
+
+TEST(TableTest, RecordsReadAheadInExclusiveUseFollowEveryWrite) {
+    TempDir dir;
+    std::string path = dir.File("SAMPLE.DBF");
+    CreateSample(path);
+    Open(path);
+    for (const char* name : {"A", "B", "C"}) AppendRow(name, "1", "1", "", "T", nullptr);
+    ASSERT_EQ(sx_GoTop(), 1);  // reads ahead all three
+    ASSERT_EQ(sx_Skip(1), 1);
+    ASSERT_EQ(sx_Replace("NAME", "B2"), 1);
+    ASSERT_EQ(sx_Skip(1), 1);  // leaving the record writes it
+    ASSERT_EQ(sx_Go(2), 1);
+    EXPECT_EQ(GetString("NAME"), "B2          ");
+    AppendRow("D", "1", "1", "", "T", nullptr);
+    ASSERT_EQ(sx_Go(4), 1);
+    EXPECT_EQ(GetString("NAME"), "D           ");
+    ASSERT_EQ(sx_Zap(), 1);
+    AppendRow("E", "1", "1", "", "T", nullptr);
+    ASSERT_EQ(sx_GoTop(), 1);
+    EXPECT_EQ(GetString("NAME"), "E           ");
+    ASSERT_EQ(sx_Skip(1), 1);
+    EXPECT_EQ(sx_Eof(), 1);
+    ASSERT_EQ(sx_Close(), 1);
 }
 
 TEST(TableTest, DeletedRecordsAreCountedReadAndKept) {
@@ -228,7 +277,8 @@ TEST(TableTest, ZapNeedsExclusiveUseAndEmptiesTheMemoFile) {
     Open(path, SX_SHARED);
     AppendRow("A", "1", "1", "", "T", "memo");
     EXPECT_EQ(sx_Zap(), 0);
-    EXPECT_STREQ(sx_ErrorText(), "Table must be opened in Exclusive mode to perform this operation");
+    EXPECT_STREQ(sx_ErrorText(),
+                 "Table must be opened in Exclusive mode to perform this operation");
     EXPECT_EQ(sx_RecCount(), 1);
     ASSERT_EQ(sx_Close(), 1);
     Open(path);
@@ -260,7 +310,8 @@ TEST(TableTest, CopyFileReplacesTheTargetWithExactlyTheSourceRecords) {
     AppendRow("C", "3", "3", "", "T", "drei");
     ASSERT_EQ(sx_Go(2), 1);
     ASSERT_EQ(sx_Delete(), 1);
-    ASSERT_EQ(sx_CopyFile(dir.File("COPY.DBF").c_str()), 1) << sx_ErrorText();  // the pending delete goes along
+    ASSERT_EQ(sx_CopyFile(dir.File("COPY").c_str()), 1)
+        << sx_ErrorText();  // the pending delete goes along
     ASSERT_EQ(sx_Close(), 1);
 
     Open(target, SX_EXCLUSIVE, "NEW");
@@ -304,7 +355,7 @@ TEST(TableTest, CopyStructureWritesAnEmptyTableWithTheSameFields) {
 }
 
 class SdfTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         path_ = dir_.File("SDF.DBF");
         ASSERT_EQ(sx_CreateNew(path_.c_str(), "SDF", SX_SDENTX, 3), 1);
@@ -383,7 +434,7 @@ TEST(WorkAreaTest, AliasesSelectionAndOpenFailures) {
     CreateSample(path);
     EXPECT_EQ(sx_UseEx(dir.File("none.dbf").c_str(), "X", SX_SHARED, SX_SDENTX, 1), 0);
     EXPECT_NE(std::string(sx_ErrorText()).find("none.dbf"), std::string::npos);
-    int a = Open(dir.File("sample.dbf"), SX_SHARED, "ERSTE");
+    int a = Open(dir.File("sample"), SX_SHARED, "ERSTE");  // ".DBF" is added, case ignored
     int b = Open(path, SX_SHARED, "ZWEITE");
     ASSERT_NE(a, b);
     EXPECT_EQ(sx_UseEx(path.c_str(), "erste", SX_SHARED, SX_SDENTX, 1), 0);  // alias taken

@@ -175,7 +175,8 @@ TEST(Crypto, BrokenMemoPayloadIsCorruption) {
     auto cipher = TableEncryption::Create("geheim", header.data());
     ASSERT_TRUE(cipher.ok());
     for (std::string bad : {std::string("ab\x1B"), std::string("ab\x1B\x07"),
-                            std::string("a\x1A" "b")}) {
+                            std::string("a\x1A"
+                                        "b")}) {
         auto text = cipher->DecryptMemo(3, bad);
         ASSERT_FALSE(text.ok());
         EXPECT_EQ(text.status().code(), Status::Code::kCorruption);

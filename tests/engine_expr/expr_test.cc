@@ -23,16 +23,22 @@ void* operator new(std::size_t size) {
     if (p == nullptr) throw std::bad_alloc();
     return p;
 }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    std::free(p);
+}
 
 namespace sde {
 namespace {
 
-int32_t FixedToday() { return DayNumber(2026, 12, 8); }
+int32_t FixedToday() {
+    return DayNumber(2026, 12, 8);
+}
 
 class ExprTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         table_.AddField("ARTIKEL", 'C', 20);
         table_.AddField("ARTNUM", 'C', 13);
@@ -272,35 +278,21 @@ TEST_F(ExprTest, Dates) {
 TEST_F(ExprTest, Comparisons) {
     Check({
         // "=" compares for the length of the right side; "==" exactly.
-        {"'ABC' = 'AB'", "T"},
-        {"'AB' = 'ABC'", "F"},
-        {"'ABC' = ''", "T"},
-        {"'AB ' = 'AB'", "T"},
-        {"'ABC' == 'AB'", "F"},
-        {"'AB' == 'AB'", "T"},
-        {"'AB ' == 'AB'", "F"},
-        {"NAME = 'Meier'", "T"},
-        {"NAME == 'Meier'", "F"},
-        {"TRIM(NAME) == 'Meier'", "T"},
-        {"'ABC' != 'AB'", "F"},
-        {"'ABC' <> 'ABD'", "T"},
-        {"'ABC' # 'ABC'", "F"},
-        {"'a' > 'B'", "T"},
+        {"'ABC' = 'AB'", "T"},    {"'AB' = 'ABC'", "F"},
+        {"'ABC' = ''", "T"},      {"'AB ' = 'AB'", "T"},
+        {"'ABC' == 'AB'", "F"},   {"'AB' == 'AB'", "T"},
+        {"'AB ' == 'AB'", "F"},   {"NAME = 'Meier'", "T"},
+        {"NAME == 'Meier'", "F"}, {"TRIM(NAME) == 'Meier'", "T"},
+        {"'ABC' != 'AB'", "F"},   {"'ABC' <> 'ABD'", "T"},
+        {"'ABC' # 'ABC'", "F"},   {"'a' > 'B'", "T"},
         {"'\xE4' > 'z'", "T"},  // bytes compare unsigned
-        {"'AB' < 'ABC'", "T"},
-        {"'ABC' < 'AB'", "F"},
-        {"'ABC' >= 'AB'", "T"},
-        {"'ABC' <= 'ABD'", "T"},
-        {"'me' $ 'Kamera'", "T"},
-        {"'ME' $ 'Kamera'", "F"},
-        {"'' $ 'abc'", "F"},
-        {"DATUM > LEER", "T"},
-        {"LEER = STOD('')", "T"},
-        {"MENGE >= 12", "T"},
-        {"MENGE > 12", "F"},
-        {"PREIS = 1234.5", "T"},
-        {"PREIS == 1234.5", "T"},
-        {".T. > .F.", "T"},
+        {"'AB' < 'ABC'", "T"},    {"'ABC' < 'AB'", "F"},
+        {"'ABC' >= 'AB'", "T"},   {"'ABC' <= 'ABD'", "T"},
+        {"'me' $ 'Kamera'", "T"}, {"'ME' $ 'Kamera'", "F"},
+        {"'' $ 'abc'", "F"},      {"DATUM > LEER", "T"},
+        {"LEER = STOD('')", "T"}, {"MENGE >= 12", "T"},
+        {"MENGE > 12", "F"},      {"PREIS = 1234.5", "T"},
+        {"PREIS == 1234.5", "T"}, {".T. > .F.", "T"},
         {"AKTIV = .T.", "T"},
     });
 }
@@ -394,9 +386,9 @@ TEST_F(ExprTest, ResultTypes) {
         ExprType type;
     };
     const TypeCase cases[] = {
-        {"NAME", ExprType::kCharacter},   {"MENGE + 1", ExprType::kNumeric},
-        {"DATUM - 1", ExprType::kDate},   {"DATUM - LEER", ExprType::kNumeric},
-        {"MENGE > 1", ExprType::kLogical}, {"NOTIZ", ExprType::kCharacter},
+        {"NAME", ExprType::kCharacter},         {"MENGE + 1", ExprType::kNumeric},
+        {"DATUM - 1", ExprType::kDate},         {"DATUM - LEER", ExprType::kNumeric},
+        {"MENGE > 1", ExprType::kLogical},      {"NOTIZ", ExprType::kCharacter},
         {"DESCEND(DATUM)", ExprType::kNumeric},
     };
     for (const TypeCase& c : cases) {
@@ -410,7 +402,7 @@ TEST_F(ExprTest, KeyWidthInference) {
     struct ShapeCase {
         const char* expression;
         ExprType type;
-        int width;     // static width, -1 when it depends on the record
+        int width;  // static width, -1 when it depends on the record
         int decimals;
     };
     const ShapeCase cases[] = {
@@ -451,25 +443,47 @@ TEST_F(ExprTest, KeyWidthInference) {
     }
 }
 
-TEST_F(ExprTest, KeyShapeFallsBackToTheCurrentRecord) {
-    auto trimmed = Expression::Compile("TRIM(NAME)", table_, options_);
-    ASSERT_TRUE(trimmed.ok());
-    auto shape = (*trimmed)->KeyShape(table_);
-    ASSERT_TRUE(shape.ok());
-    EXPECT_EQ(shape->width, 5);
+TEST_F(ExprTest, KeyShapeOfRecordDependentExpressions) {
+    auto shape_of = [&](const char* text) -> Result<ExprShape> {
+        auto compiled = Expression::Compile(text, table_, options_);
+        if (!compiled.ok()) return compiled.status();
+        return (*compiled)->KeyShape(table_);
+    };
+    // Trimmed and cut texts take the largest width they can have.
+    struct BoundCase {
+        const char* expression;
+        int width;
+    };
+    const BoundCase bounds[] = {
+        {"LTRIM(UPPER(ARTIKEL))", 20},
+        {"TRIM(NAME)", 10},
+        {"TRIM(NAME) + ARTNUM", 23},
+        {"SUBSTR(NAME, 1, MENGE)", 10},
+        {"IIF(AKTIV, TRIM(NAME), ALLTRIM(ARTIKEL))", 20},
+        {"DESCEND(RTRIM(ARTNUM))", 13},
+    };
+    for (const BoundCase& c : bounds) {
+        auto shape = shape_of(c.expression);
+        ASSERT_TRUE(shape.ok()) << c.expression << ": " << shape.status().message();
+        EXPECT_EQ(shape->type, ExprType::kCharacter) << c.expression;
+        EXPECT_EQ(shape->width, c.width) << c.expression;
+    }
 
-    auto product = Expression::Compile("MENGE * PREIS", table_, options_);
+    // Without a bound the value on the current record decides.
+    auto spaces = shape_of("SPACE(MENGE)");
+    ASSERT_TRUE(spaces.ok());
+    EXPECT_EQ(spaces->width, 12);
+    auto product = shape_of("MENGE * PREIS");
     ASSERT_TRUE(product.ok());
-    shape = (*product)->KeyShape(table_);
-    ASSERT_TRUE(shape.ok());
-    EXPECT_EQ(shape->type, ExprType::kNumeric);
-    EXPECT_EQ(shape->width, 13);
-    EXPECT_EQ(shape->decimals, 2);
+    EXPECT_EQ(product->type, ExprType::kNumeric);
+    EXPECT_EQ(product->width, 13);
+    EXPECT_EQ(product->decimals, 2);
 
-    table_.Set("NAME", "");
-    shape = (*trimmed)->KeyShape(table_);
-    EXPECT_FALSE(shape.ok());
-    EXPECT_NE(shape.status().message().find("empty key"), std::string::npos);
+    table_.Set("MENGE", "0");
+    auto empty = shape_of("SPACE(MENGE)");
+    ASSERT_FALSE(empty.ok());
+    EXPECT_NE(empty.status().message().find("empty key"), std::string::npos);
+    EXPECT_FALSE(shape_of("LEFT(NAME, 0)").ok());
 }
 
 TEST_F(ExprTest, KeyBytesOfEachType) {

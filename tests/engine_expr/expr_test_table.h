@@ -12,7 +12,7 @@
 namespace sde {
 
 class MemoryTable : public RecordSource {
-public:
+  public:
     // alias: the name "ALIAS->FIELD" accepts (upper case).
     explicit MemoryTable(std::string alias = "ARTIKEL") : alias_(std::move(alias)) {}
 
@@ -32,7 +32,7 @@ public:
     uint32_t RecNo() const override { return recno_; }
     bool Deleted() const override { return deleted_; }
 
-private:
+  private:
     std::string alias_;
     std::vector<FieldInfo> fields_;
     std::vector<std::string> values_;

@@ -1,0 +1,54 @@
+// Throughput of reading a DGH member: UTF-16LE decoding with line splitting,
+// and the conversion of lines into working-record values.
+#include <benchmark/benchmark.h>
+
+#include <string>
+
+#include "dgh_conversion.h"
+#include "dgh_source.h"
+
+namespace {
+
+// A member of n typical 16-column lines, UTF-16LE with byte-order mark.
+std::string MakeMember(int n) {
+    std::u16string text = u"\uFEFF";
+    for (int i = 0; i < n; ++i) {
+        std::u16string number;
+        for (char c : std::to_string(4000000000000 + i)) number += static_cast<char16_t>(c);
+        text += u"Zusatz;text;" + number + u";Gr\u00FC\u00DFe Artikel;Lieferant;x;" + number +
+                u";;;;;;1.50;2.99 \u20AC;;WG1\r\n";
+    }
+    std::string bytes;
+    for (char16_t unit : text) {
+        bytes += static_cast<char>(unit & 0xFF);
+        bytes += static_cast<char>(unit >> 8);
+    }
+    return bytes;
+}
+
+void BM_DecodeDghMember(benchmark::State& state) {
+    const std::string member = MakeMember(static_cast<int>(state.range(0)));
+    for (auto _ : state) {
+        long lines = 0;
+        zer1::ForEachDghLine(member, [&lines](std::string_view) { ++lines; });
+        benchmark::DoNotOptimize(lines);
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
+                            static_cast<int64_t>(member.size()));
+}
+BENCHMARK(BM_DecodeDghMember)->Arg(10000);
+
+void BM_ConvertDghLine(benchmark::State& state) {
+    const std::string line =
+        "Zusatz;text;4000000000001;Gr\xC3\xBC\xC3\x9F" "e Artikel;Lieferant;x;4000000000001;;;;;;"
+        "1.50;2.99 \xE2\x82\xAC;;WG1";
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(zer1::ConvertDghLine(line, "09.03.26"));
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_ConvertDghLine);
+
+}  // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,99 @@
+// The settings file zer1.ini: a Windows-style profile file in which the
+// dialog remembers the last inputs of each interface and the option check
+// boxes.  Every read goes to the file and every write is on disk when the
+// call returns (no caching).  Section and key names match without regard to
+// case; everything else in the file (other sections, other keys, comments)
+// is kept as it is.  A missing or unreadable file reads as defaults; the
+// first write creates it.
+#ifndef ZER1_DIALOG_SETTINGS_FILE_H
+#define ZER1_DIALOG_SETTINGS_FILE_H
+
+#include <string>
+#include <string_view>
+
+namespace zer1 {
+
+inline constexpr const char* kSettingsFileName = "zer1.ini";
+inline constexpr const char* kSettingsSection = "Settings";
+
+// The keys of section "Settings".
+namespace settings_key {
+// Texts (default empty).
+inline constexpr const char* kQuellpfad = "Quellpfad";
+inline constexpr const char* kQuelldatei = "Quelldatei";
+inline constexpr const char* kZielpfad = "Zielpfad";
+inline constexpr const char* kQuellpfadFotoco = "QuellpfadFotoco";
+inline constexpr const char* kQuelldateiFotoco = "QuelldateiFotoco";
+inline constexpr const char* kZielpfadFotoco = "ZielpfadFotoco";
+inline constexpr const char* kQuellPfadFowis = "QuellPfadFowis";
+// Integer: the Fowis factor times 10000 (default 0).
+inline constexpr const char* kFaktorFowis = "FaktorFowis";
+// Booleans (default false).
+inline constexpr const char* kPool = "Pool";
+inline constexpr const char* kUpdate = "Update";
+inline constexpr const char* kStandard = "Standard";
+inline constexpr const char* kLagerupdate = "Lagerupdate";
+inline constexpr const char* kLagerNeu = "LagerNeu";
+}  // namespace settings_key
+
+enum class SettingKind { kText, kInteger, kBoolean };
+
+struct SettingDescription {
+    const char* key;
+    SettingKind kind;
+};
+
+// The thirteen keys with their kinds; texts default to "", the integer to 0
+// and the booleans to false.
+inline constexpr SettingDescription kSettingDescriptions[] = {
+    {settings_key::kQuellpfad, SettingKind::kText},
+    {settings_key::kQuelldatei, SettingKind::kText},
+    {settings_key::kZielpfad, SettingKind::kText},
+    {settings_key::kQuellpfadFotoco, SettingKind::kText},
+    {settings_key::kQuelldateiFotoco, SettingKind::kText},
+    {settings_key::kZielpfadFotoco, SettingKind::kText},
+    {settings_key::kQuellPfadFowis, SettingKind::kText},
+    {settings_key::kFaktorFowis, SettingKind::kInteger},
+    {settings_key::kPool, SettingKind::kBoolean},
+    {settings_key::kUpdate, SettingKind::kBoolean},
+    {settings_key::kStandard, SettingKind::kBoolean},
+    {settings_key::kLagerupdate, SettingKind::kBoolean},
+    {settings_key::kLagerNeu, SettingKind::kBoolean},
+};
+
+class SettingsFile {
+  public:
+    // `path` is the full file name, normally program directory + "zer1.ini".
+    explicit SettingsFile(std::string path) : path_(std::move(path)) {}
+
+    const std::string& path() const { return path_; }
+
+    // The value of `key` in `section`, blanks around it dropped and one pair of
+    // enclosing quotes removed; `default_value` when the file, the section or
+    // the key is missing.
+    std::string ReadString(std::string_view section, std::string_view key,
+                           const std::string& default_value) const;
+
+    // The value read as a decimal integer; `default_value` when it does not
+    // read as one (or is missing).
+    int ReadInteger(std::string_view section, std::string_view key, int default_value) const;
+
+    // True for any non-zero integer value.
+    bool ReadBool(std::string_view section, std::string_view key, bool default_value) const;
+
+    // Sets `key` in `section` to `value`, adding the section and the key when
+    // they are missing, and puts the whole file on disk before returning (a
+    // new file is written beside the old one and renamed over it).  Throws
+    // zer1::Error "Unable to write to <file>" when that is not possible; the
+    // old file then stays as it was.  Line breaks in `value` become blanks.
+    void WriteString(std::string_view section, std::string_view key, std::string_view value);
+    void WriteInteger(std::string_view section, std::string_view key, int value);
+    void WriteBool(std::string_view section, std::string_view key, bool value);
+
+  private:
+    std::string path_;
+};
+
+}  // namespace zer1
+
+#endif  // ZER1_DIALOG_SETTINGS_FILE_H

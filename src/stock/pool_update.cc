@@ -1,0 +1,107 @@
+#include "stock/pool_update.h"
+
+#include <exception>
+
+#include "common/messages.h"
+#include "common/ui_services.h"
+#include "storage/apollo_table.h"
+
+namespace zer1 {
+
+namespace {
+
+constexpr int kPoolFieldCount = 13;  // FELD1 to FELD13; FELD14 stays in the working table
+constexpr int kKeyWidth = 13;        // width of FELD1 and of the JE1.NTX key
+constexpr int kProgressStep = 100;
+
+std::string FieldName(int n) { return "FELD" + std::to_string(n); }
+
+// FELD1 padded with blanks to the key width, counted in stored characters.
+std::string PoolKey(const std::string& feld1) {
+    std::size_t chars = 0;
+    for (unsigned char c : feld1) {
+        if ((c & 0xC0) != 0x80) ++chars;
+    }
+    std::string key = feld1;
+    if (chars < kKeyWidth) key.append(kKeyWidth - chars, ' ');
+    return key;
+}
+
+bool PoolIsReady(const PoolTable& pool) {
+    if (!pool.table.Active()) return false;
+    for (int order : pool.orders) {
+        if (order <= 0) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool OpenPool(PoolTable pool, const std::string& data_path) {
+    if (PoolIsReady(pool)) return true;
+    pool.table.Close();
+    pool.orders.fill(0);
+    std::string current_file = data_path + kPoolTableName;
+    try {
+        pool.table.SetDatabaseName(data_path);
+        pool.table.SetTableName(kPoolTableName);
+        pool.table.SetTableType(ttSXNTX);
+        pool.table.SetExclusive(false);
+        pool.table.SetOEMTranslate(false);
+        pool.table.Open();
+        for (int k = 0; k < kPoolIndexCount; ++k) {
+            current_file = data_path + kPoolIndexNames[k];
+            pool.orders[k] = pool.table.IndexOpen(current_file);
+        }
+        // Translation goes on only now, as the host's indexes expect.
+        pool.table.SetOEMTranslate(true);
+        return true;
+    } catch (const std::exception&) {
+        // A half-opened pool is never written: close it so that the next
+        // update starts afresh.
+        pool.table.Close();
+        pool.orders.fill(0);
+        ErrorMessage("Fehler beim Zugriff auf " + current_file);
+        return false;
+    }
+}
+
+void UpdatePool(PoolTable pool, const std::string& data_path, TApolloTable& working,
+                StepProgress& progress, std::vector<std::string>& report) {
+    if (!OpenPool(pool, data_path)) return;
+
+    progress.SetInfo("Pool wird aktualisiert...");
+    const long total = working.RecordCount();
+    progress.SetMaximum(static_cast<int>(total));
+
+    pool.table.SetOrder(pool.orders[0]);
+    long added = 0;
+    long changed = 0;
+
+    working.First();
+    for (long counter = 1; !working.Eof(); ++counter) {
+        if (counter % kProgressStep == 0) progress.SetPosition(static_cast<int>(counter));
+
+        if (pool.table.Seek(PoolKey(working.FieldByName("FELD1").AsString()))) {
+            ++changed;
+            pool.table.Edit();
+        } else {
+            ++added;
+            pool.table.Append();
+        }
+        for (int n = 1; n <= kPoolFieldCount; ++n) {
+            pool.table.FieldByName(FieldName(n))
+                .SetAsString(working.FieldByName(FieldName(n)).AsString());
+        }
+        pool.table.Post();
+
+        working.Next();
+        ProcessPendingMessages();
+    }
+    progress.SetPosition(static_cast<int>(total));
+
+    report.push_back("Pool aktualisiert: " + std::to_string(added) + " Neuanlagen," +
+                     std::to_string(changed) + " \xC3\x84nderungen\r");
+}
+
+}  // namespace zer1

@@ -1,0 +1,442 @@
+#include "storage/apollo_table.h"
+
+#include "common/file_names.h"
+#include "common/text_encoding.h"
+#include "storage/engine_loader.h"
+#include "storage/table_helpers.h"
+
+namespace zer1 {
+
+using table_detail::fetchText;
+using table_detail::fileNamePart;
+
+namespace {
+
+bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        char x = a[i], y = b[i];
+        if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 'a' + 'A');
+        if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 'a' + 'A');
+        if (x != y) return false;
+    }
+    return true;
+}
+
+std::string fieldNotFound(std::string_view name) {
+    return "Field '" + std::string(name) + "' not found";
+}
+
+}  // namespace
+
+std::string MakeTableAlias(const std::string& tableName,
+                           const std::function<bool(const std::string&)>& taken) {
+    std::string base = fileNamePart(tableName);
+    if (auto dot = base.rfind('.'); dot != std::string::npos) base.erase(dot);
+    std::string alias;
+    for (size_t pos = 0; pos < base.size() && alias.size() < 8;) {
+        char32_t c = NextCodePoint(base, pos);
+        if (c >= 'a' && c <= 'z') c = c - 'a' + 'A';
+        alias += (c >= 'A' && c <= 'Z') ? static_cast<char>(c) : '_';
+    }
+    for (int n = 1; taken(alias); ++n) {
+        std::string digits = std::to_string(n);
+        alias = alias.substr(0, 8 - digits.size()) + digits;
+    }
+    return alias;
+}
+
+TApolloTable::TApolloTable() = default;
+
+TApolloTable::~TApolloTable() {
+    try {
+        Close();
+        if (gaugeOwner_ == this) SetProgressWindow({});
+    } catch (...) {
+        // A destructor must not throw; the engine keeps nothing of ours now.
+    }
+}
+
+// ---- Properties ------------------------------------------------------------
+
+void TApolloTable::SetDatabaseName(const std::string& directory) {
+    requireClosed();
+    databaseName_ = directory;
+}
+
+void TApolloTable::SetTableName(const std::string& name) {
+    requireClosed();
+    tableName_ = name;
+}
+
+void TApolloTable::SetTableType(TTableType type) {
+    requireClosed();
+    tableType_ = type;
+}
+
+void TApolloTable::SetExclusive(bool on) {
+    requireClosed();
+    exclusive_ = on;
+}
+
+void TApolloTable::SetReadOnly(bool on) {
+    requireClosed();
+    readOnly_ = on;
+}
+
+void TApolloTable::SetCommitLevel(TCommitLevel level) {
+    requireClosed();
+    commitLevel_ = level;
+}
+
+void TApolloTable::SetPassword(const std::string& password) {
+    password_ = password;
+    if (!Active()) return;
+    checkBrowseMode();
+    const EngineApi& api = selected();
+    api.SetPassword(Utf8ToWindows1252(password_).c_str());
+    rereadAtCurrentPosition(api);
+}
+
+void TApolloTable::SetOEMTranslate(bool on) {
+    oemTranslate_ = on;
+    if (!Active()) return;
+    checkBrowseMode();
+    const EngineApi& api = selected();
+    api.SetTranslate(on ? 1 : 0);
+    rereadAtCurrentPosition(api);
+}
+
+std::string TApolloTable::FullFileName() const {
+    std::string name = fileNamePart(tableName_);
+    if (name.find('.') == std::string::npos) name += ".DBF";
+    return WithTrailingSeparator(databaseName_) + name;
+}
+
+// ---- Checks ----------------------------------------------------------------
+
+const EngineApi& TApolloTable::selected() const {
+    const EngineApi& api = engine();
+    api.Select(workArea_);
+    return api;
+}
+
+void TApolloTable::requireActive() const {
+    if (!Active()) throw EApolloError(apollo_text::kClosedTable);
+}
+
+void TApolloTable::requireClosed() const {
+    if (Active()) throw EApolloError(apollo_text::kOpenTable);
+}
+
+void TApolloTable::requireWritable() const {
+    requireActive();
+    if (readOnly_) throw EApolloError(apollo_text::kReadOnly);
+}
+
+void TApolloTable::requireEditing() const {
+    requireActive();
+    if (state_ != TDataSetState::dsEdit && state_ != TDataSetState::dsInsert) {
+        throw EApolloError(apollo_text::kNotEditing);
+    }
+}
+
+// Before moving or indexing: a modified pending record is written, an
+// unmodified one dropped.
+void TApolloTable::checkBrowseMode() {
+    if (state_ == TDataSetState::dsEdit || state_ == TDataSetState::dsInsert) {
+        if (modified_) {
+            Post();
+        } else {
+            Cancel();
+        }
+    }
+}
+
+std::string TApolloTable::engineErrorText() const {
+    const char* text = engine().ErrorText();
+    return text != nullptr ? Windows1252ToUtf8(text) : std::string();
+}
+
+// ---- Open and close ---------------------------------------------------------
+
+void TApolloTable::Open() {
+    if (Active()) return;
+    const EngineApi& api = engine();
+    if (tableType_ != ttSXNTX) throw EApolloError(apollo_text::kTableTypeNotSupported);
+    const std::string full = FullFileName();
+    const std::string onDisk = ResolveFileName(full);
+    if (!FileExists(onDisk)) throw EApolloError(missingFileText(apollo_text::kTableMissing, full));
+
+    std::string alias = MakeTableAlias(
+        tableName_, [&](const std::string& a) { return api.WorkArea(a.c_str()) != 0; });
+    int mode = exclusive_ ? SX_EXCLUSIVE : (readOnly_ ? SX_READONLY : SX_SHARED);
+    int commit = commitLevel_ == clFull ? SX_COMMIT_FULL : SX_COMMIT_NORMAL;
+    api.ErrorLevel(0);
+    int area = api.UseEx(onDisk.c_str(), alias.c_str(), mode, kTableTypeNtx, commit);
+    api.ErrorLevel(1);
+    if (area < 1) throw EApolloError(apollo_text::kUnableToOpen + full);
+
+    workArea_ = area;
+    alias_ = alias;
+    order_ = 0;
+    try {
+        api.Select(workArea_);
+        api.SetTranslate(oemTranslate_ ? 1 : 0);
+        if (!password_.empty()) api.SetPassword(Utf8ToWindows1252(password_).c_str());
+        loadFields(api);
+        api.GoTop();
+        state_ = TDataSetState::dsBrowse;
+        readCurrentRecord(api);
+    } catch (...) {
+        Close();
+        throw;
+    }
+}
+
+void TApolloTable::Close() {
+    if (!Active()) return;
+    // A pending insert or edit that was not written is dropped.
+    const EngineApi& api = selected();
+    api.Close();
+    workArea_ = 0;
+    alias_.clear();
+    state_ = TDataSetState::dsInactive;
+    modified_ = false;
+    eof_ = true;
+    order_ = 0;
+    record_.clear();
+    pendingMemos_.clear();
+    fields_.clear();
+}
+
+void TApolloTable::loadFields(const EngineApi& api) {
+    fields_.clear();
+    int count = api.FieldCount();
+    int offset = 1;
+    for (int pos = 1; pos <= count; ++pos) {
+        auto name = fetchText([&](char* buf, int size) { return api.FieldName(pos, buf, size); });
+        char type = api.FieldType(pos);
+        int width = api.FieldWidth(pos);
+        int decimals = api.FieldDecimals(pos);
+        if (!name || type == 0 || width <= 0) {
+            throw EApolloError("Unable to read the structure of table: " + FullFileName());
+        }
+        fields_.push_back(
+            std::make_unique<TApolloField>(*this, pos - 1, *name, type, width, decimals, offset));
+        offset += width;
+    }
+    int recordSize = api.RecSize();
+    record_.assign(recordSize > offset ? recordSize : offset, ' ');
+}
+
+void TApolloTable::readCurrentRecord(const EngineApi& api) {
+    eof_ = api.Eof() != 0;
+    std::string buffer(record_.size(), ' ');
+    int size = api.GetRecord(buffer.data(), static_cast<int>(buffer.size()));
+    if (size < 0) buffer.assign(record_.size(), ' ');
+    record_ = std::move(buffer);
+    pendingMemos_.clear();
+    modified_ = false;
+}
+
+void TApolloTable::rereadAtCurrentPosition(const EngineApi& api) {
+    if (!api.Eof()) api.Go(api.RecNo());
+    readCurrentRecord(api);
+}
+
+// ---- Navigation --------------------------------------------------------------
+
+void TApolloTable::Refresh() {
+    requireActive();
+    checkBrowseMode();
+    rereadAtCurrentPosition(selected());
+}
+
+void TApolloTable::First() {
+    requireActive();
+    checkBrowseMode();
+    const EngineApi& api = selected();
+    api.GoTop();
+    readCurrentRecord(api);
+}
+
+void TApolloTable::Next() {
+    requireActive();
+    checkBrowseMode();
+    const EngineApi& api = selected();
+    api.Skip(1);
+    readCurrentRecord(api);
+}
+
+bool TApolloTable::Eof() const {
+    requireActive();
+    if (state_ == TDataSetState::dsInsert) return false;
+    return selected().Eof() != 0;
+}
+
+long TApolloTable::RecNo() const {
+    requireActive();
+    return selected().RecNo();
+}
+
+long TApolloTable::RecordCount() const {
+    if (!Active()) return 0;
+    return selected().RecCount();
+}
+
+// ---- Changing records ----------------------------------------------------------
+
+void TApolloTable::startInsert() {
+    record_.assign(record_.size(), ' ');
+    for (auto& field : fields_) {
+        if (field->Kind() == TFieldKind::Integer) {
+            record_.replace(field->offset_, field->Size(), std::string(field->Size(), '\0'));
+        }
+    }
+    pendingMemos_.clear();
+    state_ = TDataSetState::dsInsert;
+    try {
+        if (onNewRecord_) onNewRecord_(*this);
+    } catch (...) {
+        state_ = TDataSetState::dsBrowse;
+        readCurrentRecord(selected());
+        throw;
+    }
+    // Defaults of the new-record handler do not count as changes.
+    modified_ = false;
+}
+
+void TApolloTable::Append() {
+    requireWritable();
+    checkBrowseMode();
+    startInsert();
+}
+
+void TApolloTable::Edit() {
+    requireWritable();
+    if (state_ == TDataSetState::dsEdit || state_ == TDataSetState::dsInsert) return;
+    const EngineApi& api = selected();
+    if (api.Eof()) {
+        if (api.RecCount() == 0) {
+            startInsert();
+            return;
+        }
+        throw EApolloError(apollo_text::kNoCurrentRecord);
+    }
+    // Start from the record as it is in the file now.
+    rereadAtCurrentPosition(api);
+    state_ = TDataSetState::dsEdit;
+    modified_ = false;
+}
+
+void TApolloTable::Post() {
+    requireActive();
+    if (state_ != TDataSetState::dsEdit && state_ != TDataSetState::dsInsert) return;
+    requireWritable();
+    const EngineApi& api = selected();
+    if (state_ == TDataSetState::dsInsert) {
+        if (!api.AppendBlank()) {
+            throw EApolloError("Unable to append a record to " + FullFileName() + ": " +
+                               engineErrorText());
+        }
+        // The blank record exists now: a retry after a failure below writes it
+        // instead of appending another.
+        state_ = TDataSetState::dsEdit;
+    }
+    if (!api.PutRecord(record_.data(), static_cast<int>(record_.size()))) {
+        std::string why = engineErrorText();
+        api.Unlock(0);
+        throw EApolloError("Unable to write a record of " + FullFileName() + ": " + why);
+    }
+    for (const auto& [index, bytes] : pendingMemos_) {
+        const std::string& name = fields_[index]->FieldName();
+        if (!api.PutMemo(name.c_str(), bytes.data(), static_cast<int>(bytes.size()))) {
+            std::string why = engineErrorText();
+            api.Unlock(0);
+            throw EApolloError("Unable to write memo " + name + " of " + FullFileName() + ": " +
+                               why);
+        }
+    }
+    api.Commit();
+    api.Unlock(0);
+    state_ = TDataSetState::dsBrowse;
+    readCurrentRecord(api);
+}
+
+void TApolloTable::Cancel() {
+    if (state_ != TDataSetState::dsEdit && state_ != TDataSetState::dsInsert) return;
+    state_ = TDataSetState::dsBrowse;
+    readCurrentRecord(selected());
+}
+
+// ---- Fields ---------------------------------------------------------------------
+
+TApolloField& TApolloTable::Fields(int index) {
+    requireActive();
+    if (index < 0 || index >= FieldCount()) {
+        throw EApolloError("Field index out of range: " + std::to_string(index));
+    }
+    return *fields_[index];
+}
+
+TApolloField* TApolloTable::FindField(std::string_view name) {
+    for (auto& field : fields_) {
+        if (equalsIgnoringAsciiCase(field->FieldName(), name)) return field.get();
+    }
+    return nullptr;
+}
+
+TApolloField& TApolloTable::FieldByName(std::string_view name) {
+    requireActive();
+    TApolloField* field = FindField(name);
+    if (field == nullptr) throw EApolloError(fieldNotFound(name));
+    return *field;
+}
+
+std::string TApolloTable::GetString(std::string_view fieldName) {
+    if (!Active()) return {};
+    TApolloField& field = FieldByName(fieldName);
+    if (state_ == TDataSetState::dsBrowse) {
+        const EngineApi& api = selected();
+        std::string name = field.FieldName();
+        auto text =
+            fetchText([&](char* buf, int size) { return api.GetString(name.c_str(), buf, size); });
+        if (!text) throw EApolloError("Unable to read field " + name + ": " + engineErrorText());
+        return Windows1252ToUtf8(*text);
+    }
+    // A pending record is not in the file yet: read it from the copy.
+    if (field.Kind() == TFieldKind::Memo) return field.AsString();
+    return Windows1252ToUtf8(record_.substr(field.offset_, field.Size()));
+}
+
+bool TApolloTable::FieldIsEmpty(std::string_view fieldName) {
+    requireActive();
+    TApolloField& field = FieldByName(fieldName);
+    if (state_ != TDataSetState::dsBrowse) return field.IsNull();
+    std::string name = field.FieldName();
+    int result = selected().Empty(name.c_str());
+    if (result < 0) throw EApolloError("Unable to read field " + name + ": " + engineErrorText());
+    return result == 1;
+}
+
+std::string TApolloTable::memoText(const TApolloField& field) const {
+    if (auto pending = pendingMemos_.find(field.Index()); pending != pendingMemos_.end()) {
+        return pending->second;
+    }
+    if (!Active() || state_ == TDataSetState::dsInsert || eof_) return {};
+    const EngineApi& api = selected();
+    const std::string& name = field.FieldName();
+    auto text =
+        fetchText([&](char* buf, int size) { return api.GetMemo(name.c_str(), buf, size); });
+    if (!text) throw EApolloError("Unable to read memo " + name + ": " + engineErrorText());
+    return *text;
+}
+
+void TApolloTable::setPendingMemo(const TApolloField& field, std::string bytes) {
+    requireEditing();
+    pendingMemos_[field.Index()] = std::move(bytes);
+    modified_ = true;
+}
+
+}  // namespace zer1

@@ -1,0 +1,36 @@
+// table_helpers.h - small helpers shared by the table layer's sources.
+#pragma once
+
+#include <algorithm>
+#include <optional>
+#include <string>
+
+namespace zer1::table_detail {
+
+// File-name part after the last "/" (or backslash, which names from the host may carry).
+inline std::string fileNamePart(const std::string& name) {
+    auto slash = name.find_last_of("/\\");
+    return slash == std::string::npos ? name : name.substr(slash + 1);
+}
+
+// Calls an engine function that follows the buffer convention (returns the
+// full length, writes what fits) and returns the whole value; nothing on failure.
+template <typename Call>
+std::optional<std::string> fetchText(Call call) {
+    std::string buffer(256, '\0');
+    int length = call(buffer.data(), static_cast<int>(buffer.size()));
+    if (length < 0) return std::nullopt;
+    if (length >= static_cast<int>(buffer.size())) {
+        buffer.assign(length + 1, '\0');
+        length = call(buffer.data(), static_cast<int>(buffer.size()));
+        if (length < 0) return std::nullopt;
+    }
+    buffer.resize(std::min<size_t>(length, buffer.size()));
+    return buffer;
+}
+
+inline const char* nullIfEmpty(const std::string& text) {
+    return text.empty() ? nullptr : text.c_str();
+}
+
+}  // namespace zer1::table_detail

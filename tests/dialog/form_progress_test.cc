@@ -1,0 +1,164 @@
+// The progress window: a tool window on top without close button, whose bar
+// only the run and the engine's index-build reports move.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QProgressBar>
+#include <stdexcept>
+
+#include "common/ui_services.h"
+#include "dialog/form_progress.h"
+#include "dialog/form_ss.h"
+#include "dialog/recording_run_host.h"
+#include "dialog/settings_file.h"
+#include "tests/common/temp_dir.h"
+
+namespace zer1 {
+namespace {
+
+class ProgressTest : public ::testing::Test {
+protected:
+    std::unique_ptr<TformSs> MakeForm() {
+        FormSsSetup setup;
+        setup.data_path = program.path();
+        setup.program_directory = program.path();
+        return std::make_unique<TformSs>(std::move(setup));
+    }
+
+    testing::TempDir program;
+    RecordingUiServices ui;
+    ScopedUiServices scoped_ui{&ui};
+};
+
+TEST_F(ProgressTest, WindowIsAnUncloseableToolWindowOnTop) {
+    auto form = MakeForm();
+    std::unique_ptr<ProgressWindow> progress = form->OpenProgress();
+    auto* window = static_cast<ProgressWindowHandle*>(progress.get())->window();
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(window->parentWidget(), form.get());
+    const Qt::WindowFlags flags = window->windowFlags();
+    EXPECT_TRUE(flags.testFlag(Qt::WindowStaysOnTopHint));
+    EXPECT_EQ(flags & Qt::WindowType_Mask, Qt::Tool);
+    EXPECT_FALSE(flags.testFlag(Qt::WindowCloseButtonHint));
+    EXPECT_FALSE(flags.testFlag(Qt::WindowSystemMenuHint));
+    EXPECT_EQ(window->windowTitle(), "Information");
+    EXPECT_EQ(window->lblInfo->objectName(), "lblInfo");
+    EXPECT_EQ(window->ProgressBar->objectName(), "ProgressBar");
+    EXPECT_EQ(progress->Maximum(), 100);
+    EXPECT_EQ(progress->Tag(), 0);
+
+    progress->SetCaption("Info");
+    progress->SetInfo("Pool wird aktualisiert...");
+    progress->Show();
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(window->windowTitle(), "Info");
+    EXPECT_EQ(window->lblInfo->text(), "Pool wird aktualisiert...");
+
+    // The user can neither close it nor move its bar.
+    progress->SetMaximum(250);
+    progress->SetPosition(200);
+    window->close();
+    EXPECT_TRUE(window->isVisible());
+    for (int key : {Qt::Key_Escape, Qt::Key_Right, Qt::Key_End, Qt::Key_Home, Qt::Key_Plus}) {
+        QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+        QApplication::sendEvent(window, &press);
+    }
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(progress->Position(), 200);
+
+    // Dropping the run's handle closes and releases the window.
+    QPointer<TformProgress> watch(window);
+    progress.reset();
+    EXPECT_TRUE(watch.isNull());
+}
+
+TEST_F(ProgressTest, BarKeepsPositionsWithinItsRangeAndShowsAnEmptyTable) {
+    auto form = MakeForm();
+    auto progress = form->OpenProgress();
+    progress->SetMaximum(99);
+    progress->SetPosition(150);
+    EXPECT_EQ(progress->Position(), 99);
+    progress->SetPosition(-3);
+    EXPECT_EQ(progress->Position(), 0);
+    progress->SetMaximum(0);
+    EXPECT_EQ(progress->Maximum(), 0);
+    EXPECT_EQ(progress->Position(), 0);
+    auto* bar = static_cast<ProgressWindowHandle*>(progress.get())->window()->ProgressBar;
+    EXPECT_GT(bar->maximum(), bar->minimum());  // no busy indicator
+}
+
+TEST_F(ProgressTest, EngineReportsMoveTheBarOnlyDuringAnIndexBuild) {
+    auto form = MakeForm();
+    auto progress = form->OpenProgress();
+    progress->SetMaximum(500);
+    progress->SetPosition(7);
+    ProgressHookFn hook = progress->EngineHook();
+    void* context = progress->EngineHookContext();
+
+    hook(context, 40);
+    EXPECT_EQ(progress->Position(), 7);  // not building: ignored
+
+    try {
+        EngineProgressScope build(*progress);
+        EXPECT_EQ(progress->Tag(), ProgressWindow::kEngineProgressTag);
+        EXPECT_EQ(progress->Maximum(), 100);
+        EXPECT_EQ(progress->Position(), 0);
+        hook(context, 35);
+        EXPECT_EQ(progress->Position(), 35);
+        hook(context, 100);
+        EXPECT_EQ(progress->Position(), 100);
+        throw std::runtime_error("Indexfehler");
+    } catch (const std::runtime_error&) {
+    }
+    EXPECT_EQ(progress->Tag(), 0);
+    hook(context, 10);
+    EXPECT_EQ(progress->Position(), 100);
+}
+
+}  // namespace
+}  // namespace zer1
+
+namespace zer1 {
+namespace {
+
+// The window-free host the run tests use must treat the progress window as
+// the dialog does: same range rules, engine reports only during a build, and
+// its record must outlive the window.
+TEST(RecordingRunHostTest, ProgressWindowsAreRecordedBeyondTheirRelease) {
+    testing::TempDir program;
+    RecordingRunHost host(program.path(), program.path());
+    host.list_items[DialogControl::kLbFiles] = {"A.TXT", "B.TXT"};
+    host.selected[DialogControl::kLbFiles] = 1;
+    EXPECT_EQ(host.SelectedText(DialogControl::kLbFiles), "B.TXT");
+    EXPECT_EQ(host.SelectedIndex(DialogControl::kLbFilesFotoco), -1);
+    host.selected[DialogControl::kLbFiles] = 2;
+    EXPECT_EQ(host.SelectedIndex(DialogControl::kLbFiles), -1);
+
+    {
+        std::unique_ptr<ProgressWindow> window = host.OpenProgress();
+        window->SetInfo("Pool wird aktualisiert...");
+        window->Show();
+        window->SetMaximum(250);
+        window->SetPosition(100);
+        window->SetPosition(300);
+        window->EngineHook()(window->EngineHookContext(), 5);
+        EngineProgressScope build(*window);
+        window->EngineHook()(window->EngineHookContext(), 60);
+    }
+    ASSERT_EQ(host.progress_windows.size(), 1u);
+    const ProgressLog& log = *host.progress_windows[0];
+    EXPECT_TRUE(log.released);
+    EXPECT_TRUE(log.shown);
+    EXPECT_EQ(log.infos, std::vector<std::string>{"Pool wird aktualisiert..."});
+    EXPECT_EQ(log.maximums, (std::vector<int>{250, 100}));
+    EXPECT_EQ(log.positions, (std::vector<int>{100, 250, 0, 60}));
+    EXPECT_EQ(log.tag, 0);
+
+    host.Settings().WriteInteger("Settings", "FaktorFowis", 12345);
+    EXPECT_EQ(SettingsFile(program / "zer1.ini").ReadInteger("Settings", "FaktorFowis", 0), 12345);
+}
+
+}  // namespace
+}  // namespace zer1

@@ -1,0 +1,189 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
+#include <string>
+
+#include "common/ui_services.h"
+#include "dgh_import.h"
+#include "raw_dbf.h"
+#include "storage/apollo_table.h"
+#include "working_table.h"
+
+namespace zer1 {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono;
+using testing::ReadRawDbf;
+
+std::string Utf16Le(std::u16string_view text) {
+    std::string bytes;
+    for (char16_t unit : text) {
+        bytes += static_cast<char>(unit & 0xFF);
+        bytes += static_cast<char>(unit >> 8);
+    }
+    return bytes;
+}
+
+std::string Pad(std::string value, std::size_t width) {
+    value.resize(width, ' ');
+    return value;
+}
+
+// Output of a shell command, for the independent readers.
+std::string CommandOutput(const std::string& command) {
+    std::string out;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe) return out;
+    char buf[4096];
+    std::size_t n;
+    while ((n = fread(buf, 1, sizeof buf, pipe)) > 0) out.append(buf, n);
+    pclose(pipe);
+    return out;
+}
+
+class WorkingTableTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() /
+               ("working_table_test_" + std::to_string(::getpid()) + "_" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir_);
+        fs::create_directories(dir_);
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    std::string Path(const std::string& name) const { return (dir_ / name).string(); }
+
+    // Opens a working table the way the import run does: exclusive, emptied.
+    void OpenWorking(TApolloTable& table, const std::string& name) {
+        table.SetDatabaseName(dir_.string());
+        table.SetTableName(name);
+        table.SetTableType(ttSXNTX);
+        table.SetExclusive(true);
+        table.Open();
+        table.Zap();
+    }
+
+    fs::path dir_;
+};
+
+TEST_F(WorkingTableTest, CreatesTheFourteenFieldsInOrder) {
+    ASSERT_TRUE(CreateWorkingTable(Path("TMPDGH.DBF")));
+    auto dbf = ReadRawDbf(Path("TMPDGH.DBF"));
+    ASSERT_EQ(dbf.fields.size(), 14u);
+    const int widths[] = {13, 40, 10, 10, 15, 40, 40, 13, 13, 8, 2, 1, 13, 10};
+    for (int i = 0; i < 14; ++i) {
+        SCOPED_TRACE(i);
+        std::string name = dbf.fields[i].name;
+        for (char& c : name) c = static_cast<char>(std::toupper(c));
+        EXPECT_EQ(name, "FELD" + std::to_string(i + 1));
+        EXPECT_EQ(dbf.fields[i].type, i == 13 ? 'M' : 'C');
+        EXPECT_EQ(dbf.fields[i].width, widths[i]);
+        EXPECT_EQ(dbf.fields[i].decimals, 0);
+    }
+    EXPECT_TRUE(dbf.records.empty());
+    EXPECT_TRUE(fs::exists(Path("TMPDGH.DBT")));
+
+    // An independent reader sees the same layout.
+    std::string layout = CommandOutput("/usr/bin/python3 -c \"import dbf; t = dbf.Table('" +
+                             Path("TMPDGH.DBF") +
+                             "'); t.open(); print(len(t), ';'.join(t.structure()))\" 2>&1");
+    EXPECT_NE(layout.find("0 feld1 C(13);feld2 C(40);feld3 C(10)"), std::string::npos) << layout;
+    EXPECT_NE(layout.find("feld13 C(13);feld14 M"), std::string::npos) << layout;
+}
+
+TEST_F(WorkingTableTest, CreationWorksWhileAnotherWorkingTableIsOpen) {
+    ASSERT_TRUE(CreateWorkingTable(Path("TMPDGH.DBF")));
+    TApolloTable apTmpDgh;
+    OpenWorking(apTmpDgh, "TMPDGH.DBF");
+
+    ASSERT_TRUE(CreateWorkingTable(Path("TMPFOTOCO.DBF")));
+    EXPECT_EQ(ReadRawDbf(Path("TMPFOTOCO.DBF")).fields.size(), 14u);
+
+    // The open table object is untouched and still takes records.
+    ASSERT_TRUE(apTmpDgh.Active());
+    AppendDghLine(apTmpDgh, "a;b;1;T;L;x;4711;G", [] { return 2026y / May / 4d; });
+    apTmpDgh.Close();
+    auto dbf = ReadRawDbf(Path("TMPDGH.DBF"));
+    ASSERT_EQ(dbf.records.size(), 1u);
+    EXPECT_EQ(dbf.Value(1, "FELD1"), Pad("4711", 13));
+    EXPECT_EQ(ReadRawDbf(Path("TMPFOTOCO.DBF")).records.size(), 0u);
+}
+
+TEST_F(WorkingTableTest, CreationIntoAMissingDirectoryFails) {
+    EXPECT_FALSE(CreateWorkingTable(Path("fehlt/TMPDGH.DBF")));
+    EXPECT_FALSE(fs::exists(Path("fehlt")));
+}
+
+TEST_F(WorkingTableTest, ImportStoresEveryLineInWindows1252) {
+    ASSERT_TRUE(CreateWorkingTable(Path("TMPDGH.DBF")));
+    std::u16string text = u"\uFEFF";
+    text += u"zus;atz;123;gr\u00FCn \u20AC;lief;x;4711;;;;;; 1.50;2.99 EUR;;WG1\r\n";
+    text += u"\r\n";  // an empty line gives no record
+    text += u"a;b;999;Smiley \U0001F600!;l;x; ;;;;;;0.10;0.00;3.49;WG2\r\n";
+    text += u"\r\n\r\n";
+    text += u"c;d;5;letzte;l;x;42;;;;;;1;2;;WG3";  // no terminator
+    std::string member = Path("artikel.txt");
+    std::ofstream(member, std::ios::binary) << Utf16Le(text);
+
+    TApolloTable working;
+    OpenWorking(working, "TMPDGH.DBF");
+    RecordingUiServices ui;
+    ScopedUiServices ui_scope(&ui);
+    long stored = ImportDghSourceFile(working, member, [] { return 2026y / March / 9d; });
+    EXPECT_EQ(stored, 3);
+    EXPECT_GE(ui.process_events_calls, 1);
+    working.Close();
+
+    auto dbf = ReadRawDbf(Path("TMPDGH.DBF"));
+    ASSERT_EQ(dbf.records.size(), 3u);
+    EXPECT_EQ(dbf.Value(1, "FELD1"), Pad("4711", 13));
+    EXPECT_EQ(dbf.Value(1, "FELD2"), Pad("GR\xFCN \x80", 40));  // u-umlaut and euro sign
+    EXPECT_EQ(dbf.Value(1, "FELD3"), "      2.99");
+    EXPECT_EQ(dbf.Value(1, "FELD4"), std::string(10, ' '));  // leading blank
+    EXPECT_EQ(dbf.Value(1, "FELD5"), Pad("LIEF", 15));
+    EXPECT_EQ(dbf.Value(1, "FELD6"), Pad("ZUSATZ", 40));
+    EXPECT_EQ(dbf.Value(1, "FELD7"), std::string(40, ' '));
+    EXPECT_EQ(dbf.Value(1, "FELD8"), std::string(13, ' '));
+    EXPECT_EQ(dbf.Value(1, "FELD9"), Pad("DGHWG1", 13));
+    EXPECT_EQ(dbf.Value(1, "FELD10"), "09.03.26");
+    EXPECT_EQ(dbf.Value(1, "FELD11"), "DG");
+    EXPECT_EQ(dbf.Value(1, "FELD12"), "1");
+    EXPECT_EQ(dbf.Value(1, "FELD13"), Pad("/123", 13));
+    EXPECT_EQ(dbf.Value(1, "FELD14"), std::string(10, ' '));
+
+    EXPECT_EQ(dbf.Value(2, "FELD1"), Pad("!DGH999", 13));
+    EXPECT_EQ(dbf.Value(2, "FELD2"), Pad("SMILEY ?!", 40));  // one "?" for the pair
+    EXPECT_EQ(dbf.Value(2, "FELD3"), "      3.49");
+    EXPECT_EQ(dbf.Value(2, "FELD4"), "      0.10");
+
+    EXPECT_EQ(dbf.Value(3, "FELD2"), Pad("LETZTE", 40));
+    EXPECT_EQ(dbf.Value(3, "FELD9"), Pad("DGHWG3", 13));
+
+    // Read back through the table layer, the texts are UTF-8 again.
+    working.Open();
+    working.First();
+    EXPECT_EQ(working.FieldByName("FELD2").AsString(), "GR\xC3\xBCN \xE2\x82\xAC");
+}
+
+TEST_F(WorkingTableTest, MissingSourceFileIsAnErrorNamingIt) {
+    ASSERT_TRUE(CreateWorkingTable(Path("TMPDGH.DBF")));
+    TApolloTable working;
+    OpenWorking(working, "TMPDGH.DBF");
+    std::string missing = Path("fehlt.txt");
+    try {
+        ImportDghSourceFile(working, missing);
+        FAIL() << "no error";
+    } catch (const std::exception& e) {
+        EXPECT_NE(std::string(e.what()).find(missing), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(working.RecordCount(), 0);
+}
+
+}  // namespace
+}  // namespace zer1

@@ -1,0 +1,181 @@
+#include "dialog/settings_file.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "common/error.h"
+#include "tests/common/temp_dir.h"
+
+namespace zer1 {
+namespace {
+
+using testing::PathExists;
+using testing::ReadFile;
+using testing::TempDir;
+using testing::WriteFile;
+
+class SettingsFileTest : public ::testing::Test {
+  protected:
+    std::string IniPath() const { return dir_ / "zer1.ini"; }
+    TempDir dir_;
+    SettingsFile settings_{dir_ / "zer1.ini"};
+};
+
+TEST_F(SettingsFileTest, MissingFileReadsAsDefaultsAndIsNotCreatedByReading) {
+    for (const SettingDescription& setting : kSettingDescriptions) {
+        switch (setting.kind) {
+            case SettingKind::kText:
+                EXPECT_EQ(settings_.ReadString(kSettingsSection, setting.key, ""), "");
+                break;
+            case SettingKind::kInteger:
+                EXPECT_EQ(settings_.ReadInteger(kSettingsSection, setting.key, 0), 0);
+                break;
+            case SettingKind::kBoolean:
+                EXPECT_FALSE(settings_.ReadBool(kSettingsSection, setting.key, false));
+                EXPECT_TRUE(settings_.ReadBool(kSettingsSection, setting.key, true));
+                break;
+        }
+    }
+    EXPECT_EQ(std::size(kSettingDescriptions), 13u);
+    EXPECT_FALSE(PathExists(IniPath()));
+}
+
+TEST_F(SettingsFileTest, FirstWriteCreatesTheFileAndEveryWriteIsOnDiskAtOnce) {
+    settings_.WriteBool(kSettingsSection, settings_key::kPool, true);
+    EXPECT_EQ(ReadFile(IniPath()), "[Settings]\nPool=1\n");
+    settings_.WriteInteger(kSettingsSection, settings_key::kFaktorFowis, 12500);
+    settings_.WriteString(kSettingsSection, settings_key::kQuellpfad, "/daten/dgh/");
+    settings_.WriteBool(kSettingsSection, settings_key::kPool, false);
+    EXPECT_EQ(ReadFile(IniPath()),
+              "[Settings]\nPool=0\nFaktorFowis=12500\nQuellpfad=/daten/dgh/\n");
+
+    // A second object on the same file sees every value at once (no caching).
+    SettingsFile other(IniPath());
+    EXPECT_EQ(other.ReadInteger(kSettingsSection, settings_key::kFaktorFowis, 0), 12500);
+    EXPECT_EQ(other.ReadString(kSettingsSection, settings_key::kQuellpfad, "x"), "/daten/dgh/");
+    EXPECT_FALSE(other.ReadBool(kSettingsSection, settings_key::kPool, true));
+    // Nothing is left behind beside the file.
+    int entries = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir_.path())) {
+        ++entries;
+    }
+    EXPECT_EQ(entries, 1);
+}
+
+TEST_F(SettingsFileTest, NamesMatchWithoutRegardToCaseAndOtherContentIsKept) {
+    const std::string original =
+        "; written by hand\r\n"
+        "[Other]\r\n"
+        "Pool=7\r\n"
+        "\r\n"
+        "[SETTINGS]\r\n"
+        "  quellpfad = \"/alt/\"  \r\n"
+        "FAKTORFOWIS=20000\r\n"
+        "unknown line\r\n"
+        "\r\n"
+        "[Tail]\r\n"
+        "x=y\r\n";
+    WriteFile(IniPath(), original);
+    EXPECT_EQ(settings_.ReadString("settings", "QUELLPFAD", ""), "/alt/");
+    EXPECT_EQ(settings_.ReadInteger(kSettingsSection, settings_key::kFaktorFowis, 0), 20000);
+    EXPECT_FALSE(
+        settings_.ReadBool(kSettingsSection, settings_key::kPool, false));  // other section
+    EXPECT_EQ(settings_.ReadString("other", "pool", ""), "7");
+
+    settings_.WriteString(kSettingsSection, settings_key::kQuellpfad, "/neu/");
+    settings_.WriteBool(kSettingsSection, settings_key::kLagerNeu, true);
+    EXPECT_EQ(ReadFile(IniPath()),
+              "; written by hand\r\n"
+              "[Other]\r\n"
+              "Pool=7\r\n"
+              "\r\n"
+              "[SETTINGS]\r\n"
+              "Quellpfad=/neu/\r\n"
+              "FAKTORFOWIS=20000\r\n"
+              "unknown line\r\n"
+              "LagerNeu=1\r\n"
+              "\r\n"
+              "[Tail]\r\n"
+              "x=y\r\n");
+}
+
+TEST_F(SettingsFileTest, NewSectionIsAppendedAfterExistingContent) {
+    WriteFile(IniPath(), "[Other]\nkey=value");
+    settings_.WriteString(kSettingsSection, settings_key::kZielpfad, "/ziel/");
+    EXPECT_EQ(ReadFile(IniPath()), "[Other]\nkey=value\n\n[Settings]\nZielpfad=/ziel/\n");
+    EXPECT_EQ(settings_.ReadString("OTHER", "KEY", ""), "value");
+}
+
+TEST_F(SettingsFileTest, IntegersAndBooleansThatDoNotReadGiveTheDefault) {
+    WriteFile(IniPath(),
+              "[Settings]\nFaktorFowis=12,5\nPool=ja\nUpdate=2\nStandard=-1\nLagerupdate=\n"
+              "LagerNeu= 0 \nZielpfad=99999999999\n");
+    EXPECT_EQ(settings_.ReadInteger(kSettingsSection, "FaktorFowis", 17), 17);
+    EXPECT_TRUE(settings_.ReadBool(kSettingsSection, "Pool", true));
+    EXPECT_FALSE(settings_.ReadBool(kSettingsSection, "Pool", false));
+    EXPECT_TRUE(settings_.ReadBool(kSettingsSection, "Update", false));
+    EXPECT_TRUE(settings_.ReadBool(kSettingsSection, "Standard", false));
+    EXPECT_TRUE(settings_.ReadBool(kSettingsSection, "Lagerupdate", true));
+    EXPECT_FALSE(settings_.ReadBool(kSettingsSection, "LagerNeu", true));
+    EXPECT_EQ(settings_.ReadInteger(kSettingsSection, "Zielpfad", 3), 3);       // out of range
+    EXPECT_EQ(settings_.ReadString(kSettingsSection, "Lagerupdate", "d"), "");  // present, empty
+}
+
+TEST_F(SettingsFileTest, FileFoundWhateverItsCaseAndValuesKeepUtf8) {
+    WriteFile(dir_ / "ZER1.INI", "[Settings]\nQuelldatei=Gro\xC3\x9F.zip\n");
+    EXPECT_EQ(settings_.ReadString(kSettingsSection, "Quelldatei", ""), "Gro\xC3\x9F.zip");
+    settings_.WriteString(kSettingsSection, "Quelldatei", "\xC3\x84nderung.zip");
+    EXPECT_FALSE(PathExists(IniPath()));
+    EXPECT_EQ(ReadFile(dir_ / "ZER1.INI"), "[Settings]\nQuelldatei=\xC3\x84nderung.zip\n");
+}
+
+TEST_F(SettingsFileTest, LineBreaksInAValueCannotAddKeys) {
+    settings_.WriteString(kSettingsSection, "Zielpfad", "/a\nPool=1\r\n");
+    EXPECT_FALSE(settings_.ReadBool(kSettingsSection, "Pool", false));
+    EXPECT_EQ(settings_.ReadString(kSettingsSection, "Zielpfad", ""), "/a Pool=1");
+}
+
+TEST_F(SettingsFileTest, UnwritableFileRaisesAndKeepsTheOldContent) {
+    if (::geteuid() == 0) GTEST_SKIP() << "permissions do not bind the superuser";
+    WriteFile(IniPath(), "[Settings]\nPool=1\n");
+    ::chmod(dir_.path().c_str(), 0500);  // no new files in the directory
+    EXPECT_THROW(settings_.WriteBool(kSettingsSection, "Pool", false), Error);
+    ::chmod(dir_.path().c_str(), 0700);
+    EXPECT_EQ(ReadFile(IniPath()), "[Settings]\nPool=1\n");
+
+    ::chmod(IniPath().c_str(), 0000);  // unreadable: defaults, and no write over it
+    EXPECT_FALSE(settings_.ReadBool(kSettingsSection, "Pool", false));
+    EXPECT_THROW(settings_.WriteBool(kSettingsSection, "Update", true), Error);
+    ::chmod(IniPath().c_str(), 0600);
+    EXPECT_EQ(ReadFile(IniPath()), "[Settings]\nPool=1\n");
+}
+
+TEST_F(SettingsFileTest, FileThatCannotBeReadIsNeitherReadNorReplaced) {
+    std::filesystem::create_directory(IniPath());  // a directory in the file's place
+    WriteFile(IniPath() + "/keep", "x");
+    EXPECT_EQ(settings_.ReadString(kSettingsSection, "Zielpfad", "d"), "d");
+    EXPECT_THROW(settings_.WriteString(kSettingsSection, "Zielpfad", "x"), Error);
+    EXPECT_EQ(ReadFile(IniPath() + "/keep"), "x");
+}
+
+TEST_F(SettingsFileTest, MissingDirectoryRaisesOnWrite) {
+    SettingsFile nowhere(dir_ / "fehlt/zer1.ini");
+    EXPECT_EQ(nowhere.ReadString(kSettingsSection, "Zielpfad", "d"), "d");
+    EXPECT_THROW(nowhere.WriteString(kSettingsSection, "Zielpfad", "x"), Error);
+}
+
+TEST_F(SettingsFileTest, WritingKeepsThePermissionsOfTheFile) {
+    WriteFile(IniPath(), "[Settings]\n");
+    ::chmod(IniPath().c_str(), 0640);
+    settings_.WriteBool(kSettingsSection, "Pool", true);
+    struct stat st;
+    ASSERT_EQ(::stat(IniPath().c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+}
+
+}  // namespace
+}  // namespace zer1
