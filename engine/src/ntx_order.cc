@@ -27,42 +27,14 @@ Status ExpressionError(const std::string& path, const std::string& what, const S
 
 }  // namespace
 
-// ---- StoredRecordSource --------------------------------------------------------
-
-int StoredRecordSource::FieldIndex(std::string_view alias, std::string_view name) const {
-    if (!alias.empty() && !FieldNameEquals(alias, "FIELD") && !FieldNameEquals(alias, "_FIELD") &&
-        !FieldNameEquals(alias, table_name_)) {
-        return -1;
-    }
-    for (size_t i = 0; i < fields_->size(); ++i) {
-        if (FieldNameEquals((*fields_)[i].name, name)) return int(i);
-    }
-    return -1;
-}
-
-FieldInfo StoredRecordSource::Field(int index) const {
-    const FieldDesc& f = (*fields_)[size_t(index)];
-    FieldInfo info;
-    info.name = f.name;
-    info.type = f.type;
-    info.width = int(f.width);
-    info.decimals = int(f.decimals);
-    return info;
-}
-
-std::string_view StoredRecordSource::RawField(int index) const {
-    const FieldDesc& f = (*fields_)[size_t(index)];
-    if (f.offset + f.width > record_.size()) return std::string_view();
-    return record_.substr(f.offset, f.width);
-}
-
 // ---- opening -------------------------------------------------------------------
 
 NtxOrder::NtxOrder(OrderHost* host, std::unique_ptr<NtxIndex> index)
     : host_(host),
       index_(std::move(index)),
       cursor_(index_.get()),
-      source_(&host->fields(), TableNameOf(host->path())) {}
+      source_(host->fields(), std::string_view(), 0, TableNameOf(host->path()),
+              dynamic_cast<Table*>(host)) {}
 
 NtxOrder::~NtxOrder() { (void)index_->Flush(); }
 
@@ -113,7 +85,7 @@ Result<std::unique_ptr<NtxOrder>> NtxOrder::Open(OrderHost* host, const std::str
 
 Status NtxOrder::KeyOf(uint32_t recno, std::string_view record, std::string* key,
                        bool* included) {
-    source_.set_record(recno, record);
+    source_.Reset(record, recno);
     *included = true;
     if (condition_) {
         Value v;
@@ -231,7 +203,8 @@ Result<std::unique_ptr<NtxOrder>> NtxOrder::Build(OrderHost* host, const std::st
     if (condition.size() > kNtxMaxExpressionLength) {
         return Status::InvalidArgument("Invalid index condition [" + condition + "]");
     }
-    StoredRecordSource source(&host->fields(), TableNameOf(host->path()));
+    Table* table = dynamic_cast<Table*>(host);
+    RecordView source(host->fields(), std::string_view(), 0, TableNameOf(host->path()), table);
     auto key = Expression::Compile(expression, source);
     if (!key.ok()) {
         return Status::InvalidArgument("Invalid index expression [" + expression + "]: " +
@@ -256,7 +229,7 @@ Result<std::unique_ptr<NtxOrder>> NtxOrder::Build(OrderHost* host, const std::st
     } else {
         first_record.assign(host->record_length(), ' ');
     }
-    source.set_record(*count > 0 ? 1 : 0, first_record);
+    source.Reset(first_record, *count > 0 ? 1 : 0);
     auto shape = (*key)->KeyShape(source);
     if (!shape.ok()) {
         return Status::InvalidArgument("Invalid index expression [" + expression + "]: " +
@@ -278,7 +251,7 @@ Result<std::unique_ptr<NtxOrder>> NtxOrder::Build(OrderHost* host, const std::st
     // file when the table stores plain records, else record by record.
     std::string key_bytes;
     auto add = [&](uint32_t recno, std::string_view record) -> Status {
-        source.set_record(recno, record);
+        source.Reset(record, recno);
         if (cond) {
             Value v;
             SDE_RETURN_IF_ERROR(cond->Evaluate(source, &v));
@@ -289,7 +262,6 @@ Result<std::unique_ptr<NtxOrder>> NtxOrder::Build(OrderHost* host, const std::st
         return Status::OK();
     };
     const uint32_t total = *count;
-    Table* table = dynamic_cast<Table*>(host);
     if (table != nullptr && !table->has_cipher() && !table->encrypted()) {
         SDE_RETURN_IF_ERROR(table->FlushPending());
         auto data = host->env()->Open(host->path(), FileAccess::kReadOnly);
