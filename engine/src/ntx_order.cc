@@ -141,9 +141,12 @@ Result<uint32_t> NtxOrder::Last() {
 // Puts the cursor on the entry of record recno, or on the entry behind where
 // it would be (a record the FOR condition leaves out); true when on it.
 Result<uint32_t> NtxOrder::Position(uint32_t recno, const std::string& record) {
-    if (!cursor_.eof() && cursor_.recno() == recno) return 1u;
-    bool included = false;
-    SDE_RETURN_IF_ERROR(KeyOf(recno, record, &key_buffer_, &included));
+    // The record's key as it is now: after a change of the current record the
+    // walk goes on from its new place.
+    const NtxHeader& h = index_->header();
+    source_.Reset(record, recno);
+    SDE_RETURN_IF_ERROR(key_->EvaluateKey(source_, h.key_size, h.decimals, &key_buffer_));
+    if (!cursor_.eof() && cursor_.recno() == recno && cursor_.key() == key_buffer_) return 1u;
     bool found = false;
     SDE_RETURN_IF_ERROR(cursor_.SeekEntry(key_buffer_, recno, &found));
     return found ? 1u : 0u;

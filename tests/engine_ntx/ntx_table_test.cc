@@ -294,6 +294,14 @@ TEST(NtxTable, OrdersSeekAndFound) {
     EXPECT_EQ(sx_Seek("ZZZ       "), 0);
     EXPECT_EQ(sx_Eof(), 1);
     EXPECT_EQ(sx_Found(), 0);
+    // A record whose key changes goes on from its new place in the order.
+    ASSERT_EQ(sx_Seek("N950      "), 1);
+    ASSERT_EQ(sx_Replace("NAME", "N0001"), 1);
+    ASSERT_EQ(sx_Commit(), 1);
+    ASSERT_EQ(sx_Skip(1), 1);
+    EXPECT_EQ(sx_RecNo(), 1);  // "N1000" follows "N0001"
+    ASSERT_EQ(sx_Skip(-1), 1);
+    EXPECT_EQ(sx_RecNo(), 51);
     // Physical order again.
     EXPECT_EQ(sx_SetOrder(0), 1);
     std::vector<uint32_t> walk = TableWalk();

@@ -371,3 +371,26 @@ TEST(NtxTree, RightmostSlotIsWrittenEmpty) {
     EXPECT_GT(pages_checked, 20);
     (void)m;
 }
+
+// An insert moves offsets, not item bytes: keys already in a page keep their slots.
+TEST(NtxTree, InsertPermutesOffsetsOnly) {
+    sde_test::TempDir dir;
+    const int ks = 20;
+    const std::string path = dir.File("P.NTX");
+    auto index = CreateIndex(path, ks);
+    ASSERT_TRUE(index->Insert(Key("M", ks), 1).ok());
+    ASSERT_TRUE(index->Insert(Key("T", ks), 2).ok());
+    auto slot_of = [&](const std::string& bytes, int i) {
+        return sde::GetU16(reinterpret_cast<const uint8_t*>(bytes.data()) + 1024 + 2 + 2 * i);
+    };
+    std::string before = sde_test::ReadWholeFile(path);
+    uint16_t m_slot = slot_of(before, 0), t_slot = slot_of(before, 1);
+    ASSERT_TRUE(index->Insert(Key("A", ks), 3).ok());
+    std::string after = sde_test::ReadWholeFile(path);
+    EXPECT_EQ(sde::GetU16(reinterpret_cast<const uint8_t*>(after.data()) + 1024), 3);
+    EXPECT_EQ(slot_of(after, 1), m_slot);
+    EXPECT_EQ(slot_of(after, 2), t_slot);
+    EXPECT_NE(slot_of(after, 0), m_slot);
+    EXPECT_EQ(after.substr(1024 + m_slot, size_t(ks) + 8), before.substr(1024 + m_slot, size_t(ks) + 8));
+    EXPECT_EQ(after.substr(1024 + slot_of(after, 0) + 8, size_t(ks)), Key("A", ks));
+}
