@@ -30,7 +30,9 @@ const std::string& ScratchDir() {
     return dir;
 }
 
-std::string Scratch(const std::string& name) { return ScratchDir() + "/" + name; }
+std::string Scratch(const std::string& name) {
+    return ScratchDir() + "/" + name;
+}
 
 constexpr uint32_t kBigRecords = 1000000;
 
@@ -119,8 +121,9 @@ void AppendWithFiveIndexes(benchmark::State& state, int mode) {
         snprintf(rec, sizeof rec, " %013u%-40s%-5s%10.2f%04u%02u%02u",
                  (uint32_t(i) * 2654435761u) % 1000000007u,
                  ("Artikel " + std::to_string(rng() % 50000)).c_str(),
-                 ("G" + std::to_string(rng() % 100)).c_str(), (int(rng() % 2000000) - 500000) / 100.0,
-                 2000 + unsigned(rng() % 30), 1 + unsigned(rng() % 12), 1 + unsigned(rng() % 28));
+                 ("G" + std::to_string(rng() % 100)).c_str(),
+                 (int(rng() % 2000000) - 500000) / 100.0, 2000 + unsigned(rng() % 30),
+                 1 + unsigned(rng() % 12), 1 + unsigned(rng() % 28));
         records.emplace_back(rec, 1 + 13 + 40 + 5 + 10 + 8);
     }
     const char* indexes[][2] = {{"A1.NTX", "ARTNR"},
@@ -240,8 +243,12 @@ void ModuleInsertFive(benchmark::State& state, bool shared) {
         }
     }
 }
-void BM_ModuleInsert100kFiveExclusive(benchmark::State& state) { ModuleInsertFive(state, false); }
-void BM_ModuleInsert100kFiveShared(benchmark::State& state) { ModuleInsertFive(state, true); }
+void BM_ModuleInsert100kFiveExclusive(benchmark::State& state) {
+    ModuleInsertFive(state, false);
+}
+void BM_ModuleInsert100kFiveShared(benchmark::State& state) {
+    ModuleInsertFive(state, true);
+}
 BENCHMARK(BM_ModuleInsert100kFiveExclusive)->Unit(benchmark::kMillisecond)->Iterations(2);
 BENCHMARK(BM_ModuleInsert100kFiveShared)->Unit(benchmark::kMillisecond)->Iterations(2);
 

@@ -19,7 +19,7 @@ Status Damaged(const std::string& name, const std::string& what) {
 
 // Holds the index lock (shared use) for one operation.
 class NtxLockScope {
-public:
+  public:
     NtxLockScope(NtxIndex* index, bool write) : index_(index), write_(write) {
         status_ = index_->Begin(write_);
     }
@@ -28,7 +28,7 @@ public:
     }
     const Status& status() const { return status_; }
 
-private:
+  private:
     NtxIndex* index_;
     bool write_;
     Status status_;
@@ -37,7 +37,9 @@ private:
 NtxIndex::NtxIndex(std::unique_ptr<File> file, bool shared)
     : file_(std::move(file)), shared_(shared) {}
 
-NtxIndex::~NtxIndex() { (void)Flush(); }
+NtxIndex::~NtxIndex() {
+    (void)Flush();
+}
 
 Result<std::unique_ptr<NtxIndex>> NtxIndex::Open(std::unique_ptr<File> file, bool shared,
                                                  bool mapped) {
@@ -58,8 +60,7 @@ Result<std::unique_ptr<NtxIndex>> NtxIndex::Open(std::unique_ptr<File> file, boo
     index->header_ = std::move(*header);
     index->disk_size_ = index->file_size_;
     if (mapped) {
-        auto mapping =
-            NtxMapping::Open(index->path(), index->file_->writable(), index->file_size_);
+        auto mapping = NtxMapping::Open(index->path(), index->file_->writable(), index->file_size_);
         if (!mapping.ok()) return mapping.status();
         index->map_ = std::move(*mapping);
     }
@@ -192,12 +193,12 @@ Status NtxIndex::RefreshHeader() {
     file_size_ = disk_size_ = *size;
     SDE_RETURN_IF_ERROR(GrowMapping());
     if (!IsNtxPageOffset(root, file_size_)) {
-        return Damaged(path(), "root page offset " + std::to_string(root) +
-                                   " lies outside the file");
+        return Damaged(path(),
+                       "root page offset " + std::to_string(root) + " lies outside the file");
     }
     if (free_head != 0 && !IsNtxPageOffset(free_head, file_size_)) {
-        return Damaged(path(), "free page offset " + std::to_string(free_head) +
-                                   " lies outside the file");
+        return Damaged(path(),
+                       "free page offset " + std::to_string(free_head) + " lies outside the file");
     }
     header_.version = version;
     header_.root = root;
@@ -286,13 +287,13 @@ static Result<uint32_t> NextFreePage(const uint8_t* page, uint32_t offset, uint6
                                      const std::string& name) {
     uint16_t slot = GetU16(page + 2);
     if (slot < 4 || slot + 4u > kNtxPageSize) {
-        return Damaged(name, "free page at offset " + std::to_string(offset) +
-                                 " has an invalid item offset");
+        return Damaged(
+            name, "free page at offset " + std::to_string(offset) + " has an invalid item offset");
     }
     uint32_t next = GetU32(page + slot);
     if (next != 0 && !IsNtxPageOffset(next, file_size)) {
-        return Damaged(name, "free page chain leads outside the file (offset " +
-                                 std::to_string(next) + ")");
+        return Damaged(
+            name, "free page chain leads outside the file (offset " + std::to_string(next) + ")");
     }
     return next;
 }
@@ -402,8 +403,8 @@ Status NtxIndex::CheckRecno(uint32_t recno, uint32_t page) {
 }
 
 Status NtxIndex::TooDeep() const {
-    return Damaged(path(), "page pointers are nested deeper than " +
-                               std::to_string(kNtxMaxDepth) + " levels (a cycle)");
+    return Damaged(path(), "page pointers are nested deeper than " + std::to_string(kNtxMaxDepth) +
+                               " levels (a cycle)");
 }
 
 int NtxIndex::CompareItem(NtxPage& page, int i, const uint8_t* key, size_t prefix_len,
@@ -732,9 +733,8 @@ Status NtxIndex::Rebalance(std::vector<PathStep>& path) {
             from_offset = right_offset, from_page = right_page;
             sep = ci;
         } else {
-            return Damaged(file_->path(),
-                           "branch page at offset " + std::to_string(parent_offset) +
-                               " has no keys");
+            return Damaged(file_->path(), "branch page at offset " + std::to_string(parent_offset) +
+                                              " has no keys");
         }
         NtxPage into = View(into_page);
         NtxPage from = View(from_page);
@@ -800,8 +800,8 @@ Status NtxIndex::Verify(uint64_t* keys) {
     uint32_t last_recno = 0;
     bool have_last = false;
     *keys = 0;
-    SDE_RETURN_IF_ERROR(VerifyPage(header_.root, 0, &leaf_depth, &seen, &last_key, &last_recno,
-                                   &have_last, keys));
+    SDE_RETURN_IF_ERROR(
+        VerifyPage(header_.root, 0, &leaf_depth, &seen, &last_key, &last_recno, &have_last, keys));
     // Free pages must not be tree pages.
     uint32_t offset = header_.free_head;
     size_t steps = 0;
@@ -817,9 +817,9 @@ Status NtxIndex::Verify(uint64_t* keys) {
     return Status::OK();
 }
 
-Status NtxIndex::VerifyPage(uint32_t offset, int depth, int* leaf_depth,
-                            std::vector<uint8_t>* seen, std::string* last_key,
-                            uint32_t* last_recno, bool* have_last, uint64_t* keys) {
+Status NtxIndex::VerifyPage(uint32_t offset, int depth, int* leaf_depth, std::vector<uint8_t>* seen,
+                            std::string* last_key, uint32_t* last_recno, bool* have_last,
+                            uint64_t* keys) {
     if (depth >= kNtxMaxDepth) return TooDeep();
     if (!IsNtxPageOffset(offset, file_size_)) {
         return Damaged(path(), "page offset " + std::to_string(offset) + " outside the file");
@@ -853,8 +853,8 @@ Status NtxIndex::VerifyPage(uint32_t offset, int depth, int* leaf_depth,
             int c = CompareKeys(reinterpret_cast<const uint8_t*>(last_key->data()), page.key(i),
                                 header_.key_size);
             if (c > 0 || (c == 0 && *last_recno >= page.recno(i))) {
-                return Damaged(path(), "keys out of order in page at offset " +
-                                           std::to_string(offset));
+                return Damaged(path(),
+                               "keys out of order in page at offset " + std::to_string(offset));
             }
         }
         last_key->assign(page.key_view(i));
@@ -1005,9 +1005,9 @@ Status NtxCursor::CheckProgress(const NtxEntry& was, int direction) {
     // Each move must pass the entry before it; a damaged tree that leads
     // back (shared pages, bad order) would otherwise walk for ever.
     if (!valid_) return Status::OK();
-    int c = index_->CompareKeys(reinterpret_cast<const uint8_t*>(entry_.key.data()),
-                                reinterpret_cast<const uint8_t*>(was.key.data()),
-                                entry_.key.size());
+    int c =
+        index_->CompareKeys(reinterpret_cast<const uint8_t*>(entry_.key.data()),
+                            reinterpret_cast<const uint8_t*>(was.key.data()), entry_.key.size());
     if (c == 0) c = entry_.recno < was.recno ? -1 : (entry_.recno > was.recno ? 1 : 0);
     if (c * direction > 0) return Status::OK();
     valid_ = false;

@@ -36,7 +36,9 @@ NtxOrder::NtxOrder(OrderHost* host, std::unique_ptr<NtxIndex> index)
       source_(host->fields(), std::string_view(), 0, TableNameOf(host->path()),
               dynamic_cast<Table*>(host)) {}
 
-NtxOrder::~NtxOrder() { (void)index_->Flush(); }
+NtxOrder::~NtxOrder() {
+    (void)index_->Flush();
+}
 
 Status NtxOrder::Compile() {
     const NtxHeader& h = index_->header();
@@ -63,10 +65,11 @@ Result<std::unique_ptr<NtxOrder>> NtxOrder::Open(OrderHost* host, const std::str
     if (!env->Exists(resolved)) {
         return Status::NotFound("Index file " + path + " does not exist");
     }
-    auto file = env->Open(resolved, host->is_read_only() ? FileAccess::kReadOnly
-                                                          : FileAccess::kReadWrite);
+    auto file =
+        env->Open(resolved, host->is_read_only() ? FileAccess::kReadOnly : FileAccess::kReadWrite);
     if (!file.ok()) return file.status();
-    Status lock = (*file)->SetOpenLock(host->is_shared() ? OpenLock::kShared : OpenLock::kExclusive);
+    Status lock =
+        (*file)->SetOpenLock(host->is_shared() ? OpenLock::kShared : OpenLock::kExclusive);
     if (!lock.ok()) {
         return Status::Locked("Index file " + resolved + " is in use by another program");
     }
@@ -83,8 +86,7 @@ Result<std::unique_ptr<NtxOrder>> NtxOrder::Open(OrderHost* host, const std::str
 
 // ---- keys and maintenance ------------------------------------------------------
 
-Status NtxOrder::KeyOf(uint32_t recno, std::string_view record, std::string* key,
-                       bool* included) {
+Status NtxOrder::KeyOf(uint32_t recno, std::string_view record, std::string* key, bool* included) {
     source_.Reset(record, recno);
     *included = true;
     if (condition_) {
@@ -118,7 +120,9 @@ Status NtxOrder::OnUpdate(uint32_t recno, const std::string& old_record,
     return Status::OK();
 }
 
-Status NtxOrder::OnZap() { return index_->Clear(); }
+Status NtxOrder::OnZap() {
+    return index_->Clear();
+}
 
 Status NtxOrder::Flush(bool sync) {
     SDE_RETURN_IF_ERROR(index_->Flush());
@@ -210,8 +214,8 @@ Result<std::unique_ptr<NtxOrder>> NtxOrder::Build(OrderHost* host, const std::st
     RecordView source(host->fields(), std::string_view(), 0, TableNameOf(host->path()), table);
     auto key = Expression::Compile(expression, source);
     if (!key.ok()) {
-        return Status::InvalidArgument("Invalid index expression [" + expression + "]: " +
-                                       key.status().message());
+        return Status::InvalidArgument("Invalid index expression [" + expression +
+                                       "]: " + key.status().message());
     }
     std::unique_ptr<Expression> cond;
     if (!condition.empty()) {
@@ -235,18 +239,16 @@ Result<std::unique_ptr<NtxOrder>> NtxOrder::Build(OrderHost* host, const std::st
     source.Reset(first_record, *count > 0 ? 1 : 0);
     auto shape = (*key)->KeyShape(source);
     if (!shape.ok()) {
-        return Status::InvalidArgument("Invalid index expression [" + expression + "]: " +
-                                       shape.status().message());
+        return Status::InvalidArgument("Invalid index expression [" + expression +
+                                       "]: " + shape.status().message());
     }
     if (shape->width < 1 || shape->width > kNtxMaxKeySize) {
-        return Status::InvalidArgument("Index key of expression [" + expression +
-                                       "] is " + std::to_string(shape->width) +
-                                       " bytes long; at most " + std::to_string(kNtxMaxKeySize) +
-                                       " are possible");
+        return Status::InvalidArgument("Index key of expression [" + expression + "] is " +
+                                       std::to_string(shape->width) + " bytes long; at most " +
+                                       std::to_string(kNtxMaxKeySize) + " are possible");
     }
     int decimals = shape->type == ExprType::kNumeric ? shape->decimals : 0;
-    NtxHeader header =
-        NewNtxHeader(expression, condition, shape->width, decimals, unique, descend);
+    NtxHeader header = NewNtxHeader(expression, condition, shape->width, decimals, unique, descend);
     NtxBuilder builder(header);
     builder.Reserve(*count);
 
@@ -260,7 +262,8 @@ Result<std::unique_ptr<NtxOrder>> NtxOrder::Build(OrderHost* host, const std::st
             SDE_RETURN_IF_ERROR(cond->Evaluate(source, &v));
             if (!v.logical) return Status::OK();
         }
-        SDE_RETURN_IF_ERROR((*key)->EvaluateKey(source, header.key_size, header.decimals, &key_bytes));
+        SDE_RETURN_IF_ERROR(
+            (*key)->EvaluateKey(source, header.key_size, header.decimals, &key_bytes));
         builder.Add(recno, reinterpret_cast<const uint8_t*>(key_bytes.data()));
         return Status::OK();
     };
@@ -275,11 +278,11 @@ Result<std::unique_ptr<NtxOrder>> NtxOrder::Build(OrderHost* host, const std::st
         for (uint32_t first = 1; first <= total;) {
             size_t n = std::min<size_t>(per_block, total - first + 1);
             block.resize(n * length);
-            SDE_RETURN_IF_ERROR(
-                (*data)->ReadExact(table->header().RecordOffset(first), block.data(), block.size()));
+            SDE_RETURN_IF_ERROR((*data)->ReadExact(table->header().RecordOffset(first),
+                                                   block.data(), block.size()));
             for (size_t i = 0; i < n; ++i) {
-                SDE_RETURN_IF_ERROR(add(first + uint32_t(i),
-                                        std::string_view(block.data() + i * length, length)));
+                SDE_RETURN_IF_ERROR(
+                    add(first + uint32_t(i), std::string_view(block.data() + i * length, length)));
             }
             first += uint32_t(n);
             report(int(uint64_t(first - 1) * 50 / std::max<uint32_t>(total, 1)));

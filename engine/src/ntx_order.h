@@ -20,7 +20,7 @@ namespace sde {
 using NtxProgress = std::function<void(int percent)>;
 
 class NtxOrder : public Order {
-public:
+  public:
     // Opens the index file at path for the table of host, in the table's mode.
     static Result<std::unique_ptr<NtxOrder>> Open(OrderHost* host, const std::string& path);
     // Builds an index of every record of host's table (deleted ones included)
@@ -53,7 +53,7 @@ public:
     // leaves the record out.
     Status KeyOf(uint32_t recno, std::string_view record, std::string* key, bool* included);
 
-private:
+  private:
     NtxOrder(OrderHost* host, std::unique_ptr<NtxIndex> index);
     Status Compile();
     Result<uint32_t> Position(uint32_t recno, const std::string& record);

@@ -21,7 +21,7 @@ using namespace ntx_test;
 namespace {
 
 struct Row {
-    std::string name;  // up to 10 characters
+    std::string name;   // up to 10 characters
     double amount = 0;  // two decimals
     std::string day;    // "YYYYMMDD" or empty
     bool flag = false;
@@ -49,7 +49,9 @@ std::string Upper(std::string s) {
     }
     return s;
 }
-std::string DayKey(const std::string& day) { return day.empty() ? std::string(8, ' ') : day; }
+std::string DayKey(const std::string& day) {
+    return day.empty() ? std::string(8, ' ') : day;
+}
 std::string Str(double v, int width, int decimals) {
     char buf[64];
     snprintf(buf, sizeof buf, "%*.*f", width, decimals, v);
@@ -82,8 +84,8 @@ Row RandomRow(std::mt19937& rng) {
     if (rng() % 7 == 0) r.amount = 0;
     if (rng() % 5 != 0) {
         char buf[16];
-        snprintf(buf, sizeof buf, "%04u%02u%02u", 1990 + unsigned(rng() % 40), 1 + unsigned(rng() % 12),
-                 1 + unsigned(rng() % 28));
+        snprintf(buf, sizeof buf, "%04u%02u%02u", 1990 + unsigned(rng() % 40),
+                 1 + unsigned(rng() % 12), 1 + unsigned(rng() % 28));
         r.day = buf;
     }
     r.flag = rng() % 2;
