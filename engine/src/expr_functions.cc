@@ -811,7 +811,7 @@ void EvalDatePlus(EvalContext&, CallNode& self, Value& out) {
     const Value& days = a.type == ExprType::kDate ? b : a;
     int32_t result = 0;
     if (date.date != 0) {
-        int64_t r = int64_t(date.date) + int64_t(std::trunc(days.number));
+        int64_t r = int64_t(date.date) + int64_t(ToCount(days.number));
         int y, m, d;
         result = (r > 0 && r < INT32_MAX && CivilDate(int32_t(r), &y, &m, &d) && y <= 9999)
                      ? int32_t(r)
@@ -824,7 +824,7 @@ void EvalDateMinus(EvalContext&, CallNode& self, Value& out) {
     const Value& a = self.values[0];
     int32_t result = 0;
     if (a.date != 0) {
-        int64_t r = int64_t(a.date) - int64_t(std::trunc(self.values[1].number));
+        int64_t r = int64_t(a.date) - int64_t(ToCount(self.values[1].number));
         int y, m, d;
         result = (r > 0 && r < INT32_MAX && CivilDate(int32_t(r), &y, &m, &d) && y <= 9999)
                      ? int32_t(r)

@@ -58,7 +58,8 @@ int WorkAreas::Add(std::unique_ptr<Table> table, const std::string& alias) {
 
 Status WorkAreas::Remove(int number) {
     Table* table = Get(number);
-    if (table == nullptr) return Status::InvalidArgument("work area " + std::to_string(number) + " is not in use");
+    if (table == nullptr)
+        return Status::InvalidArgument("work area " + std::to_string(number) + " is not in use");
     Status s = table->Close();
     slots_[size_t(number - 1)].table.reset();
     slots_[size_t(number - 1)].alias.clear();
@@ -90,10 +91,18 @@ int WorkAreas::Select(int number) {
     return old;
 }
 
-void SetLastError(const Status& status) { ErrorText() = status.message(); }
-void SetLastError(const std::string& text) { ErrorText() = text; }
-void ClearLastError() { ErrorText().clear(); }
-const std::string& LastError() { return ErrorText(); }
+void SetLastError(const Status& status) {
+    ErrorText() = status.message();
+}
+void SetLastError(const std::string& text) {
+    ErrorText() = text;
+}
+void ClearLastError() {
+    ErrorText().clear();
+}
+const std::string& LastError() {
+    return ErrorText();
+}
 
 int CopyOut(const std::string& value, char* buf, int size) {
     if (buf != nullptr && size > 0) {

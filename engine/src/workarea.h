@@ -16,7 +16,7 @@
 namespace sde {
 
 class WorkAreas {
-public:
+  public:
     static WorkAreas& Instance();
 
     // Adds a table under an alias; returns its work area number (>= 1) and selects it.
@@ -35,7 +35,7 @@ public:
     // library is going away).
     void CloseAll();
 
-private:
+  private:
     struct Slot {
         std::unique_ptr<Table> table;
         std::string alias;
