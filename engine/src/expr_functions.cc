@@ -695,7 +695,7 @@ std::string ResolveIif(CallNode&, const ExprOptions&) {
     return "IIF handled by the compiler";
 }
 
-const FunctionSpec kFunctions[] = {
+const FunctionEntry kFunctions[] = {
     {"ABS", 1, 1, true, ResolveNumeric1},     {"ALLTRIM", 1, 1, true, ResolveTrim},
     {"ASC", 1, 1, true, ResolveAsc},          {"AT", 2, 2, true, ResolveAt},
     {"CHR", 1, 1, true, ResolveChr},          {"CTOD", 1, 1, true, ResolveCtod},
@@ -912,10 +912,10 @@ void EvalContains(EvalContext&, CallNode& self, Value& out) {
 
 }  // namespace
 
-const FunctionSpec* FindFunction(std::string_view upper_name) {
-    const FunctionSpec* abbreviated = nullptr;
+const FunctionEntry* FindFunction(std::string_view upper_name) {
+    const FunctionEntry* abbreviated = nullptr;
     int matches = 0;
-    for (const FunctionSpec& f : kFunctions) {
+    for (const FunctionEntry& f : kFunctions) {
         std::string_view name = f.name;
         if (name == upper_name) return &f;
         if (upper_name.size() >= 4 && name.substr(0, upper_name.size()) == upper_name) {
