@@ -11,7 +11,9 @@
 #include "table.h"
 #include "workarea.h"
 
+using sde::Fail;
 using sde::Guarded;
+using sde::WithTable;
 using sde::Status;
 using sde::Table;
 using sde::WorkAreas;
@@ -22,12 +24,6 @@ int g_error_level = 1;
 std::optional<sde::TableDefinition> g_definition;
 std::string g_create_password;
 
-// Records a failed status and gives `failed`.
-template <typename T>
-T Fail(const Status& s, T failed) {
-    sde::SetLastError(s);
-    return failed;
-}
 
 std::string Text(const char* s) {
     return s ? std::string(s) : std::string();
@@ -57,16 +53,6 @@ std::string FreeAlias(const std::string& wanted) {
     }
 }
 
-// Runs fn(table) on the selected table; `failed` when none is selected.
-template <typename T, typename Fn>
-T WithTable(T failed, Fn&& fn) {
-    return Guarded<T>(failed, [&]() -> T {
-        sde::ClearLastError();
-        Table* table = sde::SelectedTable();
-        if (table == nullptr) return failed;
-        return fn(table);
-    });
-}
 
 // Runs an operation that returns a Status: 1 on success, 0 with the error text otherwise.
 template <typename Fn>

@@ -289,19 +289,6 @@ class ExprCompiler {
         return Status::OK();
     }
 
-    static const char* TypeWord(ExprType type) {
-        switch (type) {
-            case ExprType::kCharacter:
-                return "character";
-            case ExprType::kNumeric:
-                return "numeric";
-            case ExprType::kDate:
-                return "date";
-            case ExprType::kLogical:
-                return "logical";
-        }
-        return "unknown";
-    }
 
     // Replaces a node whose value cannot change by a literal of that value;
     // also settles the node's width bound.

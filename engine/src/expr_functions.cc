@@ -14,19 +14,6 @@ namespace {
 // Longest text a function may build (SPACE, REPLICATE, PADx).
 constexpr size_t kMaxTextLength = 65535;
 
-const char* TypeWord(ExprType type) {
-    switch (type) {
-        case ExprType::kCharacter:
-            return "character";
-        case ExprType::kNumeric:
-            return "numeric";
-        case ExprType::kDate:
-            return "date";
-        case ExprType::kLogical:
-            return "logical";
-    }
-    return "unknown";
-}
 
 std::string Expect(const CallNode& node, size_t i, ExprType type) {
     if (node.args[i]->shape.type == type) return {};
@@ -911,6 +898,20 @@ void EvalContains(EvalContext&, CallNode& self, Value& out) {
 }
 
 }  // namespace
+
+const char* TypeWord(ExprType type) {
+    switch (type) {
+        case ExprType::kCharacter:
+            return "character";
+        case ExprType::kNumeric:
+            return "numeric";
+        case ExprType::kDate:
+            return "date";
+        case ExprType::kLogical:
+            return "logical";
+    }
+    return "unknown";
+}
 
 const FunctionEntry* FindFunction(std::string_view upper_name) {
     const FunctionEntry* abbreviated = nullptr;

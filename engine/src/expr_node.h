@@ -118,6 +118,9 @@ struct FunctionEntry {
 // at least four letters; null when there is none.
 const FunctionEntry* FindFunction(std::string_view upper_name);
 
+// The word for a value type in error texts ("character", "numeric", ...).
+const char* TypeWord(ExprType type);
+
 // Compile-time value of a constant node (for widths such as SUBSTR's length).
 bool ConstantValue(ExprNode* node, const ExprOptions& options, Value* out);
 

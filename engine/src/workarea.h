@@ -71,6 +71,25 @@ int CopyOut(const std::string& value, char* buf, int size);
 // The selected table, or nullptr with the error text set ("no table is selected").
 Table* SelectedTable();
 
+// Records a failed status as the error text and gives `failed`.
+template <typename T>
+T Fail(const Status& s, T failed) {
+    SetLastError(s);
+    return failed;
+}
+
+// Runs fn(table) on the selected table inside Guarded, after clearing the
+// error text; gives `failed` when no table is selected.
+template <typename T, typename Fn>
+T WithTable(T failed, Fn&& fn) {
+    return Guarded<T>(failed, [&]() -> T {
+        ClearLastError();
+        Table* table = SelectedTable();
+        if (table == nullptr) return failed;
+        return fn(table);
+    });
+}
+
 }  // namespace sde
 
 #endif  // SDE61_WORKAREA_H
