@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -102,6 +103,23 @@ protected:
             records.push_back(record);
         }
         return records;
+    }
+
+    // The price table as an independent reader (python3-dbf) sees it: the
+    // record count, then "ARTNR1 LEK EAN" of every record, one line each.
+    std::string ReadPriceTableWithPythonDbf() const {
+        const std::string command =
+            "/usr/bin/python3 -c \"import dbf,sys\n"
+            "t=dbf.Table(sys.argv[1]); t.open()\n"
+            "print(len(t))\n"
+            "for r in t: print(r.artnr1.strip(), r.lek, r.ean.strip())\" '" + PriceFile() + "' 2>&1";
+        std::string output;
+        if (FILE* pipe = ::popen(command.c_str(), "r")) {
+            char buffer[256];
+            while (std::fgets(buffer, sizeof buffer, pipe)) output += buffer;
+            ::pclose(pipe);
+        }
+        return output;
     }
 
     std::vector<std::string> MessageTexts() const {

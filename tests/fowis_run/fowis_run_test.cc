@@ -73,6 +73,8 @@ TEST_F(FowisRunTest, FactorZeroTakesPricesUnscaledAndCreatesTheTables) {
     EXPECT_EQ(progress.infos, (std::vector<std::string>{kReadingSourceInfo, kWritingPricesInfo}));
     EXPECT_EQ(progress.maximums, std::vector<int>{1});
     EXPECT_EQ(progress.positions, std::vector<int>{1});
+    // The table that took the price table's place reads the same elsewhere.
+    EXPECT_EQ(ReadPriceTableWithPythonDbf(), "1\n4711 10.0 F1234711\n");
     // Nothing is left of the table the records were built in.
     EXPECT_FALSE(temp_.Has("data/fowispr_neu.dbf"));
 }
