@@ -24,7 +24,7 @@ constexpr int kLines = 100000;
 
 // A progress window that costs nothing, so the loop is measured alone.
 class SilentProgress : public ProgressWindow {
-public:
+  public:
     void SetCaption(const std::string&) override {}
     void SetInfo(const std::string&) override {}
     void Show() override {}
@@ -36,7 +36,7 @@ public:
     int Tag() const override { return 0; }
     void OnEngineProgress(int) override {}
 
-private:
+  private:
     int maximum_ = 0;
     int position_ = 0;
 };
@@ -59,7 +59,8 @@ struct BenchFiles {
     std::string source;
 
     BenchFiles() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "zer1-fowis-bench-XXXXXX").string();
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "zer1-fowis-bench-XXXXXX").string();
         if (::mkdtemp(pattern.data()) == nullptr) std::abort();
         root = pattern + "/";
         program = root + "prog/";
@@ -139,7 +140,8 @@ void BM_ConversionLoop(benchmark::State& state) {
     BenchFiles& files = Files();
     TApolloTable staging;
     TApolloTable price;
-    if (!CreateStagingTable(staging, files.program) || !CreatePriceTable(price, files.data)) std::abort();
+    if (!CreateStagingTable(staging, files.program) || !CreatePriceTable(price, files.data))
+        std::abort();
     OpenExclusive(staging, files.program, kStagingTableFile);
     OpenExclusive(price, files.data, kPriceTableFile);
     staging.AppendFrom(files.source, kSdfFile, "");

@@ -49,7 +49,7 @@ inline std::string Lines(const std::vector<std::string>& lines) {
 using PriceRecord = std::map<std::string, std::string>;
 
 class FowisRunTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         processEngineLibrary().setLibraryPath(ENGINE_LIBRARY);
         engine();
@@ -97,7 +97,8 @@ protected:
             PriceRecord record;
             for (int i = 0; i < table.FieldCount(); ++i) {
                 std::string name = table.Fields(i).FieldName();
-                for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+                for (char& c : name)
+                    c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
                 record[name] = table.Fields(i).AsString();
             }
             records.push_back(record);
@@ -112,7 +113,8 @@ protected:
             "/usr/bin/python3 -c \"import dbf,sys\n"
             "t=dbf.Table(sys.argv[1]); t.open()\n"
             "print(len(t))\n"
-            "for r in t: print(r.artnr1.strip(), r.lek, r.ean.strip())\" '" + PriceFile() + "' 2>&1";
+            "for r in t: print(r.artnr1.strip(), r.lek, r.ean.strip())\" '" +
+            PriceFile() + "' 2>&1";
         std::string output;
         if (FILE* pipe = ::popen(command.c_str(), "r")) {
             char buffer[256];
