@@ -32,7 +32,9 @@ T WithTable(T failed, Fn&& fn) {
     });
 }
 
-std::string Text(const char* s) { return s ? std::string(s) : std::string(); }
+std::string Text(const char* s) {
+    return s ? std::string(s) : std::string();
+}
 
 // Order number of an index file already open on the table, 0 when none.
 int OpenOrderOf(Table* table, const std::string& path) {

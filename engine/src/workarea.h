@@ -16,7 +16,7 @@
 namespace sde {
 
 class WorkAreas {
-public:
+  public:
     static WorkAreas& Instance();
 
     // Adds a table under an alias; returns its work area number (>= 1) and selects it.
@@ -31,8 +31,11 @@ public:
     // Selects a work area (0 or an unused number selects nothing); returns the old one.
     int Select(int number);
     Table* Current() const { return Get(current_); }
+    // Closes every open work area (failures to close are dropped: the
+    // library is going away).
+    void CloseAll();
 
-private:
+  private:
     struct Slot {
         std::unique_ptr<Table> table;
         std::string alias;
