@@ -11,4 +11,4 @@ if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLAT
   echo "No display found (DISPLAY is not set): start this command inside a desktop session." >&2
   exit 2
 fi
-exec build/host/jevhost --demo build/demo
+exec build/bin/jevhost --demo build/demo

@@ -32,20 +32,6 @@ class MissingSwitchField : public EApolloError {
                        " fehlt in der Parametertabelle " + file) {}
 };
 
-// The table layer hands a password to its table without asking whether the
-// table took it; a refused password would leave every field unreadable
-// (masked) rather than fail.  So the password is offered to the engine here
-// first, and a refusal is an error.
-void RequirePasswordAccepted(const TApolloTable& table, const std::string& password) {
-    const EngineApi& api = engine();
-    api.Select(table.WorkArea());
-    if (api.SetPassword(Utf8ToWindows1252(password).c_str()) == 0) {
-        const char* why = api.ErrorText();
-        throw EApolloError("Password refused by table " + table.FullFileName() +
-                           (why != nullptr && *why != '\0' ? ": " + Windows1252ToUtf8(why) : ""));
-    }
-}
-
 // The fields of the host's parameter table as this system writes it; only
 // SCHALTER is read.
 struct ParameterField {
@@ -88,16 +74,11 @@ void ParameterTable::Open(const std::string& program_directory, const std::strin
     table_.SetReadOnly(false);
     table_.SetCommitLevel(clFull);
     table_.SetOEMTranslate(false);
-    // Opened first, then unlocked: the object holds the password only once
-    // the table has accepted it.
-    table_.SetPassword("");
+    // The table layer refuses to open the table with a wrong password.
+    table_.SetPassword(password);
     table_.DisableControls();
     try {
         table_.Open();
-        RequirePasswordAccepted(table_, password);
-        // Hands the password to the table object too, which re-reads the
-        // current record, now readable.
-        table_.SetPassword(password);
     } catch (...) {
         table_.EnableControls();
         table_.Close();

@@ -42,6 +42,7 @@ inline constexpr const char* kReadOnly = "Cannot modify a read-only data set";
 inline constexpr const char* kNotEditing = "Dataset not in edit or insert mode";
 inline constexpr const char* kNoCurrentRecord = "No current record";
 inline constexpr const char* kTableTypeNotSupported = "Table type not supported";
+inline constexpr const char* kPasswordRefused = "Wrong password for table: ";
 }  // namespace apollo_text
 
 // "<first line>" + carriage return + "File: " + file name.

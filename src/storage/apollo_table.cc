@@ -90,11 +90,18 @@ void TApolloTable::SetCommitLevel(TCommitLevel level) {
 }
 
 void TApolloTable::SetPassword(const std::string& password) {
-    password_ = password;
-    if (!Active()) return;
+    if (!Active()) {
+        password_ = password;
+        return;
+    }
     checkBrowseMode();
     const EngineApi& api = selected();
-    api.SetPassword(Utf8ToWindows1252(password_).c_str());
+    // A refused password leaves the table as it was: the object keeps the
+    // password the table accepted before.
+    if (api.SetPassword(Utf8ToWindows1252(password).c_str()) == 0) {
+        throw EApolloError(apollo_text::kPasswordRefused + FullFileName());
+    }
+    password_ = password;
     rereadAtCurrentPosition(api);
 }
 
@@ -183,7 +190,9 @@ void TApolloTable::Open() {
     try {
         api.Select(workArea_);
         api.SetTranslate(oemTranslate_ ? 1 : 0);
-        if (!password_.empty()) api.SetPassword(Utf8ToWindows1252(password_).c_str());
+        if (!password_.empty() && api.SetPassword(Utf8ToWindows1252(password_).c_str()) == 0) {
+            throw EApolloError(apollo_text::kPasswordRefused + full);
+        }
         loadFields(api);
         api.GoTop();
         state_ = TDataSetState::dsBrowse;

@@ -169,6 +169,31 @@ TEST_F(TableEngineTest, EncryptedTableReadsItsTextOnlyWithThePassword) {
     EXPECT_EQ(table.FieldByName("ANZAHL").AsInteger(), 12);
 }
 
+TEST_F(TableEngineTest, WrongPasswordIsRefusedAtOpenAndWhenSet) {
+    TApolloTable creator;
+    ASSERT_TRUE(creator.CreateNew(dir / "VUROZE.LIC", kTableTypeNtx, 1));
+    creator.CreateField("SCHALTER", "C", 8, 0);
+    ASSERT_EQ(engine().CreatePassword("jev-para"), 1);
+    ASSERT_TRUE(creator.CreateExec());
+    {
+        TApolloTable table;
+        table.SetPassword("falsch");
+        try {
+            open(table, "VUROZE.LIC");
+            FAIL() << "a wrong password opened the table";
+        } catch (const EApolloError& e) {
+            EXPECT_EQ(std::string(e.what()).rfind("Wrong password for table: ", 0), 0u) << e.what();
+        }
+        EXPECT_FALSE(table.Active());
+    }
+    TApolloTable table;
+    open(table, "VUROZE.LIC");
+    EXPECT_THROW(table.SetPassword("falsch"), EApolloError);
+    EXPECT_EQ(table.Password(), "");
+    table.SetPassword("jev-para");
+    EXPECT_EQ(table.Password(), "jev-para");
+}
+
 TEST_F(TableEngineTest, OemTranslationStoresCodePage850) {
     createArticles();
     {
