@@ -152,7 +152,8 @@ TformSs::TformSs(FormSsSetup setup, QWidget* parent)
     setWindowTitle(Q(std::string(kDesignCaption) + " " + version));
     fowis_transfer_directory_.clear();
     LoadGlyphs();
-    // Key preview: the dialog sees every key of its windows first.
+    // Key preview: the dialog sees every key of its windows first (and every
+    // focus change, which the browse buttons follow).
     qApp->installEventFilter(this);
     // A failed start-up has shown its message and asked the application to
     // quit; the dialog then ends as soon as it is shown, without any work.
@@ -211,10 +212,6 @@ void TformSs::BuildControls() {
     connect(pbFowisOpen, &QToolButton::clicked, this, &TformSs::pbFowisOpenClick);
     connect(cbLagerUpdate, &QCheckBox::toggled, this, &TformSs::cbLagerUpdateClick);
     connect(cbLagerNeu, &QCheckBox::toggled, this, &TformSs::cbLagerUpdateClick);
-    for (QLineEdit* edit :
-         {sleQuelle, sleAusgabe, sleQuelleFowis, sleQuelleFotoco, sleAusgabeFotoco}) {
-        edit->installEventFilter(this);
-    }
 }
 
 void TformSs::BuildDghPage() {

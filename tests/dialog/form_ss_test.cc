@@ -50,9 +50,14 @@ protected:
 
     SettingsFile Ini() { return SettingsFile(program / "zer1.ini"); }
 
+    // Gives `widget` the keyboard focus as the Tab key would, in a shown and
+    // active dialog; its page must be the current one.
     static void Focus(QWidget* widget) {
-        QFocusEvent event(QEvent::FocusIn, Qt::TabFocusReason);
-        QApplication::sendEvent(widget, &event);
+        QWidget* window = widget->window();
+        window->show();
+        QApplication::setActiveWindow(window);
+        widget->setFocus(Qt::TabFocusReason);
+        ASSERT_TRUE(widget->hasFocus()) << widget->objectName().toStdString();
     }
 
     static void Press(QWidget* widget, int key) {
@@ -276,6 +281,7 @@ TEST_F(FormSsTest, FotocoBrowseStartsInRememberedDirectoryAndFollowsFocusToo) {
     Ini().WriteString("Settings", "QuellpfadFotoco", data.path());
     testing::WriteStoredZip(data / "leer.zip", {});
     auto form = MakeForm();
+    form->pgSS->setCurrentIndex(2);
 
     Focus(form->sleAusgabeFotoco);
     form->pbFotocoOpen->click();
@@ -305,6 +311,9 @@ TEST_F(FormSsTest, ChosenFileThatIsNoArchiveIsReportedAndKeptInTheSourceEdit) {
 TEST_F(FormSsTest, FowisBrowseUsesRememberedSourceAndSdfFilter) {
     Ini().WriteString("Settings", "QuellPfadFowis", "/srv/fowis/TRFOWIS.SDF");
     auto form = MakeForm();
+    form->pgSS->setCurrentIndex(1);
+    Focus(form->sleZielFowis);
+    EXPECT_EQ(form->pbFowisOpen->y(), form->sleQuelleFowis->y());  // only the source moves it
     Focus(form->sleQuelleFowis);
     ui.QueueFileChoice("/srv/neu/trfowis.sdf");
     form->pbFowisOpen->click();
