@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "dgh_conversion.h"
-#include "dgh_source.h"
+#include "imports/dgh_conversion.h"
+#include "imports/dgh_source.h"
 
 namespace {
 

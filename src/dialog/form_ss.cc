@@ -23,6 +23,7 @@
 #include "controls/number_edit_qt.h"
 #include "dialog/form_progress.h"
 #include "dialog/glyphs.h"
+#include "dialog/parameter_table.h"
 #include "dialog/settings_file.h"
 #include "imports/zip_components.h"
 
@@ -311,15 +312,21 @@ void TformSs::LoadGlyphs() {
     pbFotocoOpen->setIcon(Glyph("BM_VASSIST"));
 }
 
-// The take-over switches in gbPara come from the host's parameter table.
-// Reading that table arrives with the parameter table itself; until then
-// every switch starts off and the start-up goes on.  A failure here returns
-// false after its message and the quit request: no run report and no
-// settings file are made, and the dialog ends at once.
+// The take-over switches in gbPara come from the host's parameter table,
+// which stays open while the dialog lives.  When it cannot be read the user
+// has been told, the application asked to quit, and the start-up stops here.
 bool TformSs::ReadTakeOverSwitches() {
-    for (QCheckBox* box : {cbGhWg, cbGhLief, cbGhSuchcode, cbEkPr, cbVkPr}) {
-        box->setChecked(false);
+    apPara = std::make_unique<ParameterTable>();
+    const std::optional<TakeOverSwitches> switches = apPara->ReadAtStartUp(program_directory_);
+    if (!switches) {
+        startup_failed_ = true;
+        return false;
     }
+    cbGhWg->setChecked(switches->warengruppe);
+    cbGhLief->setChecked(switches->lieferant);
+    cbGhSuchcode->setChecked(switches->suchcode);
+    cbEkPr->setChecked(switches->ek_preis);
+    cbVkPr->setChecked(switches->vk_preis);
     return true;
 }
 
@@ -390,6 +397,13 @@ void TformSs::FormShow() {
 }
 
 void TformSs::showEvent(QShowEvent* event) {
+    if (startup_failed_) {
+        // Ends at once, without work and without writing settings.
+        QDialog::showEvent(event);
+        QMetaObject::invokeMethod(this, [this] { QDialog::done(QDialog::Rejected); },
+                                  Qt::QueuedConnection);
+        return;
+    }
     if (!shown_once_) {
         shown_once_ = true;
         if (QScreen* screen = QGuiApplication::primaryScreen()) {

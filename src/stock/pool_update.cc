@@ -89,11 +89,18 @@ void UpdatePool(PoolTable pool, const std::string& data_path, TApolloTable& work
             ++added;
             pool.table.Append();
         }
-        for (int n = 1; n <= kPoolFieldCount; ++n) {
-            pool.table.FieldByName(FieldName(n))
-                .SetAsString(working.FieldByName(FieldName(n)).AsString());
+        try {
+            for (int n = 1; n <= kPoolFieldCount; ++n) {
+                pool.table.FieldByName(FieldName(n))
+                    .SetAsString(working.FieldByName(FieldName(n)).AsString());
+            }
+            pool.table.Post();
+        } catch (...) {
+            // The pool stays open after a failed update; without this, the
+            // next move in it would store the half-filled record.
+            pool.table.Cancel();
+            throw;
         }
-        pool.table.Post();
 
         working.Next();
         ProcessPendingMessages();

@@ -21,6 +21,7 @@
 #include "common/ui_services.h"
 #include "controls/number_edit_qt.h"
 #include "dialog/form_ss.h"
+#include "dialog/parameter_table.h"
 #include "dialog/settings_file.h"
 #include "tests/common/temp_dir.h"
 #include "tests/dialog/stored_zip.h"
@@ -34,6 +35,10 @@ using testing::WriteFile;
 class FormSsTest : public ::testing::Test {
 protected:
     std::unique_ptr<TformSs> MakeForm() {
+        // The host's parameter table (all switches off) unless a test put its own.
+        if (!testing::PathExists(program / kParameterTableName)) {
+            EXPECT_TRUE(CreateParameterTable(program.path(), ""));
+        }
         FormSsSetup setup;
         setup.data_path = data.path();
         setup.program_directory = program.path();

@@ -8,10 +8,10 @@
 #include <string>
 
 #include "common/ui_services.h"
-#include "dgh_import.h"
+#include "imports/dgh_import.h"
 #include "raw_dbf.h"
 #include "storage/apollo_table.h"
-#include "working_table.h"
+#include "imports/working_table.h"
 
 namespace zer1 {
 namespace {

@@ -16,7 +16,7 @@
 #include "common/ui_services.h"
 #include "raw_dbf.h"
 #include "storage/apollo_table.h"
-#include "working_table.h"
+#include "imports/working_table.h"
 
 namespace zer1 {
 namespace {
@@ -134,11 +134,19 @@ protected:
         fs::remove_all(root_);
     }
 
-    void CreatePool() {
+    // numeric_feld3: a pool whose FELD3 is a number, which refuses price texts
+    // that are no numbers.
+    void CreatePool(bool numeric_feld3 = false) {
         TApolloTable maker;
         ASSERT_TRUE(maker.CreateNew(data_path_ + "JEVDBF.DBF", kTableTypeNtx,
                                     static_cast<int>(std::size(kPoolFields))));
-        for (const auto& f : kPoolFields) maker.CreateField(f.name, "C", f.width, 0);
+        for (const auto& f : kPoolFields) {
+            if (numeric_feld3 && std::string(f.name) == "FELD3") {
+                maker.CreateField(f.name, "N", 10, 2);
+            } else {
+                maker.CreateField(f.name, "C", f.width, 0);
+            }
+        }
         ASSERT_TRUE(maker.CreateExec());
         maker.SetDatabaseName(data_path_);
         maker.SetTableName("JEVDBF.DBF");
@@ -201,7 +209,7 @@ protected:
             EXPECT_EQ(walked, expected) << "our walk";
 
             std::string perl = CommandOutput(
-                "perl -MXBase::Index -e '$i = XBase::Index->new($ARGV[0]) "
+                "perl -MXBase::Index -e '$i = XBase::Index->new($ARGV[0], type => \"C\") "
                 "or die XBase::Index->errstr; $i->prepare_select; "
                 "while (($k, $v) = $i->fetch) { print \"$v\\n\" }' " +
                 data_path_ + kPoolIndexNames[k] + " 2>&1");
@@ -362,6 +370,31 @@ TEST_F(PoolUpdateTest, TextsAreStoredInCodePage850AndReadBackUnchanged) {
     EXPECT_EQ(reader.FieldByName("FELD2").AsString(), umlauts);
     EXPECT_EQ(reader.FieldByName("FELD1").AsString(), "\xC3\x84" "B12");
     reader.Close();
+    ExpectIndexesMatchTable();
+}
+
+TEST_F(PoolUpdateTest, RecordThatCannotBeWrittenIsNeverStoredLater) {
+    for (const char* name : {"JEVDBF.DBF", "JE1.NTX", "JE2.NTX", "JE3.NTX", "JE4.NTX", "JE5.NTX"}) {
+        fs::remove(data_path_ + name);
+    }
+    CreatePool(/*numeric_feld3=*/true);
+    AddWorking(Article("111", "GUT"));
+    WorkingRecord bad = Article("222", "SCHLECHT");
+    bad.set(3, "2,99 EUR");
+    AddWorking(bad);
+    EXPECT_THROW(Update(), std::exception);
+    EXPECT_TRUE(report_.empty());
+
+    // The next update, with the pool still open, stores only its own record.
+    working_.Zap();
+    AddWorking(Article("333", "DANACH"));
+    Update();
+    EXPECT_EQ(report_.back(), "Pool aktualisiert: 1 Neuanlagen,0 \xC3\x84nderungen\r");
+    pool_.Close();
+    RawDbf dbf = ReadRawDbf(data_path_ + "JEVDBF.DBF");
+    ASSERT_EQ(dbf.records.size(), 2u);
+    EXPECT_EQ(dbf.Value(1, "FELD1"), Pad("111", 13));
+    EXPECT_EQ(dbf.Value(2, "FELD1"), Pad("333", 13));
     ExpectIndexesMatchTable();
 }
 
