@@ -4,14 +4,20 @@
 //   jevhost DATA_DIR [FOWIS_DIR]   open the interfaces dialog on DATA_DIR
 //   jevhost --demo DIR             make the demo data directory DIR first
 //                                  (DIR/data and DIR/fowis), then open it
+//
+// As on the host's machine, the host's parameter table VUROZE.LIC lies beside
+// the program; --demo makes one (all take-over switches off) when it is missing.
 #include <dlfcn.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <exception>
 #include <filesystem>
 #include <string>
 #include <system_error>
+
+#include "dialog/parameter_table.h"
 
 namespace {
 
@@ -61,6 +67,19 @@ bool MakeDemoDirectory(const std::string& root) {
     return true;
 }
 
+// The host's parameter table in the program directory, made when missing.
+bool MakeParameterTable(const std::string& program_directory) {
+    const std::string file = program_directory + zer1::kParameterTableName;
+    if (std::filesystem::exists(file)) return true;
+    try {
+        if (zer1::CreateParameterTable(program_directory, "0000000")) return true;
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "%s\n", error.what());
+    }
+    std::fprintf(stderr, "%s kann nicht angelegt werden / cannot be created.\n", file.c_str());
+    return false;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -87,7 +106,10 @@ int main(int argc, char** argv) {
         return 2;
     }
 
-    if (argc == 3 && std::string(argv[1]) == "--demo" && !MakeDemoDirectory(argv[2])) return 1;
+    if (argc == 3 && std::string(argv[1]) == "--demo" &&
+        !(MakeDemoDirectory(argv[2]) && MakeParameterTable(OwnDirectory()))) {
+        return 1;
+    }
 
     const std::string library = OwnDirectory() + "libzer1.so";
     void* handle = dlopen(library.c_str(), RTLD_NOW | RTLD_LOCAL);

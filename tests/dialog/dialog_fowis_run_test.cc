@@ -13,6 +13,7 @@
 #include "controls/number_edit_qt.h"
 #include "dialog/form_progress.h"
 #include "dialog/form_ss.h"
+#include "dialog/parameter_table.h"
 #include "dialog/settings_file.h"
 #include "fowis/fowis_run.h"
 #include "storage/engine_loader.h"
@@ -25,6 +26,7 @@ class DialogFowisRunTest : public ::testing::Test {
 protected:
     void SetUp() override {
         processEngineLibrary().setLibraryPath(ENGINE_LIBRARY);
+        ASSERT_TRUE(CreateParameterTable(program.path(), ""));
         FormSsSetup setup;
         setup.data_path = data.path();
         setup.program_directory = program.path();

@@ -14,58 +14,17 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "dialog/parameter_table.h"
 #include "tests/common/temp_dir.h"
+#include "tests/dialog/program_files.h"
 
 namespace {
 
 using EntryPoint = void (*)(const char*, const char*);
 
-// Program directory of this test: where the library keeps zer1.ini.  The
-// file is put back as it was after the test.
-class IniGuard {
-public:
-    explicit IniGuard(std::string path) : path_(std::move(path)) {
-        had_ = zer1::testing::PathExists(path_);
-        if (had_) old_ = zer1::testing::ReadFile(path_);
-        std::filesystem::remove(path_);
-    }
-    ~IniGuard() {
-        std::error_code ignored;
-        if (had_) {
-            zer1::testing::WriteFile(path_, old_);
-        } else {
-            std::filesystem::remove(path_, ignored);
-        }
-    }
-
-private:
-    std::string path_;
-    bool had_ = false;
-    std::string old_;
-};
-
-// The host's parameter table beside the program, made for the test when the
-// folder has none and removed again afterwards.
-class ParameterTableGuard {
-public:
-    ParameterTableGuard() {
-        made_ = !zer1::testing::PathExists(path_) &&
-                zer1::CreateParameterTable(ZER1_LIBRARY_DIR, "0000000");
-    }
-    ~ParameterTableGuard() {
-        std::error_code ignored;
-        if (made_) std::filesystem::remove(path_, ignored);
-    }
-
-private:
-    std::string path_ = std::string(ZER1_LIBRARY_DIR "/") + zer1::kParameterTableName;
-    bool made_ = false;
-};
-
 TEST(EntryCallTest, HostCallShowsTheDialogAndReturnsWhenItCloses) {
-    IniGuard ini(ZER1_LIBRARY_DIR "/zer1.ini");
-    ParameterTableGuard parameters;
+    zer1::testing::IniGuard ini(ZER1_LIBRARY_DIR);
+    zer1::testing::ParameterTableGuard parameters(ZER1_LIBRARY_DIR);
+    ASSERT_TRUE(parameters.present());
     zer1::testing::TempDir data;
     zer1::testing::TempDir transfer;
     zer1::testing::WriteFile(transfer / "TRFOWIS.SDF", "x");
