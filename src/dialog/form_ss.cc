@@ -158,10 +158,7 @@ TformSs::TformSs(FormSsSetup setup, QWidget* parent)
     qApp->installEventFilter(this);
     // A failed start-up has shown its message and asked the application to
     // quit; the dialog then ends as soon as it is shown, without any work.
-    if (!ReadTakeOverSwitches()) {
-        startup_failed_ = true;
-        return;
-    }
+    if (!ReadTakeOverSwitches()) return;
     run_report_ = std::make_unique<RunReport>();
     settings_ = std::make_unique<SettingsFile>(program_directory_ + kSettingsFileName);
     LoadRememberedInputs();
@@ -411,11 +408,7 @@ void TformSs::showEvent(QShowEvent* event) {
             frame.moveCenter(screen->availableGeometry().center());
             move(frame.topLeft());
         }
-        if (startup_failed_) {
-            QMetaObject::invokeMethod(this, &QDialog::reject, Qt::QueuedConnection);
-        } else {
-            FormShow();
-        }
+        FormShow();
     }
     QDialog::showEvent(event);
 }
