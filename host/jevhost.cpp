@@ -59,8 +59,7 @@ bool MakeDemoDirectory(const std::string& root) {
         if (error) {
             std::fprintf(stderr, "Demo-Verzeichnis %s/%s kann nicht angelegt werden: %s\n",
                          root.c_str(), folder, error.message().c_str());
-            std::fprintf(stderr, "Cannot create the demo directory %s/%s.\n", root.c_str(),
-                         folder);
+            std::fprintf(stderr, "Cannot create the demo directory %s/%s.\n", root.c_str(), folder);
             return false;
         }
     }

@@ -35,8 +35,12 @@ constexpr int kHeight = 400;
 const QColor kNavy(0, 0, 128);
 const QColor kLightYellow(255, 255, 225);
 
-QString Q(const std::string& text) { return QString::fromStdString(text); }
-std::string S(const QString& text) { return text.toStdString(); }
+QString Q(const std::string& text) {
+    return QString::fromStdString(text);
+}
+std::string S(const QString& text) {
+    return text.toStdString();
+}
 
 QLabel* MakeLabel(const char* text, QWidget* parent, int x, int y, int w, QWidget* buddy) {
     auto* label = new QLabel(QString::fromUtf8(text), parent);
@@ -100,7 +104,7 @@ QCheckBox* MakeCheck(const char* name, const char* text, QWidget* parent, int x,
 // never reach a run that is still working.  Focus and enable requests that a
 // run makes meanwhile are carried out when it ends.
 class TformSs::RunLock {
-public:
+  public:
     explicit RunLock(TformSs& form) : form_(form) {
         form_.run_working_ = true;
         form_.focus_after_run_.reset();
@@ -123,7 +127,7 @@ public:
     RunLock(const RunLock&) = delete;
     RunLock& operator=(const RunLock&) = delete;
 
-private:
+  private:
     void SetLocked(bool locked) {
         for (QWidget* widget : std::initializer_list<QWidget*>{
                  form_.pbStart, form_.pbClose, form_.pgSS, form_.pbOpen, form_.pbFowisOpen,
@@ -339,8 +343,9 @@ void TformSs::LoadRememberedInputs() {
         sleQuelle->setText(Q(dgh_archive));
         ListArchiveInto(dgh_archive, lbFiles);
     }
-    const std::string fotoco_archive = settings.ReadString(kSettingsSection, "QuellpfadFotoco", "") +
-                                       settings.ReadString(kSettingsSection, "QuelldateiFotoco", "");
+    const std::string fotoco_archive =
+        settings.ReadString(kSettingsSection, "QuellpfadFotoco", "") +
+        settings.ReadString(kSettingsSection, "QuelldateiFotoco", "");
     if (FileExists(fotoco_archive)) {
         sleQuelleFotoco->setText(Q(fotoco_archive));
         ListArchiveInto(fotoco_archive, lbFilesFotoco);
@@ -397,8 +402,8 @@ void TformSs::showEvent(QShowEvent* event) {
     if (startup_failed_) {
         // Ends at once, without work and without writing settings.
         QDialog::showEvent(event);
-        QMetaObject::invokeMethod(this, [this] { QDialog::done(QDialog::Rejected); },
-                                  Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { QDialog::done(QDialog::Rejected); }, Qt::QueuedConnection);
         return;
     }
     if (!shown_once_) {
@@ -430,9 +435,13 @@ void TformSs::pbStartClick() {
     }
 }
 
-void TformSs::pbCloseClick() { close(); }
+void TformSs::pbCloseClick() {
+    close();
+}
 
-void TformSs::pbOpenClick() { ChooseArchive(pbOpen, sleQuelle, lbFiles, "Quellpfad"); }
+void TformSs::pbOpenClick() {
+    ChooseArchive(pbOpen, sleQuelle, lbFiles, "Quellpfad");
+}
 
 void TformSs::pbFotocoOpenClick() {
     ChooseArchive(pbFotocoOpen, sleQuelleFotoco, lbFilesFotoco, "QuellpfadFotoco");
@@ -447,9 +456,9 @@ void TformSs::ChooseArchive(QToolButton* button, QLineEdit* source, QListWidget*
     FileOpenRequest request;
     request.title = kOpenDialogTitle;
     request.filter = kArchiveFilter;
-    request.initial_directory = settings_ ? settings_->ReadString(kSettingsSection, directory_key,
-                                                                  program_directory_)
-                                          : program_directory_;
+    request.initial_directory =
+        settings_ ? settings_->ReadString(kSettingsSection, directory_key, program_directory_)
+                  : program_directory_;
     if (request.initial_directory.empty()) request.initial_directory = program_directory_;
     const std::optional<std::string> chosen = CurrentUiServices().ChooseFileToOpen(request);
     if (!chosen) return;
@@ -555,7 +564,9 @@ bool TformSs::IsChecked(DialogControl box) const {
     return widget && widget->isChecked();
 }
 
-long double TformSs::FactorValue() const { return sleFaktorFowis->Value(); }
+long double TformSs::FactorValue() const {
+    return sleFaktorFowis->Value();
+}
 
 void TformSs::SetFocus(DialogControl control) {
     if (run_working_) {

@@ -27,7 +27,7 @@ using namespace std::chrono_literals;
 // application; Stop() ends the helper when the call returned without a
 // dialog to close.
 class DialogCloser {
-public:
+  public:
     DialogCloser()
         : thread_([this] {
               while (!stop_ && QCoreApplication::instance() == nullptr) {
@@ -59,7 +59,7 @@ public:
 
     bool closed() const { return closed_; }
 
-private:
+  private:
     std::atomic<bool> stop_{false};
     std::atomic<bool> closed_{false};
     std::thread thread_;

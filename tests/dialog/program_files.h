@@ -14,7 +14,7 @@ namespace zer1::testing {
 
 // Removes zer1.ini for the test and restores the earlier file afterwards.
 class IniGuard {
-public:
+  public:
     explicit IniGuard(const std::string& directory) : path_(directory + "/zer1.ini") {
         had_ = PathExists(path_);
         if (had_) old_ = ReadFile(path_);
@@ -33,7 +33,7 @@ public:
 
     const std::string& path() const { return path_; }
 
-private:
+  private:
     std::string path_;
     bool had_ = false;
     std::string old_;
@@ -42,7 +42,7 @@ private:
 // Makes the parameter table (all switches off) when the folder has none and
 // removes it again afterwards.
 class ParameterTableGuard {
-public:
+  public:
     explicit ParameterTableGuard(const std::string& directory)
         : path_(directory + "/" + kParameterTableName) {
         made_ = !PathExists(path_) && CreateParameterTable(directory, "0000000");
@@ -56,7 +56,7 @@ public:
 
     bool present() const { return PathExists(path_); }
 
-private:
+  private:
     std::string path_;
     bool made_ = false;
 };
