@@ -27,8 +27,8 @@ std::string ScratchDir() {
     return dir;
 }
 
-const char* const kFieldNames[14] = {"FELD1", "FELD2",  "FELD3",  "FELD4",  "FELD5",
-                                     "FELD6", "FELD7",  "FELD8",  "FELD9",  "FELD10",
+const char* const kFieldNames[14] = {"FELD1",  "FELD2",  "FELD3",  "FELD4", "FELD5",
+                                     "FELD6",  "FELD7",  "FELD8",  "FELD9", "FELD10",
                                      "FELD11", "FELD12", "FELD13", "FELD14"};
 
 // 14 character fields, 290 bytes of field data: a 291-byte record.
@@ -45,7 +45,8 @@ void BM_AppendCommitEachRecord(benchmark::State& state) {
     for (auto _ : state) {
         state.PauseTiming();
         CreateWideTable(path);
-        if (sx_UseEx(path.c_str(), "APPEND", SX_EXCLUSIVE, SX_SDENTX, SX_COMMIT_NORMAL) < 1) std::abort();
+        if (sx_UseEx(path.c_str(), "APPEND", SX_EXCLUSIVE, SX_SDENTX, SX_COMMIT_NORMAL) < 1)
+            std::abort();
         std::string record(size_t(sx_RecSize()), ' ');
         state.ResumeTiming();
         for (long i = 0; i < kRecords; ++i) {
@@ -132,7 +133,8 @@ void BM_SdfAppend(benchmark::State& state) {
     for (auto _ : state) {
         state.PauseTiming();
         CreateStagingTable(path);
-        if (sx_UseEx(path.c_str(), "FO_1", SX_EXCLUSIVE, SX_SDENTX, SX_COMMIT_NORMAL) < 1) std::abort();
+        if (sx_UseEx(path.c_str(), "FO_1", SX_EXCLUSIVE, SX_SDENTX, SX_COMMIT_NORMAL) < 1)
+            std::abort();
         state.ResumeTiming();
         if (sx_AppendFrom(source.c_str(), SX_SDF_FILE, "") != 1 || sx_Commit() != 1) {
             state.SkipWithError(sx_ErrorText());

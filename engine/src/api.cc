@@ -11,7 +11,9 @@
 #include "table.h"
 #include "workarea.h"
 
+using sde::Fail;
 using sde::Guarded;
+using sde::WithTable;
 using sde::Status;
 using sde::Table;
 using sde::WorkAreas;
@@ -22,14 +24,10 @@ int g_error_level = 1;
 std::optional<sde::TableDefinition> g_definition;
 std::string g_create_password;
 
-// Records a failed status and gives `failed`.
-template <typename T>
-T Fail(const Status& s, T failed) {
-    sde::SetLastError(s);
-    return failed;
-}
 
-std::string Text(const char* s) { return s ? std::string(s) : std::string(); }
+std::string Text(const char* s) {
+    return s ? std::string(s) : std::string();
+}
 
 // Default alias of a table file: its name without extension, upper case, at most 8 characters.
 std::string AliasFromFile(const std::string& file) {
@@ -55,16 +53,6 @@ std::string FreeAlias(const std::string& wanted) {
     }
 }
 
-// Runs fn(table) on the selected table; `failed` when none is selected.
-template <typename T, typename Fn>
-T WithTable(T failed, Fn&& fn) {
-    return Guarded<T>(failed, [&]() -> T {
-        sde::ClearLastError();
-        Table* table = sde::SelectedTable();
-        if (table == nullptr) return failed;
-        return fn(table);
-    });
-}
 
 // Runs an operation that returns a Status: 1 on success, 0 with the error text otherwise.
 template <typename Fn>
@@ -95,9 +83,13 @@ extern "C" {
 
 // ---- errors ---------------------------------------------------------------
 
-void sx_ErrorLevel(int level) { g_error_level = level; }
+void sx_ErrorLevel(int level) {
+    g_error_level = level;
+}
 
-const char* sx_ErrorText(void) { return sde::LastError().c_str(); }
+const char* sx_ErrorText(void) {
+    return sde::LastError().c_str();
+}
 
 // ---- work areas ------------------------------------------------------------
 
@@ -108,17 +100,27 @@ int sx_WorkArea(const char* alias) {
 int sx_UseEx(const char* file, const char* alias, int openMode, int tableType, int commitLevel) {
     return Guarded<int>(0, [&]() -> int {
         sde::ClearLastError();
-        if (file == nullptr || *file == '\0') return Fail(Status::InvalidArgument("no table file given"), 0);
+        if (file == nullptr || *file == '\0')
+            return Fail(Status::InvalidArgument("no table file given"), 0);
         if (tableType != SX_SDENTX) {
             return Fail(Status::NotSupported("table type " + std::to_string(tableType) +
-                                             " is not supported"), 0);
+                                             " is not supported"),
+                        0);
         }
         sde::OpenMode mode;
         switch (openMode) {
-            case SX_SHARED: mode = sde::OpenMode::kShared; break;
-            case SX_READONLY: mode = sde::OpenMode::kReadOnly; break;
-            case SX_EXCLUSIVE: mode = sde::OpenMode::kExclusive; break;
-            default: return Fail(Status::InvalidArgument("unknown open mode " + std::to_string(openMode)), 0);
+            case SX_SHARED:
+                mode = sde::OpenMode::kShared;
+                break;
+            case SX_READONLY:
+                mode = sde::OpenMode::kReadOnly;
+                break;
+            case SX_EXCLUSIVE:
+                mode = sde::OpenMode::kExclusive;
+                break;
+            default:
+                return Fail(
+                    Status::InvalidArgument("unknown open mode " + std::to_string(openMode)), 0);
         }
         std::string name = alias && *alias ? std::string(alias) : AliasFromFile(file);
         if (WorkAreas::Instance().Find(name) != 0) {
@@ -147,9 +149,8 @@ int sx_Close(void) {
 }
 
 const char* sx_Alias(void) {
-    return Guarded<const char*>("", [&] {
-        return WorkAreas::Instance().Alias(WorkAreas::Instance().current()).c_str();
-    });
+    return Guarded<const char*>(
+        "", [&] { return WorkAreas::Instance().Alias(WorkAreas::Instance().current()).c_str(); });
 }
 
 int sx_SetTranslate(int on) {
@@ -207,16 +208,23 @@ int sx_RecSize(void) {
 
 // ---- navigation ------------------------------------------------------------
 
-int sx_GoTop(void) { return StatusCall([](Table* t) { return t->GoTop(); }); }
-int sx_GoBottom(void) { return StatusCall([](Table* t) { return t->GoBottom(); }); }
+int sx_GoTop(void) {
+    return StatusCall([](Table* t) { return t->GoTop(); });
+}
+int sx_GoBottom(void) {
+    return StatusCall([](Table* t) { return t->GoBottom(); });
+}
 
 int sx_Go(long recordNumber) {
     return StatusCall([&](Table* t) {
-        return t->Go(recordNumber < 0 || recordNumber > long(UINT32_MAX) ? 0 : uint32_t(recordNumber));
+        return t->Go(recordNumber < 0 || recordNumber > long(UINT32_MAX) ? 0
+                                                                         : uint32_t(recordNumber));
     });
 }
 
-int sx_Skip(long count) { return StatusCall([&](Table* t) { return t->Skip(count); }); }
+int sx_Skip(long count) {
+    return StatusCall([&](Table* t) { return t->Skip(count); });
+}
 
 int sx_Eof(void) {
     return WithTable<int>(1, [](Table* t) { return t->eof() ? 1 : 0; });
@@ -284,7 +292,9 @@ int sx_Deleted(void) {
 
 // ---- writing ---------------------------------------------------------------
 
-int sx_AppendBlank(void) { return StatusCall([](Table* t) { return t->AppendBlank(); }); }
+int sx_AppendBlank(void) {
+    return StatusCall([](Table* t) { return t->AppendBlank(); });
+}
 
 int sx_PutRecord(const char* buf, int size) {
     return StatusCall([&](Table* t) {
@@ -296,7 +306,8 @@ int sx_PutRecord(const char* buf, int size) {
 int sx_Replace(const char* field, const char* text) {
     return StatusCall([&](Table* t) {
         int index = t->FieldIndex(Text(field));
-        if (index < 0) return Status::InvalidArgument("there is no field " + Text(field) + " in " + t->path());
+        if (index < 0)
+            return Status::InvalidArgument("there is no field " + Text(field) + " in " + t->path());
         return t->Replace(index, Text(text));
     });
 }
@@ -304,23 +315,34 @@ int sx_Replace(const char* field, const char* text) {
 int sx_PutMemo(const char* field, const char* text, int length) {
     return StatusCall([&](Table* t) {
         int index = t->FieldIndex(Text(field));
-        if (index < 0) return Status::InvalidArgument("there is no field " + Text(field) + " in " + t->path());
-        if (length < 0 || (text == nullptr && length > 0)) return Status::InvalidArgument("no memo text given");
+        if (index < 0)
+            return Status::InvalidArgument("there is no field " + Text(field) + " in " + t->path());
+        if (length < 0 || (text == nullptr && length > 0))
+            return Status::InvalidArgument("no memo text given");
         return t->PutMemo(index, std::string_view(text ? text : "", size_t(length)));
     });
 }
 
-int sx_Delete(void) { return StatusCall([](Table* t) { return t->SetDeleted(true); }); }
-int sx_Recall(void) { return StatusCall([](Table* t) { return t->SetDeleted(false); }); }
-int sx_Commit(void) { return StatusCall([](Table* t) { return t->Commit(); }); }
+int sx_Delete(void) {
+    return StatusCall([](Table* t) { return t->SetDeleted(true); });
+}
+int sx_Recall(void) {
+    return StatusCall([](Table* t) { return t->SetDeleted(false); });
+}
+int sx_Commit(void) {
+    return StatusCall([](Table* t) { return t->Commit(); });
+}
 
 int sx_Unlock(long recordNumber) {
     return StatusCall([&](Table* t) {
-        return t->Unlock(recordNumber < 0 || recordNumber > long(UINT32_MAX) ? 0 : uint32_t(recordNumber));
+        return t->Unlock(
+            recordNumber < 0 || recordNumber > long(UINT32_MAX) ? 0 : uint32_t(recordNumber));
     });
 }
 
-int sx_Zap(void) { return StatusCall([](Table* t) { return t->Zap(); }); }
+int sx_Zap(void) {
+    return StatusCall([](Table* t) { return t->Zap(); });
+}
 
 // ---- creating and copying ---------------------------------------------------
 
@@ -328,10 +350,12 @@ int sx_CreateNew(const char* file, const char* alias, int tableType, int fieldCo
     return Guarded<int>(0, [&]() -> int {
         sde::ClearLastError();
         g_definition.reset();
-        if (file == nullptr || *file == '\0') return Fail(Status::InvalidArgument("no table file given"), 0);
+        if (file == nullptr || *file == '\0')
+            return Fail(Status::InvalidArgument("no table file given"), 0);
         if (tableType != SX_SDENTX) {
             return Fail(Status::NotSupported("table type " + std::to_string(tableType) +
-                                             " is not supported"), 0);
+                                             " is not supported"),
+                        0);
         }
         if (fieldCount < 1) {
             return Fail(Status::InvalidArgument("a table needs at least one field"), 0);
@@ -399,21 +423,24 @@ int sx_CreateExec(void) {
 int sx_CopyStructure(const char* target, const char* alias) {
     (void)alias;  // the copy is written and left closed
     return StatusCall([&](Table* t) {
-        if (target == nullptr || *target == '\0') return Status::InvalidArgument("no target file given");
+        if (target == nullptr || *target == '\0')
+            return Status::InvalidArgument("no target file given");
         return t->CopyStructureTo(target);
     });
 }
 
 int sx_CopyFile(const char* target) {
     return StatusCall([&](Table* t) {
-        if (target == nullptr || *target == '\0') return Status::InvalidArgument("no target file given");
+        if (target == nullptr || *target == '\0')
+            return Status::InvalidArgument("no target file given");
         return t->CopyTo(target);
     });
 }
 
 int sx_AppendFrom(const char* source, int fileType, const char* scope) {
     return StatusCall([&](Table* t) {
-        if (source == nullptr || *source == '\0') return Status::InvalidArgument("no source file given");
+        if (source == nullptr || *source == '\0')
+            return Status::InvalidArgument("no source file given");
         if (fileType != SX_SDF_FILE) {
             return Status::NotSupported("source file type " + std::to_string(fileType) +
                                         " is not supported");

@@ -20,7 +20,7 @@ Status CreateTableFiles(Env* env, const std::string& path, std::vector<FieldDesc
 
 // A table definition being collected.
 class TableDefinition {
-public:
+  public:
     TableDefinition(std::string path, std::string alias, int field_count)
         : path_(std::move(path)), alias_(std::move(alias)), field_count_(field_count) {}
 
@@ -31,7 +31,7 @@ public:
     const std::vector<FieldDesc>& fields() const { return fields_; }
     Status CheckComplete() const;
 
-private:
+  private:
     std::string path_;
     std::string alias_;
     int field_count_;

@@ -64,8 +64,8 @@ Status ReadDbfHeader(File* file, DbfHeader* header) {
                                  " is beyond the end of the file");
     }
     if (header->record_length < 2) {
-        return Corrupt(file, "record length " + std::to_string(header->record_length) +
-                                 " is too small");
+        return Corrupt(file,
+                       "record length " + std::to_string(header->record_length) + " is too small");
     }
 
     std::string bytes(header->header_length, '\0');
@@ -91,8 +91,8 @@ Status ReadDbfHeader(File* file, DbfHeader* header) {
     if (plain != header->record_length) {
         if (extended != header->record_length) {
             return Corrupt(file, "record length " + std::to_string(header->record_length) +
-                                     " does not match the field widths (" +
-                                     std::to_string(plain) + ")");
+                                     " does not match the field widths (" + std::to_string(plain) +
+                                     ")");
         }
         long_char = true;
     }
@@ -109,13 +109,15 @@ Status ReadDbfHeader(File* file, DbfHeader* header) {
         f.decimals = (long_char && f.type == 'C') ? 0 : d[17];
         f.offset = offset;
         offset += f.width;
-        std::string where = "field " + std::to_string(header->fields.size() + 1) + " (" +
-                            f.name + ")";
+        std::string where =
+            "field " + std::to_string(header->fields.size() + 1) + " (" + f.name + ")";
         if (f.name.empty()) return Corrupt(file, where + " has no name");
         if (f.width == 0) return Corrupt(file, where + " has width 0");
         if (f.type == 'D' && f.width != 8) return Corrupt(file, where + ": a date must be 8 wide");
-        if (f.type == 'L' && f.width != 1) return Corrupt(file, where + ": a logical must be 1 wide");
-        if (f.type == 'M' && f.width != 10) return Corrupt(file, where + ": a memo must be 10 wide");
+        if (f.type == 'L' && f.width != 1)
+            return Corrupt(file, where + ": a logical must be 1 wide");
+        if (f.type == 'M' && f.width != 10)
+            return Corrupt(file, where + ": a memo must be 10 wide");
         if ((f.type == 'N' || f.type == 'F') && f.decimals > 0 && f.decimals + 2 > f.width) {
             return Corrupt(file, where + " has more decimals than its width allows");
         }
@@ -127,9 +129,11 @@ Status ReadDbfHeader(File* file, DbfHeader* header) {
 Status CheckRecordCount(File* file, const DbfHeader& header, uint32_t count, uint64_t file_size) {
     uint64_t needed = header.header_length + uint64_t(count) * header.record_length;
     if (needed > file_size) {
-        return Corrupt(file, "the header counts " + std::to_string(count) + " records, the file holds " +
-                                 std::to_string((file_size - std::min<uint64_t>(file_size, header.header_length)) /
-                                                header.record_length));
+        return Corrupt(
+            file,
+            "the header counts " + std::to_string(count) + " records, the file holds " +
+                std::to_string((file_size - std::min<uint64_t>(file_size, header.header_length)) /
+                               header.record_length));
     }
     return Status::OK();
 }
@@ -230,9 +234,15 @@ Status ValidateFieldDefinition(const std::string& name, const std::string& type,
             out->width = uint32_t(width);
             out->decimals = uint32_t(decimals);
             break;
-        case 'D': out->width = 8; break;
-        case 'L': out->width = 1; break;
-        case 'M': out->width = 10; break;
+        case 'D':
+            out->width = 8;
+            break;
+        case 'L':
+            out->width = 1;
+            break;
+        case 'M':
+            out->width = 10;
+            break;
     }
     return Status::OK();
 }

@@ -44,8 +44,8 @@ constexpr uint8_t kLiveFlag = ' ';
 constexpr uint8_t kDeletedFlag = '*';
 
 struct FieldDesc {
-    std::string name;   // as stored (upper case when we write it)
-    char type = 'C';    // C N F D L M, or another letter read as raw bytes
+    std::string name;  // as stored (upper case when we write it)
+    char type = 'C';   // C N F D L M, or another letter read as raw bytes
     uint32_t width = 0;
     uint32_t decimals = 0;
     uint32_t offset = 0;  // position inside the record (the flag byte is at 0)

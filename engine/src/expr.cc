@@ -289,19 +289,6 @@ class ExprCompiler {
         return Status::OK();
     }
 
-    static const char* TypeWord(ExprType type) {
-        switch (type) {
-            case ExprType::kCharacter:
-                return "character";
-            case ExprType::kNumeric:
-                return "numeric";
-            case ExprType::kDate:
-                return "date";
-            case ExprType::kLogical:
-                return "logical";
-        }
-        return "unknown";
-    }
 
     // Replaces a node whose value cannot change by a literal of that value;
     // also settles the node's width bound.
@@ -624,8 +611,8 @@ class ExprCompiler {
     }
 
     Status ParseCall(const Token& name, ExprNode** out) {
-        const FunctionSpec* spec = FindFunction(name.text);
-        if (spec == nullptr) return Error("Unknown function " + name.text, name);
+        const FunctionEntry* entry = FindFunction(name.text);
+        if (entry == nullptr) return Error("Unknown function " + name.text, name);
         Take();  // "("
         DepthGuard guard(&depth_);
         SDE_RETURN_IF_ERROR(CheckDepth(name));
@@ -643,33 +630,33 @@ class ExprCompiler {
             }
         }
         if (Peek().kind != Tok::kRParen) {
-            return Error("Missing ')' after the arguments of " + std::string(spec->name) +
+            return Error("Missing ')' after the arguments of " + std::string(entry->name) +
                              ", found " + Describe(Peek()),
                          Peek());
         }
         Take();
         int count = int(args.size());
-        if (count < spec->min_args || count > spec->max_args) {
+        if (count < entry->min_args || count > entry->max_args) {
             std::string wanted =
-                spec->min_args == spec->max_args
-                    ? std::to_string(spec->min_args)
-                    : std::to_string(spec->min_args) + " to " + std::to_string(spec->max_args);
-            return Error(std::string(spec->name) + " takes " + wanted + " argument" +
-                             (spec->max_args == 1 ? "" : "s") + ", not " + std::to_string(count),
+                entry->min_args == entry->max_args
+                    ? std::to_string(entry->min_args)
+                    : std::to_string(entry->min_args) + " to " + std::to_string(entry->max_args);
+            return Error(std::string(entry->name) + " takes " + wanted + " argument" +
+                             (entry->max_args == 1 ? "" : "s") + ", not " + std::to_string(count),
                          name);
         }
         bool all_constant =
             std::all_of(args.begin(), args.end(), [](ExprNode* a) { return a->constant; });
-        std::string_view fname = spec->name;
+        std::string_view fname = entry->name;
         if (fname == "IIF" || fname == "IF") return MakeIif(name, args, all_constant, out);
 
         CallNode* node = Make<CallNode>(name.position);
-        node->name = spec->name;
+        node->name = entry->name;
         node->args = std::move(args);
         node->values.resize(node->args.size());
-        std::string problem = spec->resolve(*node, options_);
+        std::string problem = entry->resolve(*node, options_);
         if (!problem.empty()) return Error(problem, name);
-        node->constant = spec->pure && all_constant;
+        node->constant = entry->pure && all_constant;
         *out = node;
         return Fold(out);
     }

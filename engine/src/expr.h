@@ -197,7 +197,8 @@ Status KeyBytes(const Value& value, int width, int decimals, std::string* out);
 // Day number of a calendar date (proleptic Gregorian; 1 January 1 is day
 // 1721426, the astronomical Julian day number), 0 when the date is invalid.
 int32_t DayNumber(int year, int month, int day);
-// Calendar date of a day number; false for 0 (the empty date).
+// Calendar date of a day number; false for 0 (the empty date) and for days
+// outside the years 1 to 9999.
 bool CivilDate(int32_t day_number, int* year, int* month, int* day);
 // Day number of a stored "YYYYMMDD" text, 0 for blanks or an invalid date.
 int32_t ParseDtos(std::string_view text);

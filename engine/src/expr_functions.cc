@@ -14,19 +14,6 @@ namespace {
 // Longest text a function may build (SPACE, REPLICATE, PADx).
 constexpr size_t kMaxTextLength = 65535;
 
-const char* TypeWord(ExprType type) {
-    switch (type) {
-        case ExprType::kCharacter:
-            return "character";
-        case ExprType::kNumeric:
-            return "numeric";
-        case ExprType::kDate:
-            return "date";
-        case ExprType::kLogical:
-            return "logical";
-    }
-    return "unknown";
-}
 
 std::string Expect(const CallNode& node, size_t i, ExprType type) {
     if (node.args[i]->shape.type == type) return {};
@@ -695,7 +682,7 @@ std::string ResolveIif(CallNode&, const ExprOptions&) {
     return "IIF handled by the compiler";
 }
 
-const FunctionSpec kFunctions[] = {
+const FunctionEntry kFunctions[] = {
     {"ABS", 1, 1, true, ResolveNumeric1},     {"ALLTRIM", 1, 1, true, ResolveTrim},
     {"ASC", 1, 1, true, ResolveAsc},          {"AT", 2, 2, true, ResolveAt},
     {"CHR", 1, 1, true, ResolveChr},          {"CTOD", 1, 1, true, ResolveCtod},
@@ -811,7 +798,7 @@ void EvalDatePlus(EvalContext&, CallNode& self, Value& out) {
     const Value& days = a.type == ExprType::kDate ? b : a;
     int32_t result = 0;
     if (date.date != 0) {
-        int64_t r = int64_t(date.date) + int64_t(std::trunc(days.number));
+        int64_t r = int64_t(date.date) + int64_t(ToCount(days.number));
         int y, m, d;
         result = (r > 0 && r < INT32_MAX && CivilDate(int32_t(r), &y, &m, &d) && y <= 9999)
                      ? int32_t(r)
@@ -824,7 +811,7 @@ void EvalDateMinus(EvalContext&, CallNode& self, Value& out) {
     const Value& a = self.values[0];
     int32_t result = 0;
     if (a.date != 0) {
-        int64_t r = int64_t(a.date) - int64_t(std::trunc(self.values[1].number));
+        int64_t r = int64_t(a.date) - int64_t(ToCount(self.values[1].number));
         int y, m, d;
         result = (r > 0 && r < INT32_MAX && CivilDate(int32_t(r), &y, &m, &d) && y <= 9999)
                      ? int32_t(r)
@@ -912,10 +899,24 @@ void EvalContains(EvalContext&, CallNode& self, Value& out) {
 
 }  // namespace
 
-const FunctionSpec* FindFunction(std::string_view upper_name) {
-    const FunctionSpec* abbreviated = nullptr;
+const char* TypeWord(ExprType type) {
+    switch (type) {
+        case ExprType::kCharacter:
+            return "character";
+        case ExprType::kNumeric:
+            return "numeric";
+        case ExprType::kDate:
+            return "date";
+        case ExprType::kLogical:
+            return "logical";
+    }
+    return "unknown";
+}
+
+const FunctionEntry* FindFunction(std::string_view upper_name) {
+    const FunctionEntry* abbreviated = nullptr;
     int matches = 0;
-    for (const FunctionSpec& f : kFunctions) {
+    for (const FunctionEntry& f : kFunctions) {
         std::string_view name = f.name;
         if (name == upper_name) return &f;
         if (upper_name.size() >= 4 && name.substr(0, upper_name.size()) == upper_name) {

@@ -106,7 +106,7 @@ class IifNode final : public ExprNode {
 // that checks the arguments at compile time, sets the node's shape and
 // chooses its evaluation routine.  Returns an empty text on success, else
 // the problem (the compiler adds the position).
-struct FunctionSpec {
+struct FunctionEntry {
     const char* name;
     int min_args;
     int max_args;
@@ -116,7 +116,10 @@ struct FunctionSpec {
 
 // The function of this name (upper case), allowing a unique abbreviation of
 // at least four letters; null when there is none.
-const FunctionSpec* FindFunction(std::string_view upper_name);
+const FunctionEntry* FindFunction(std::string_view upper_name);
+
+// The word for a value type in error texts ("character", "numeric", ...).
+const char* TypeWord(ExprType type);
 
 // Compile-time value of a constant node (for widths such as SUBSTR's length).
 bool ConstantValue(ExprNode* node, const ExprOptions& options, Value* out);

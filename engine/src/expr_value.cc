@@ -62,7 +62,7 @@ bool CivilDate(int32_t day_number, int* year, int* month, int* day) {
     *day = int(e - (153 * m + 2) / 5 + 1);
     *month = int(m + 3 - 12 * (m / 10));
     *year = int(100 * b + d - 4800 + m / 10);
-    return true;
+    return *year >= 1 && *year <= 9999;
 }
 
 int32_t ParseDtos(std::string_view text) {
@@ -123,7 +123,7 @@ void FormatStr(double number, int width, int decimals, std::string* out) {
 
     // integer digits (with room for a carry) followed by exactly `decimals`
     // fraction digits; kept on the stack so that STR allocates nothing.
-    char body_buffer[128];
+    char body_buffer[320];
     size_t body_size = 1 + integer.size() + size_t(decimals);
     if (body_size > sizeof(body_buffer)) {
         out->assign(size_t(width), '*');

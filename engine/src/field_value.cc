@@ -8,7 +8,8 @@ namespace {
 
 std::string_view Trim(std::string_view s) {
     while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\0')) s.remove_suffix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\0'))
+        s.remove_suffix(1);
     return s;
 }
 
@@ -89,7 +90,8 @@ Result<std::string> FormatFieldValue(std::string_view text, const FieldDesc& fie
             for (char c : t) digits = digits && std::isdigit(static_cast<unsigned char>(c));
             if (!digits) {
                 return Status::InvalidArgument("\"" + std::string(text) +
-                                               "\" is not a date YYYYMMDD (field " + field.name + ")");
+                                               "\" is not a date YYYYMMDD (field " + field.name +
+                                               ")");
             }
             return std::string(t);
         }
@@ -135,14 +137,17 @@ std::string FormatMemoPointer(uint32_t block, uint32_t width) {
 
 std::string MaskedValue(const FieldDesc& field) {
     switch (field.type) {
-        case 'C': return std::string(field.width, '*');
+        case 'C':
+            return std::string(field.width, '*');
         case 'N':
         case 'F': {
             auto zero = FormatNumber("0", field);
             return zero.ok() ? *zero : std::string(field.width, ' ');
         }
-        case 'L': return "F";
-        default: return std::string(field.width, ' ');
+        case 'L':
+            return "F";
+        default:
+            return std::string(field.width, ' ');
     }
 }
 

@@ -34,7 +34,7 @@ enum class RangeLock { kRead, kWrite };
 enum class LockWait { kNoWait, kWait };
 
 class File {
-public:
+  public:
     virtual ~File() = default;
 
     // Reads up to n bytes at offset; *read receives how many were there
@@ -76,7 +76,7 @@ public:
 enum class FileAccess { kReadOnly, kReadWrite };
 
 class Env {
-public:
+  public:
     virtual ~Env() = default;
 
     // Opens an existing file.
@@ -98,12 +98,15 @@ Env* DefaultEnv();
 // The Env the engine uses; tests may install another (nullptr restores the default).
 Env* CurrentEnv();
 void SetCurrentEnv(Env* env);
+// Frees the file layer's process-wide state when the library is unloaded;
+// called after every table has been closed.
+void ReleaseFileLayerState();
 
 // An Env for tests: passes everything to `base`, but after `writes_left`
 // successful writes (counted over all its files) every further write, truncate
 // and sync fails with an I/O error.
 class FaultyEnv : public Env {
-public:
+  public:
     explicit FaultyEnv(Env* base, long writes_left) : base_(base), writes_left_(writes_left) {}
 
     Result<std::unique_ptr<File>> Open(const std::string& path, FileAccess access) override;
@@ -118,7 +121,7 @@ public:
     // Takes one write from the budget; false once it is spent.
     bool TakeWrite();
 
-private:
+  private:
     Env* base_;
     long writes_left_;
 };

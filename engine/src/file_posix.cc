@@ -22,7 +22,9 @@ namespace sde {
 
 namespace {
 
-std::string ErrnoText(int err) { return std::strerror(err); }
+std::string ErrnoText(int err) {
+    return std::strerror(err);
+}
 
 Status IoError(const std::string& what, const std::string& path, int err) {
     return Status::IOError(what + " " + path + ": " + ErrnoText(err));
@@ -54,9 +56,10 @@ struct SharedFile {
 };
 
 std::mutex g_registry_mutex;
+std::map<std::pair<dev_t, ino_t>, SharedFile*>* g_registry = nullptr;
 std::map<std::pair<dev_t, ino_t>, SharedFile*>& Registry() {
-    static auto* registry = new std::map<std::pair<dev_t, ino_t>, SharedFile*>();
-    return *registry;
+    if (g_registry == nullptr) g_registry = new std::map<std::pair<dev_t, ino_t>, SharedFile*>();
+    return *g_registry;
 }
 
 // After fork() the child opens its own descriptors: it forgets the parent's.
@@ -88,7 +91,7 @@ Status SetFcntl(int fd, short type, uint64_t offset, uint64_t end, bool wait) {
 }
 
 class PosixFile : public File {
-public:
+  public:
     PosixFile(SharedFile* shared, std::string path, bool writable)
         : shared_(shared), path_(std::move(path)), writable_(writable) {}
 
@@ -146,7 +149,8 @@ public:
 
     Status Truncate(uint64_t size) override {
         if (!writable_) return Status::IOError("file is open read-only: " + path_);
-        if (ftruncate(shared_->fd, off_t(size)) != 0) return IoError("cannot truncate", path_, errno);
+        if (ftruncate(shared_->fd, off_t(size)) != 0)
+            return IoError("cannot truncate", path_, errno);
         return Status::OK();
     }
 
@@ -167,8 +171,10 @@ public:
                             ? (shared_->users > 1 || shared_->exclusive_openers > 0)
                             : shared_->exclusive_openers > 0;
         if (!conflict) {
-            if (mode == OpenLock::kShared) ++shared_->shared_openers;
-            else ++shared_->exclusive_openers;
+            if (mode == OpenLock::kShared)
+                ++shared_->shared_openers;
+            else
+                ++shared_->exclusive_openers;
             open_lock_ = mode;
             Status s = ApplyFlock();
             if (s.ok()) return s;
@@ -194,11 +200,12 @@ public:
         if (kind == RangeLock::kWrite && !shared_->writable) {
             return Status::IOError("file is open read-only: " + path_);
         }
-        Status s = SetFcntl(shared_->fd, kind == RangeLock::kWrite ? F_WRLCK : F_RDLCK, offset,
-                            end, wait == LockWait::kWait);
-        if (!s.ok()) return Status(s.code() == Status::Code::kLocked
-                                       ? Status::Locked("locked by another user: " + path_)
-                                       : Status::IOError(s.message() + ": " + path_));
+        Status s = SetFcntl(shared_->fd, kind == RangeLock::kWrite ? F_WRLCK : F_RDLCK, offset, end,
+                            wait == LockWait::kWait);
+        if (!s.ok())
+            return Status(s.code() == Status::Code::kLocked
+                              ? Status::Locked("locked by another user: " + path_)
+                              : Status::IOError(s.message() + ": " + path_));
         // Our own older locks inside the range are replaced by this one.
         DropOwnRecords(offset, end);
         shared_->ranges.push_back({this, offset, end, kind});
@@ -226,23 +233,27 @@ public:
     const std::string& path() const override { return path_; }
     bool writable() const override { return writable_; }
 
-private:
+  private:
     Status InheritedError() const {
         return Status::IOError("file was opened by the parent process: " + path_);
     }
 
     void RestoreOpenLock(OpenLock old) {
         if (old == OpenLock::kNone) return;
-        if (old == OpenLock::kShared) ++shared_->shared_openers;
-        else ++shared_->exclusive_openers;
+        if (old == OpenLock::kShared)
+            ++shared_->shared_openers;
+        else
+            ++shared_->exclusive_openers;
         open_lock_ = old;
         ApplyFlock();
     }
 
     void ReleaseOpenLock() {
         if (open_lock_ == OpenLock::kNone) return;
-        if (open_lock_ == OpenLock::kShared) --shared_->shared_openers;
-        else --shared_->exclusive_openers;
+        if (open_lock_ == OpenLock::kShared)
+            --shared_->shared_openers;
+        else
+            --shared_->exclusive_openers;
         open_lock_ = OpenLock::kNone;
         ApplyFlock();
     }
@@ -306,8 +317,10 @@ private:
                 short type = F_UNLCK;
                 for (const HeldRange& r : shared_->ranges) {
                     if (!Overlaps(r, cuts[i], cuts[i + 1])) continue;
-                    if (r.kind == RangeLock::kWrite) type = F_WRLCK;
-                    else if (type == F_UNLCK) type = F_RDLCK;
+                    if (r.kind == RangeLock::kWrite)
+                        type = F_WRLCK;
+                    else if (type == F_UNLCK)
+                        type = F_RDLCK;
                 }
                 Status s = SetFcntl(shared_->fd, type, cuts[i], cuts[i + 1], false);
                 if (!s.ok() && result.ok()) result = Status::IOError(s.message() + ": " + path_);
@@ -325,7 +338,7 @@ private:
 };
 
 class PosixEnv : public Env {
-public:
+  public:
     Result<std::unique_ptr<File>> Open(const std::string& name, FileAccess access) override {
         std::string path = Resolve(name);
         bool want_write = access == FileAccess::kReadWrite;
@@ -413,7 +426,7 @@ public:
         return found.empty() ? path : dir + found;
     }
 
-private:
+  private:
     // Called with the registry locked.
     Result<std::unique_ptr<File>> Register(int fd, bool fd_writable, const std::string& path,
                                            bool want_write) {
@@ -438,7 +451,7 @@ Env* g_current_env = nullptr;
 
 // A file of a FaultyEnv: writes count against the Env's budget.
 class FaultyFile : public File {
-public:
+  public:
     FaultyFile(std::unique_ptr<File> base, FaultyEnv* env) : base_(std::move(base)), env_(env) {}
 
     Status ReadAt(uint64_t offset, void* buf, size_t n, size_t* read) override {
@@ -467,7 +480,7 @@ public:
     const std::string& path() const override { return base_->path(); }
     bool writable() const override { return base_->writable(); }
 
-private:
+  private:
     std::unique_ptr<File> base_;
     FaultyEnv* env_;
 };
@@ -484,13 +497,35 @@ Status File::ReadExact(uint64_t offset, void* buf, size_t n) {
     return Status::OK();
 }
 
+namespace {
+PosixEnv* g_default_env = nullptr;
+}  // namespace
+
 Env* DefaultEnv() {
-    static PosixEnv* env = new PosixEnv();
-    return env;
+    if (g_default_env == nullptr) g_default_env = new PosixEnv();
+    return g_default_env;
 }
 
-Env* CurrentEnv() { return g_current_env ? g_current_env : DefaultEnv(); }
-void SetCurrentEnv(Env* env) { g_current_env = env; }
+void ReleaseFileLayerState() {
+    std::lock_guard<std::mutex> lock(g_registry_mutex);
+    // Files still registered belong to objects that outlive the library's
+    // own tables; their entries must stay valid, so the registry is kept.
+    if (g_registry != nullptr && g_registry->empty()) {
+        delete g_registry;
+        g_registry = nullptr;
+    }
+    if (g_current_env == nullptr || g_current_env != g_default_env) {
+        delete g_default_env;
+        g_default_env = nullptr;
+    }
+}
+
+Env* CurrentEnv() {
+    return g_current_env ? g_current_env : DefaultEnv();
+}
+void SetCurrentEnv(Env* env) {
+    g_current_env = env;
+}
 
 bool FaultyEnv::TakeWrite() {
     if (writes_left_ <= 0) return false;

@@ -82,7 +82,7 @@ Result<std::string> MemoFile::Read(uint32_t block) {
 }
 
 Result<uint32_t> MemoFile::Append(const std::string& text,
-                                   const std::function<void(uint32_t, std::string*)>& encode) {
+                                  const std::function<void(uint32_t, std::string*)>& encode) {
     bool locked = false;
     if (shared_) {
         SDE_RETURN_IF_ERROR(file_->LockRange(kDbtLockByte, 1, RangeLock::kWrite, LockWait::kWait));

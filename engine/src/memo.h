@@ -27,7 +27,7 @@ constexpr uint32_t kMemoBlockSize = 512;
 constexpr char kMemoEnd = 0x1A;
 
 class MemoFile {
-public:
+  public:
     // Opens an existing memo file with the table's open mode already decided
     // by the caller (lock is the flock to take).
     static Result<std::unique_ptr<MemoFile>> Open(Env* env, const std::string& path,
@@ -46,7 +46,7 @@ public:
     Status Sync() { return file_->Sync(); }
     File* file() { return file_.get(); }
 
-private:
+  private:
     MemoFile(std::unique_ptr<File> file, bool shared) : file_(std::move(file)), shared_(shared) {}
     Status Corrupt(const std::string& what);
 

@@ -7,7 +7,9 @@
 #include "table.h"
 #include "workarea.h"
 
+using sde::Fail;
 using sde::Guarded;
+using sde::WithTable;
 using sde::Status;
 using sde::Table;
 
@@ -16,23 +18,11 @@ namespace {
 sx_ProgressFn g_gauge = nullptr;
 void* g_gauge_context = nullptr;
 
-template <typename T>
-T Fail(const Status& s, T failed) {
-    sde::SetLastError(s);
-    return failed;
-}
 
-template <typename T, typename Fn>
-T WithTable(T failed, Fn&& fn) {
-    return Guarded<T>(failed, [&]() -> T {
-        sde::ClearLastError();
-        Table* table = sde::SelectedTable();
-        if (table == nullptr) return failed;
-        return fn(table);
-    });
-}
 
-std::string Text(const char* s) { return s ? std::string(s) : std::string(); }
+std::string Text(const char* s) {
+    return s ? std::string(s) : std::string();
+}
 
 // Order number of an index file already open on the table, 0 when none.
 int OpenOrderOf(Table* table, const std::string& path) {

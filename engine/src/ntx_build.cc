@@ -21,8 +21,7 @@ std::string NtxTempName(const std::string& path) {
     return DirName(path) + "." + BaseName(path) + "." + std::to_string(getpid()) + ".tmp";
 }
 
-NtxBuilder::NtxBuilder(const NtxHeader& header)
-    : header_(header), key_size_(header.key_size) {}
+NtxBuilder::NtxBuilder(const NtxHeader& header) : header_(header), key_size_(header.key_size) {}
 
 void NtxBuilder::Reserve(size_t records) {
     keys_.reserve(records * key_size_);
@@ -152,7 +151,7 @@ void NtxBuilder::Sort() {
 // Collects finished pages and hands them to the file in large writes; the
 // header page at offset 0 is written last.
 class NtxBuilder::PageSink {
-public:
+  public:
     explicit PageSink(File* file) : file_(file) { buffer_.reserve(kWriteChunk); }
 
     // Appends a page; returns its offset in the file.
@@ -173,7 +172,7 @@ public:
     uint64_t end() const { return next_; }
     const Status& status() const { return status_; }
 
-private:
+  private:
     File* file_;
     std::vector<uint8_t> buffer_;
     uint64_t written_ = kNtxPageSize;

@@ -17,7 +17,7 @@
 namespace sde {
 
 class NtxBuilder {
-public:
+  public:
     // header gives key expression, FOR expression, key size, decimals and
     // the unique and descend flags of the new index.
     explicit NtxBuilder(const NtxHeader& header);
@@ -39,7 +39,7 @@ public:
     // Sorts the keys (done by WriteFile).
     void Sort();
 
-private:
+  private:
     class PageSink;
 
     const uint8_t* key(uint32_t i) const { return keys_.data() + size_t(i) * key_size_; }

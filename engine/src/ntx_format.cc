@@ -73,20 +73,20 @@ Result<NtxHeader> DecodeNtxHeader(const uint8_t* page, uint64_t file_size,
     // The offsets and all max + 1 slots must fit one page.
     if (h.max_items < 2 ||
         (h.max_items + 2) * 2 + (h.max_items + 1) * item_size > int(kNtxPageSize)) {
-        return Bad(name, "max items per page " + std::to_string(h.max_items) +
-                             " does not fit a page");
+        return Bad(name,
+                   "max items per page " + std::to_string(h.max_items) + " does not fit a page");
     }
     if (h.half_page < 1 || h.half_page > h.max_items / 2) {
         // Some writers round differently; anything up to half is usable.
         h.half_page = uint16_t(h.max_items / 2);
     }
     if (!IsNtxPageOffset(h.root, file_size)) {
-        return Bad(name, "root page offset " + std::to_string(h.root) +
-                             " lies outside the file (" + std::to_string(file_size) + " bytes)");
+        return Bad(name, "root page offset " + std::to_string(h.root) + " lies outside the file (" +
+                             std::to_string(file_size) + " bytes)");
     }
     if (h.free_head != 0 && !IsNtxPageOffset(h.free_head, file_size)) {
-        return Bad(name, "free page offset " + std::to_string(h.free_head) +
-                             " lies outside the file");
+        return Bad(name,
+                   "free page offset " + std::to_string(h.free_head) + " lies outside the file");
     }
     h.key_expression = ReadCString(page + kKeyExpressionAt, kExpressionField);
     if (h.key_expression.size() >= kExpressionField) {
@@ -152,7 +152,9 @@ void NtxPage::RemoveAt(int i) {
     PutU16(data_, uint16_t(n - 1));
 }
 
-void NtxPage::ClearRightSlot() { std::memset(slot(count()) + 4, 0, size_t(key_size_ + 4)); }
+void NtxPage::ClearRightSlot() {
+    std::memset(slot(count()) + 4, 0, size_t(key_size_ + 4));
+}
 
 Status NtxPage::Check(uint32_t page_offset, uint64_t file_size, const std::string& name) const {
     auto where = [&] { return "page at offset " + std::to_string(page_offset) + ": "; };

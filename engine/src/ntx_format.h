@@ -78,8 +78,7 @@ NtxHeader NewNtxHeader(std::string key_expression, std::string for_expression, i
 
 // Decodes and checks a header page; file_size is the size of the whole file,
 // name the file's name for messages.
-Result<NtxHeader> DecodeNtxHeader(const uint8_t* page, uint64_t file_size,
-                                  const std::string& name);
+Result<NtxHeader> DecodeNtxHeader(const uint8_t* page, uint64_t file_size, const std::string& name);
 void EncodeNtxHeader(const NtxHeader& header, uint8_t* page);
 
 // True when offset can be a page of a file of file_size bytes: page aligned,
@@ -103,7 +102,7 @@ inline bool IsNtxPageOffset(uint64_t offset, uint64_t file_size) {
 // written as zeros and ignored when read); offsets n+1..max are free slots.
 // Item i's child holds the keys before key i.  Every child is 0 in a leaf.
 class NtxPage {
-public:
+  public:
     NtxPage(uint8_t* data, int max_items, int key_size)
         : data_(data), max_items_(max_items), key_size_(key_size) {}
 
@@ -141,7 +140,7 @@ public:
     // disk at page_offset; file_size bounds the child pointers.
     Status Check(uint32_t page_offset, uint64_t file_size, const std::string& name) const;
 
-private:
+  private:
     int slot_offset(int i) const { return GetU16(data_ + 2 + 2 * i); }
     uint8_t* slot(int i) const { return data_ + slot_offset(i); }
 

@@ -19,7 +19,7 @@ Status Damaged(const std::string& name, const std::string& what) {
 
 // Holds the index lock (shared use) for one operation.
 class NtxLockScope {
-public:
+  public:
     NtxLockScope(NtxIndex* index, bool write) : index_(index), write_(write) {
         status_ = index_->Begin(write_);
     }
@@ -28,7 +28,7 @@ public:
     }
     const Status& status() const { return status_; }
 
-private:
+  private:
     NtxIndex* index_;
     bool write_;
     Status status_;
@@ -37,7 +37,9 @@ private:
 NtxIndex::NtxIndex(std::unique_ptr<File> file, bool shared)
     : file_(std::move(file)), shared_(shared) {}
 
-NtxIndex::~NtxIndex() { (void)Flush(); }
+NtxIndex::~NtxIndex() {
+    (void)Flush();
+}
 
 Result<std::unique_ptr<NtxIndex>> NtxIndex::Open(std::unique_ptr<File> file, bool shared,
                                                  bool mapped) {
@@ -58,8 +60,7 @@ Result<std::unique_ptr<NtxIndex>> NtxIndex::Open(std::unique_ptr<File> file, boo
     index->header_ = std::move(*header);
     index->disk_size_ = index->file_size_;
     if (mapped) {
-        auto mapping =
-            NtxMapping::Open(index->path(), index->file_->writable(), index->file_size_);
+        auto mapping = NtxMapping::Open(index->path(), index->file_->writable(), index->file_size_);
         if (!mapping.ok()) return mapping.status();
         index->map_ = std::move(*mapping);
     }
@@ -84,8 +85,23 @@ Result<std::unique_ptr<NtxIndex>> NtxIndex::Create(std::unique_ptr<File> file,
     return Open(std::move(file), shared, mapped);
 }
 
+// Unsigned byte comparison, eight bytes at a time (keys are short and this
+// runs for every probe of every descent).
+static inline int CompareBytes(const uint8_t* a, const uint8_t* b, size_t n) {
+    for (; n >= 8; a += 8, b += 8, n -= 8) {
+        uint64_t x, y;
+        std::memcpy(&x, a, 8);
+        std::memcpy(&y, b, 8);
+        if (x != y) return __builtin_bswap64(x) < __builtin_bswap64(y) ? -1 : 1;
+    }
+    for (; n > 0; ++a, ++b, --n) {
+        if (*a != *b) return *a < *b ? -1 : 1;
+    }
+    return 0;
+}
+
 int NtxIndex::CompareKeys(const uint8_t* a, const uint8_t* b, size_t n) const {
-    int c = std::memcmp(a, b, n);
+    int c = CompareBytes(a, b, n);
     return header_.descend ? -c : c;
 }
 
@@ -155,6 +171,7 @@ void NtxIndex::Discard() {
 
 void NtxIndex::DropCache() {
     cache_.Clear();
+    reserved_.clear();
     dirty_.clear();
     ++stamp_;
 }
@@ -174,14 +191,14 @@ Status NtxIndex::RefreshHeader() {
     auto size = file_->Size();
     if (!size.ok()) return size.status();
     file_size_ = disk_size_ = *size;
-    if (map_) SDE_RETURN_IF_ERROR(map_->Grow(disk_size_));
+    SDE_RETURN_IF_ERROR(GrowMapping());
     if (!IsNtxPageOffset(root, file_size_)) {
-        return Damaged(path(), "root page offset " + std::to_string(root) +
-                                   " lies outside the file");
+        return Damaged(path(),
+                       "root page offset " + std::to_string(root) + " lies outside the file");
     }
     if (free_head != 0 && !IsNtxPageOffset(free_head, file_size_)) {
-        return Damaged(path(), "free page offset " + std::to_string(free_head) +
-                                   " lies outside the file");
+        return Damaged(path(),
+                       "free page offset " + std::to_string(free_head) + " lies outside the file");
     }
     header_.version = version;
     header_.root = root;
@@ -202,7 +219,7 @@ Status NtxIndex::WriteChanges() {
         CachedPage* p = cache_.Find(offset);
         if (p == nullptr) continue;
         View(p).ClearRightSlot();
-        SDE_RETURN_IF_ERROR(WriteBytes(offset, p->bytes.data(), kNtxPageSize));
+        if (p->copy) SDE_RETURN_IF_ERROR(WriteBytes(offset, p->data, kNtxPageSize));
         p->dirty = false;
     }
     dirty_.clear();
@@ -228,6 +245,30 @@ Status NtxIndex::Flush() {
 
 // ---- Pages --------------------------------------------------------------------
 
+std::unique_ptr<NtxIndex::CachedPage> NtxIndex::NewEntry(uint32_t offset) {
+    auto page = std::make_unique<CachedPage>();
+    if (map_ && offset + kNtxPageSize <= disk_size_ && offset + kNtxPageSize <= map_->length()) {
+        page->data = map_->data() + offset;
+    } else {
+        page->copy.reset(new uint8_t[kNtxPageSize]);
+        page->data = page->copy.get();
+    }
+    return page;
+}
+
+Status NtxIndex::GrowMapping() {
+    if (!map_) return Status::OK();
+    const uint8_t* before = map_->data();
+    SDE_RETURN_IF_ERROR(map_->Grow(disk_size_));
+    if (map_->data() != before) {
+        // The window moved: pages in the mapping move with it.
+        cache_.ForEach([&](uint32_t offset, CachedPage* page) {
+            if (!page->copy) page->data = map_->data() + offset;
+        });
+    }
+    return Status::OK();
+}
+
 Result<NtxIndex::CachedPage*> NtxIndex::Load(uint32_t offset) {
     if (CachedPage* cached = cache_.Find(offset)) return cached;
     if (!IsNtxPageOffset(offset, file_size_)) {
@@ -235,8 +276,8 @@ Result<NtxIndex::CachedPage*> NtxIndex::Load(uint32_t offset) {
                                    " lies outside the file (" + std::to_string(file_size_) +
                                    " bytes)");
     }
-    auto page = std::make_unique<CachedPage>();
-    SDE_RETURN_IF_ERROR(ReadBytes(offset, page->bytes.data(), kNtxPageSize));
+    auto page = NewEntry(offset);
+    if (page->copy) SDE_RETURN_IF_ERROR(ReadBytes(offset, page->data, kNtxPageSize));
     SDE_RETURN_IF_ERROR(View(page.get()).Check(offset, file_size_, path()));
     return cache_.Put(offset, std::move(page));
 }
@@ -246,13 +287,13 @@ static Result<uint32_t> NextFreePage(const uint8_t* page, uint32_t offset, uint6
                                      const std::string& name) {
     uint16_t slot = GetU16(page + 2);
     if (slot < 4 || slot + 4u > kNtxPageSize) {
-        return Damaged(name, "free page at offset " + std::to_string(offset) +
-                                 " has an invalid item offset");
+        return Damaged(
+            name, "free page at offset " + std::to_string(offset) + " has an invalid item offset");
     }
     uint32_t next = GetU32(page + slot);
     if (next != 0 && !IsNtxPageOffset(next, file_size)) {
-        return Damaged(name, "free page chain leads outside the file (offset " +
-                                 std::to_string(next) + ")");
+        return Damaged(
+            name, "free page chain leads outside the file (offset " + std::to_string(next) + ")");
     }
     return next;
 }
@@ -263,7 +304,7 @@ Result<uint32_t> NtxIndex::FreeNext(uint32_t offset) {
         return Damaged(path(), "free page offset " + std::to_string(offset) + " outside the file");
     }
     if (CachedPage* page = cache_.Find(offset)) {
-        return NextFreePage(page->bytes.data(), offset, file_size_, path());
+        return NextFreePage(page->data, offset, file_size_, path());
     }
     uint8_t buffer[kNtxPageSize];
     SDE_RETURN_IF_ERROR(ReadBytes(offset, buffer, kNtxPageSize));
@@ -285,6 +326,15 @@ Status NtxIndex::CheckFreeChain() {
 }
 
 Result<uint32_t> NtxIndex::Allocate() {
+    if (!reserved_.empty()) {
+        uint32_t offset = reserved_.back();
+        reserved_.pop_back();
+        return offset;
+    }
+    return AllocateNew();
+}
+
+Result<uint32_t> NtxIndex::AllocateNew() {
     uint32_t offset;
     if (header_.free_head != 0) {
         if (!free_chain_checked_) SDE_RETURN_IF_ERROR(CheckFreeChain());
@@ -299,14 +349,31 @@ Result<uint32_t> NtxIndex::Allocate() {
         }
         offset = uint32_t(end);
         file_size_ = end + kNtxPageSize;
+        if (map_) {
+            // The mapping reaches only bytes the file has: grow the file now.
+            SDE_RETURN_IF_ERROR(file_->Truncate(file_size_));
+            disk_size_ = file_size_;
+            SDE_RETURN_IF_ERROR(GrowMapping());
+        }
     }
     header_dirty_ = true;
-    auto page = std::make_unique<CachedPage>();
-    View(page.get()).Init();
-    page->dirty = true;
-    cache_.Put(offset, std::move(page));
-    dirty_.push_back(offset);
+    CachedPage* page = cache_.Find(offset);
+    if (page == nullptr) page = cache_.Put(offset, NewEntry(offset));
+    View(page).Init();
+    if (!page->dirty) {
+        page->dirty = true;
+        dirty_.push_back(offset);
+    }
     return offset;
+}
+
+Status NtxIndex::Reserve(size_t n) {
+    while (reserved_.size() < n) {
+        auto offset = AllocateNew();
+        if (!offset.ok()) return offset.status();
+        reserved_.insert(reserved_.begin(), *offset);
+    }
+    return Status::OK();
 }
 
 Status NtxIndex::Release(uint32_t offset) {
@@ -336,8 +403,8 @@ Status NtxIndex::CheckRecno(uint32_t recno, uint32_t page) {
 }
 
 Status NtxIndex::TooDeep() const {
-    return Damaged(path(), "page pointers are nested deeper than " +
-                               std::to_string(kNtxMaxDepth) + " levels (a cycle)");
+    return Damaged(path(), "page pointers are nested deeper than " + std::to_string(kNtxMaxDepth) +
+                               " levels (a cycle)");
 }
 
 int NtxIndex::CompareItem(NtxPage& page, int i, const uint8_t* key, size_t prefix_len,
@@ -444,6 +511,17 @@ Status NtxIndex::InsertLocked(const uint8_t* key, uint32_t recno) {
         if (page.is_leaf()) break;
         offset = page.child(i);
     }
+    // Every full page on the way up splits (and a full root grows a new
+    // one): take those pages first, so that a failure changes nothing.
+    size_t splits = 0;
+    for (size_t level = path.size(); level-- > 0;) {
+        auto p = Load(path[level].page);
+        if (!p.ok()) return p.status();
+        if (!View(*p).is_full()) break;
+        ++splits;
+    }
+    if (splits == path.size()) ++splits;
+    SDE_RETURN_IF_ERROR(Reserve(splits));
     return SplitAndInsert(path, path.size() - 1, 0, recno, key, 0);
 }
 
@@ -655,9 +733,8 @@ Status NtxIndex::Rebalance(std::vector<PathStep>& path) {
             from_offset = right_offset, from_page = right_page;
             sep = ci;
         } else {
-            return Damaged(file_->path(),
-                           "branch page at offset " + std::to_string(parent_offset) +
-                               " has no keys");
+            return Damaged(file_->path(), "branch page at offset " + std::to_string(parent_offset) +
+                                              " has no keys");
         }
         NtxPage into = View(into_page);
         NtxPage from = View(from_page);
@@ -700,10 +777,9 @@ Status NtxIndex::ClearLocked() {
     DropCache();
     SDE_RETURN_IF_ERROR(file_->Truncate(2 * kNtxPageSize));
     file_size_ = disk_size_ = 2 * kNtxPageSize;
-    auto page = std::make_unique<CachedPage>();
-    View(page.get()).Init();
+    CachedPage* page = cache_.Put(kNtxPageSize, NewEntry(kNtxPageSize));
+    View(page).Init();
     page->dirty = true;
-    cache_.Put(kNtxPageSize, std::move(page));
     dirty_.push_back(kNtxPageSize);
     header_.root = kNtxPageSize;
     header_.free_head = 0;
@@ -724,8 +800,8 @@ Status NtxIndex::Verify(uint64_t* keys) {
     uint32_t last_recno = 0;
     bool have_last = false;
     *keys = 0;
-    SDE_RETURN_IF_ERROR(VerifyPage(header_.root, 0, &leaf_depth, &seen, &last_key, &last_recno,
-                                   &have_last, keys));
+    SDE_RETURN_IF_ERROR(
+        VerifyPage(header_.root, 0, &leaf_depth, &seen, &last_key, &last_recno, &have_last, keys));
     // Free pages must not be tree pages.
     uint32_t offset = header_.free_head;
     size_t steps = 0;
@@ -741,9 +817,9 @@ Status NtxIndex::Verify(uint64_t* keys) {
     return Status::OK();
 }
 
-Status NtxIndex::VerifyPage(uint32_t offset, int depth, int* leaf_depth,
-                            std::vector<uint8_t>* seen, std::string* last_key,
-                            uint32_t* last_recno, bool* have_last, uint64_t* keys) {
+Status NtxIndex::VerifyPage(uint32_t offset, int depth, int* leaf_depth, std::vector<uint8_t>* seen,
+                            std::string* last_key, uint32_t* last_recno, bool* have_last,
+                            uint64_t* keys) {
     if (depth >= kNtxMaxDepth) return TooDeep();
     if (!IsNtxPageOffset(offset, file_size_)) {
         return Damaged(path(), "page offset " + std::to_string(offset) + " outside the file");
@@ -755,8 +831,9 @@ Status NtxIndex::VerifyPage(uint32_t offset, int depth, int* leaf_depth,
     auto p = Load(offset);
     if (!p.ok()) return p.status();
     // Copy: loading children may not move the page, but keep the view simple.
-    CachedPage copy = **p;
-    NtxPage page = View(&copy);
+    uint8_t bytes[kNtxPageSize];
+    std::memcpy(bytes, (*p)->data, kNtxPageSize);
+    NtxPage page(bytes, header_.max_items, header_.key_size);
     bool leaf = page.is_leaf();
     if (leaf) {
         if (*leaf_depth < 0) *leaf_depth = depth;
@@ -776,8 +853,8 @@ Status NtxIndex::VerifyPage(uint32_t offset, int depth, int* leaf_depth,
             int c = CompareKeys(reinterpret_cast<const uint8_t*>(last_key->data()), page.key(i),
                                 header_.key_size);
             if (c > 0 || (c == 0 && *last_recno >= page.recno(i))) {
-                return Damaged(path(), "keys out of order in page at offset " +
-                                           std::to_string(offset));
+                return Damaged(path(),
+                               "keys out of order in page at offset " + std::to_string(offset));
             }
         }
         last_key->assign(page.key_view(i));
@@ -928,9 +1005,9 @@ Status NtxCursor::CheckProgress(const NtxEntry& was, int direction) {
     // Each move must pass the entry before it; a damaged tree that leads
     // back (shared pages, bad order) would otherwise walk for ever.
     if (!valid_) return Status::OK();
-    int c = index_->CompareKeys(reinterpret_cast<const uint8_t*>(entry_.key.data()),
-                                reinterpret_cast<const uint8_t*>(was.key.data()),
-                                entry_.key.size());
+    int c =
+        index_->CompareKeys(reinterpret_cast<const uint8_t*>(entry_.key.data()),
+                            reinterpret_cast<const uint8_t*>(was.key.data()), entry_.key.size());
     if (c == 0) c = entry_.recno < was.recno ? -1 : (entry_.recno > was.recno ? 1 : 0);
     if (c * direction > 0) return Status::OK();
     valid_ = false;

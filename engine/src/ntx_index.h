@@ -18,13 +18,13 @@
 #ifndef SDE61_NTX_INDEX_H
 #define SDE61_NTX_INDEX_H
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
-#include <algorithm>
 #include <vector>
 
 #include "file.h"
@@ -44,7 +44,7 @@ struct NtxEntry {
 };
 
 class NtxIndex {
-public:
+  public:
     // Opens an existing index on an open file.  shared: other programs may
     // change the file (locks and version checks per operation).  mapped:
     // pages are read and written through a memory mapping of the file
@@ -93,18 +93,22 @@ public:
     // Changes whenever the cached tree may differ from what a cursor saw.
     uint64_t stamp() const { return stamp_; }
 
-private:
+  private:
     friend class NtxCursor;
     friend class NtxLockScope;
 
+    // A page in use: in the mapping of the file (changed in place), or a
+    // copy of its own when the file is not mapped (written back when the
+    // operation ends).
     struct CachedPage {
-        std::array<uint8_t, kNtxPageSize> bytes;
+        uint8_t* data = nullptr;
+        std::unique_ptr<uint8_t[]> copy;
         bool dirty = false;
     };
     // Cached pages by page number (offset / page size): a lookup is one
     // index into a vector, which matters on the seek path.
     class PageTable {
-    public:
+      public:
         CachedPage* Find(uint32_t offset) const {
             size_t i = offset / kNtxPageSize;
             return i < slots_.size() ? slots_[i].get() : nullptr;
@@ -120,9 +124,15 @@ private:
             slots_.clear();
             count_ = 0;
         }
+        template <typename Fn>
+        void ForEach(Fn&& fn) {
+            for (size_t i = 0; i < slots_.size(); ++i) {
+                if (slots_[i]) fn(uint32_t(i * kNtxPageSize), slots_[i].get());
+            }
+        }
         size_t size() const { return count_; }
 
-    private:
+      private:
         std::vector<std::unique_ptr<CachedPage>> slots_;
         size_t count_ = 0;
     };
@@ -134,13 +144,17 @@ private:
 
     NtxIndex(std::unique_ptr<File> file, bool shared);
 
-    NtxPage View(CachedPage* p) {
-        return NtxPage(p->bytes.data(), header_.max_items, header_.key_size);
-    }
+    NtxPage View(CachedPage* p) { return NtxPage(p->data, header_.max_items, header_.key_size); }
     Result<CachedPage*> Load(uint32_t offset);
     Status ReadBytes(uint64_t offset, void* buf, size_t n);
     Status WriteBytes(uint64_t offset, const void* buf, size_t n);
     Result<uint32_t> Allocate();
+    Result<uint32_t> AllocateNew();
+    // Allocates n pages ahead of a split, so that nothing can fail once
+    // pages are being changed; Allocate hands them out first.
+    Status Reserve(size_t n);
+    std::unique_ptr<CachedPage> NewEntry(uint32_t offset);
+    Status GrowMapping();
     Status Release(uint32_t offset);
     Status CheckFreeChain();
     Result<uint32_t> FreeNext(uint32_t offset);
@@ -163,12 +177,11 @@ private:
     Status InsertLocked(const uint8_t* key, uint32_t recno);
     Status RemoveLocked(const uint8_t* key, uint32_t recno, bool* removed);
     Status Rebalance(std::vector<PathStep>& path);
-    Status SplitAndInsert(std::vector<PathStep>& path, size_t level, uint32_t child,
-                          uint32_t recno, const uint8_t* key, uint32_t right_child);
+    Status SplitAndInsert(std::vector<PathStep>& path, size_t level, uint32_t child, uint32_t recno,
+                          const uint8_t* key, uint32_t right_child);
     Status ClearLocked();
     Status VerifyPage(uint32_t offset, int depth, int* leaf_depth, std::vector<uint8_t>* seen,
-                      std::string* last_key, uint32_t* last_recno, bool* have_last,
-                      uint64_t* keys);
+                      std::string* last_key, uint32_t* last_recno, bool* have_last, uint64_t* keys);
     Status TooDeep() const;
 
     std::unique_ptr<File> file_;
@@ -178,6 +191,7 @@ private:
     uint64_t file_size_ = 0;  // pages in use or allocated
     uint64_t disk_size_ = 0;  // bytes the file has on disk
     std::unique_ptr<NtxMapping> map_;
+    std::vector<uint32_t> reserved_;  // pages allocated ahead of a split
     PageTable cache_;
     std::vector<uint32_t> dirty_;
     bool header_dirty_ = false;
@@ -194,7 +208,7 @@ private:
 // next move finds its place again by that entry, so moves stay correct after
 // inserts and deletes.
 class NtxCursor {
-public:
+  public:
     explicit NtxCursor(NtxIndex* index) : index_(index) {}
 
     Status First();
@@ -214,7 +228,7 @@ public:
     uint32_t recno() const { return entry_.recno; }
     const std::string& key() const { return entry_.key; }
 
-private:
+  private:
     Status DescendFirst(uint32_t page);
     Status DescendLast(uint32_t page);
     Status AscendForNext();

@@ -8,8 +8,8 @@
 #ifndef SDE61_NTX_MAP_H
 #define SDE61_NTX_MAP_H
 
-#include <cstddef>
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -20,7 +20,7 @@
 namespace sde {
 
 class NtxMapping {
-public:
+  public:
     // Maps the file at path (already open elsewhere in this process) for at
     // least `length` bytes.  The mapping keeps a descriptor of its own until
     // it is destroyed; no lock is ever taken or dropped through it.
@@ -35,7 +35,7 @@ public:
     // Makes the window at least `length` bytes long (its address may move).
     Status Grow(uint64_t length);
 
-private:
+  private:
     NtxMapping(int fd, bool writable) : fd_(fd), writable_(writable) {}
     int fd_;
     bool writable_;
@@ -52,7 +52,7 @@ void NtxFreeLarge(void* memory, size_t bytes);
 // A growable array of plain values in such memory.
 template <typename T>
 class NtxLargeArray {
-public:
+  public:
     NtxLargeArray() = default;
     ~NtxLargeArray() { Release(); }
     NtxLargeArray(const NtxLargeArray&) = delete;
@@ -93,7 +93,7 @@ public:
     T& operator[](size_t i) { return data_[i]; }
     const T& operator[](size_t i) const { return data_[i]; }
 
-private:
+  private:
     void Release() {
         if (data_ != nullptr) NtxFreeLarge(data_, capacity_ * sizeof(T));
         data_ = nullptr;

@@ -51,7 +51,8 @@ Status NtxMapping::Grow(uint64_t length) {
     } else {
         p = mremap(data_, length_, window, MREMAP_MAYMOVE);
     }
-    if (p == MAP_FAILED) return Status::IOError(std::string("mmap failed: ") + std::strerror(errno));
+    if (p == MAP_FAILED)
+        return Status::IOError(std::string("mmap failed: ") + std::strerror(errno));
     data_ = static_cast<uint8_t*>(p);
     length_ = window;
     return Status::OK();

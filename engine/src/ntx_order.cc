@@ -27,44 +27,18 @@ Status ExpressionError(const std::string& path, const std::string& what, const S
 
 }  // namespace
 
-// ---- StoredRecordSource --------------------------------------------------------
-
-int StoredRecordSource::FieldIndex(std::string_view alias, std::string_view name) const {
-    if (!alias.empty() && !FieldNameEquals(alias, "FIELD") && !FieldNameEquals(alias, "_FIELD") &&
-        !FieldNameEquals(alias, table_name_)) {
-        return -1;
-    }
-    for (size_t i = 0; i < fields_->size(); ++i) {
-        if (FieldNameEquals((*fields_)[i].name, name)) return int(i);
-    }
-    return -1;
-}
-
-FieldInfo StoredRecordSource::Field(int index) const {
-    const FieldDesc& f = (*fields_)[size_t(index)];
-    FieldInfo info;
-    info.name = f.name;
-    info.type = f.type;
-    info.width = int(f.width);
-    info.decimals = int(f.decimals);
-    return info;
-}
-
-std::string_view StoredRecordSource::RawField(int index) const {
-    const FieldDesc& f = (*fields_)[size_t(index)];
-    if (f.offset + f.width > record_.size()) return std::string_view();
-    return record_.substr(f.offset, f.width);
-}
-
 // ---- opening -------------------------------------------------------------------
 
 NtxOrder::NtxOrder(OrderHost* host, std::unique_ptr<NtxIndex> index)
     : host_(host),
       index_(std::move(index)),
       cursor_(index_.get()),
-      source_(&host->fields(), TableNameOf(host->path())) {}
+      source_(host->fields(), std::string_view(), 0, TableNameOf(host->path()),
+              dynamic_cast<Table*>(host)) {}
 
-NtxOrder::~NtxOrder() { (void)index_->Flush(); }
+NtxOrder::~NtxOrder() {
+    (void)index_->Flush();
+}
 
 Status NtxOrder::Compile() {
     const NtxHeader& h = index_->header();
@@ -91,10 +65,11 @@ Result<std::unique_ptr<NtxOrder>> NtxOrder::Open(OrderHost* host, const std::str
     if (!env->Exists(resolved)) {
         return Status::NotFound("Index file " + path + " does not exist");
     }
-    auto file = env->Open(resolved, host->is_read_only() ? FileAccess::kReadOnly
-                                                          : FileAccess::kReadWrite);
+    auto file =
+        env->Open(resolved, host->is_read_only() ? FileAccess::kReadOnly : FileAccess::kReadWrite);
     if (!file.ok()) return file.status();
-    Status lock = (*file)->SetOpenLock(host->is_shared() ? OpenLock::kShared : OpenLock::kExclusive);
+    Status lock =
+        (*file)->SetOpenLock(host->is_shared() ? OpenLock::kShared : OpenLock::kExclusive);
     if (!lock.ok()) {
         return Status::Locked("Index file " + resolved + " is in use by another program");
     }
@@ -111,9 +86,8 @@ Result<std::unique_ptr<NtxOrder>> NtxOrder::Open(OrderHost* host, const std::str
 
 // ---- keys and maintenance ------------------------------------------------------
 
-Status NtxOrder::KeyOf(uint32_t recno, std::string_view record, std::string* key,
-                       bool* included) {
-    source_.set_record(recno, record);
+Status NtxOrder::KeyOf(uint32_t recno, std::string_view record, std::string* key, bool* included) {
+    source_.Reset(record, recno);
     *included = true;
     if (condition_) {
         Value v;
@@ -146,7 +120,9 @@ Status NtxOrder::OnUpdate(uint32_t recno, const std::string& old_record,
     return Status::OK();
 }
 
-Status NtxOrder::OnZap() { return index_->Clear(); }
+Status NtxOrder::OnZap() {
+    return index_->Clear();
+}
 
 Status NtxOrder::Flush(bool sync) {
     SDE_RETURN_IF_ERROR(index_->Flush());
@@ -169,9 +145,12 @@ Result<uint32_t> NtxOrder::Last() {
 // Puts the cursor on the entry of record recno, or on the entry behind where
 // it would be (a record the FOR condition leaves out); true when on it.
 Result<uint32_t> NtxOrder::Position(uint32_t recno, const std::string& record) {
-    if (!cursor_.eof() && cursor_.recno() == recno) return 1u;
-    bool included = false;
-    SDE_RETURN_IF_ERROR(KeyOf(recno, record, &key_buffer_, &included));
+    // The record's key as it is now: after a change of the current record the
+    // walk goes on from its new place.
+    const NtxHeader& h = index_->header();
+    source_.Reset(record, recno);
+    SDE_RETURN_IF_ERROR(key_->EvaluateKey(source_, h.key_size, h.decimals, &key_buffer_));
+    if (!cursor_.eof() && cursor_.recno() == recno && cursor_.key() == key_buffer_) return 1u;
     bool found = false;
     SDE_RETURN_IF_ERROR(cursor_.SeekEntry(key_buffer_, recno, &found));
     return found ? 1u : 0u;
@@ -231,11 +210,12 @@ Result<std::unique_ptr<NtxOrder>> NtxOrder::Build(OrderHost* host, const std::st
     if (condition.size() > kNtxMaxExpressionLength) {
         return Status::InvalidArgument("Invalid index condition [" + condition + "]");
     }
-    StoredRecordSource source(&host->fields(), TableNameOf(host->path()));
+    Table* table = dynamic_cast<Table*>(host);
+    RecordView source(host->fields(), std::string_view(), 0, TableNameOf(host->path()), table);
     auto key = Expression::Compile(expression, source);
     if (!key.ok()) {
-        return Status::InvalidArgument("Invalid index expression [" + expression + "]: " +
-                                       key.status().message());
+        return Status::InvalidArgument("Invalid index expression [" + expression +
+                                       "]: " + key.status().message());
     }
     std::unique_ptr<Expression> cond;
     if (!condition.empty()) {
@@ -256,21 +236,19 @@ Result<std::unique_ptr<NtxOrder>> NtxOrder::Build(OrderHost* host, const std::st
     } else {
         first_record.assign(host->record_length(), ' ');
     }
-    source.set_record(*count > 0 ? 1 : 0, first_record);
+    source.Reset(first_record, *count > 0 ? 1 : 0);
     auto shape = (*key)->KeyShape(source);
     if (!shape.ok()) {
-        return Status::InvalidArgument("Invalid index expression [" + expression + "]: " +
-                                       shape.status().message());
+        return Status::InvalidArgument("Invalid index expression [" + expression +
+                                       "]: " + shape.status().message());
     }
     if (shape->width < 1 || shape->width > kNtxMaxKeySize) {
-        return Status::InvalidArgument("Index key of expression [" + expression +
-                                       "] is " + std::to_string(shape->width) +
-                                       " bytes long; at most " + std::to_string(kNtxMaxKeySize) +
-                                       " are possible");
+        return Status::InvalidArgument("Index key of expression [" + expression + "] is " +
+                                       std::to_string(shape->width) + " bytes long; at most " +
+                                       std::to_string(kNtxMaxKeySize) + " are possible");
     }
     int decimals = shape->type == ExprType::kNumeric ? shape->decimals : 0;
-    NtxHeader header =
-        NewNtxHeader(expression, condition, shape->width, decimals, unique, descend);
+    NtxHeader header = NewNtxHeader(expression, condition, shape->width, decimals, unique, descend);
     NtxBuilder builder(header);
     builder.Reserve(*count);
 
@@ -278,18 +256,18 @@ Result<std::unique_ptr<NtxOrder>> NtxOrder::Build(OrderHost* host, const std::st
     // file when the table stores plain records, else record by record.
     std::string key_bytes;
     auto add = [&](uint32_t recno, std::string_view record) -> Status {
-        source.set_record(recno, record);
+        source.Reset(record, recno);
         if (cond) {
             Value v;
             SDE_RETURN_IF_ERROR(cond->Evaluate(source, &v));
             if (!v.logical) return Status::OK();
         }
-        SDE_RETURN_IF_ERROR((*key)->EvaluateKey(source, header.key_size, header.decimals, &key_bytes));
+        SDE_RETURN_IF_ERROR(
+            (*key)->EvaluateKey(source, header.key_size, header.decimals, &key_bytes));
         builder.Add(recno, reinterpret_cast<const uint8_t*>(key_bytes.data()));
         return Status::OK();
     };
     const uint32_t total = *count;
-    Table* table = dynamic_cast<Table*>(host);
     if (table != nullptr && !table->has_cipher() && !table->encrypted()) {
         SDE_RETURN_IF_ERROR(table->FlushPending());
         auto data = host->env()->Open(host->path(), FileAccess::kReadOnly);
@@ -300,11 +278,11 @@ Result<std::unique_ptr<NtxOrder>> NtxOrder::Build(OrderHost* host, const std::st
         for (uint32_t first = 1; first <= total;) {
             size_t n = std::min<size_t>(per_block, total - first + 1);
             block.resize(n * length);
-            SDE_RETURN_IF_ERROR(
-                (*data)->ReadExact(table->header().RecordOffset(first), block.data(), block.size()));
+            SDE_RETURN_IF_ERROR((*data)->ReadExact(table->header().RecordOffset(first),
+                                                   block.data(), block.size()));
             for (size_t i = 0; i < n; ++i) {
-                SDE_RETURN_IF_ERROR(add(first + uint32_t(i),
-                                        std::string_view(block.data() + i * length, length)));
+                SDE_RETURN_IF_ERROR(
+                    add(first + uint32_t(i), std::string_view(block.data() + i * length, length)));
             }
             first += uint32_t(n);
             report(int(uint64_t(first - 1) * 50 / std::max<uint32_t>(total, 1)));

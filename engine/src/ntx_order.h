@@ -12,39 +12,15 @@
 #include "expr.h"
 #include "ntx_index.h"
 #include "order.h"
+#include "record_view.h"
 
 namespace sde {
-
-// The fields of a table over one stored record, as the expression evaluator
-// reads them.
-class StoredRecordSource : public RecordSource {
-public:
-    StoredRecordSource(const std::vector<FieldDesc>* fields, std::string table_name)
-        : fields_(fields), table_name_(std::move(table_name)) {}
-
-    void set_record(uint32_t recno, std::string_view record) {
-        recno_ = recno;
-        record_ = record;
-    }
-
-    int FieldIndex(std::string_view alias, std::string_view name) const override;
-    FieldInfo Field(int index) const override;
-    std::string_view RawField(int index) const override;
-    uint32_t RecNo() const override { return recno_; }
-    bool Deleted() const override { return !record_.empty() && record_[0] == '*'; }
-
-private:
-    const std::vector<FieldDesc>* fields_;
-    std::string table_name_;  // file name without extension, for "NAME->FIELD"
-    uint32_t recno_ = 0;
-    std::string_view record_;
-};
 
 // Progress of a build in percent, 0..100.
 using NtxProgress = std::function<void(int percent)>;
 
 class NtxOrder : public Order {
-public:
+  public:
     // Opens the index file at path for the table of host, in the table's mode.
     static Result<std::unique_ptr<NtxOrder>> Open(OrderHost* host, const std::string& path);
     // Builds an index of every record of host's table (deleted ones included)
@@ -77,7 +53,7 @@ public:
     // leaves the record out.
     Status KeyOf(uint32_t recno, std::string_view record, std::string* key, bool* included);
 
-private:
+  private:
     NtxOrder(OrderHost* host, std::unique_ptr<NtxIndex> index);
     Status Compile();
     Result<uint32_t> Position(uint32_t recno, const std::string& record);
@@ -86,7 +62,7 @@ private:
     OrderHost* host_;
     std::unique_ptr<NtxIndex> index_;
     NtxCursor cursor_;
-    StoredRecordSource source_;
+    RecordView source_;
     std::unique_ptr<Expression> key_;
     std::unique_ptr<Expression> condition_;
     std::string key_buffer_, old_key_buffer_;

@@ -21,7 +21,7 @@ namespace sde {
 
 // What the table offers its orders.
 class OrderHost {
-public:
+  public:
     virtual ~OrderHost() = default;
 
     virtual const std::string& path() const = 0;
@@ -48,7 +48,7 @@ struct SeekResult {
 
 // One open index order.
 class Order {
-public:
+  public:
     virtual ~Order() = default;
 
     virtual const std::string& path() const = 0;

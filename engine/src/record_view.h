@@ -17,13 +17,17 @@ namespace sde {
 class Table;
 
 class RecordView : public RecordSource {
-public:
+  public:
     // fields and record must outlive the view; record holds the flag byte
     // first.  alias: the work area's alias accepted before "->" (empty: any
     // alias other than FIELD is refused).  table: for memo texts (may be null).
     RecordView(const std::vector<FieldDesc>& fields, std::string_view record, uint32_t recno,
                std::string alias = std::string(), Table* table = nullptr)
-        : fields_(fields), record_(record), recno_(recno), alias_(std::move(alias)), table_(table) {}
+        : fields_(fields),
+          record_(record),
+          recno_(recno),
+          alias_(std::move(alias)),
+          table_(table) {}
 
     // Points the view at another record of the same table.
     void Reset(std::string_view record, uint32_t recno) {
@@ -38,7 +42,7 @@ public:
     uint32_t RecNo() const override { return recno_; }
     bool Deleted() const override { return !record_.empty() && record_[0] == char(kDeletedFlag); }
 
-private:
+  private:
     const std::vector<FieldDesc>& fields_;
     std::string_view record_;
     uint32_t recno_;

@@ -29,16 +29,19 @@ void HeaderPrefix(const DbfHeader& header, uint8_t out[kDbfPrefixSize]) {
 
 }  // namespace
 
-Table::~Table() { Close(); }
+Table::~Table() {
+    Close();
+}
 
-Result<std::unique_ptr<Table>> Table::Open(const std::string& path, OpenMode mode,
-                                           bool commit_full, Env* env) {
+Result<std::unique_ptr<Table>> Table::Open(const std::string& path, OpenMode mode, bool commit_full,
+                                           Env* env) {
     std::unique_ptr<Table> table(new Table());
     table->env_ = env;
     table->path_ = env->Resolve(WithTableExtension(path));
     table->mode_ = mode;
     table->commit_full_ = commit_full;
-    FileAccess access = mode == OpenMode::kReadOnly ? FileAccess::kReadOnly : FileAccess::kReadWrite;
+    FileAccess access =
+        mode == OpenMode::kReadOnly ? FileAccess::kReadOnly : FileAccess::kReadWrite;
     auto file = env->Open(table->path_, access);
     if (!file.ok()) {
         if (file.status().code() == Status::Code::kNotFound) {
@@ -202,9 +205,9 @@ std::string Table::RecordForCaller() const {
 Result<uint32_t> Table::MemoBlock(const FieldDesc& f) const {
     int64_t block = ParseMemoPointer(record_.data() + f.offset, f.width);
     if (block < 0) {
-        return Status::Corruption("table file " + path_ + " is damaged: the memo pointer of field " +
-                                  f.name + " in record " + std::to_string(recno_) +
-                                  " is not a block number");
+        return Status::Corruption(
+            "table file " + path_ + " is damaged: the memo pointer of field " + f.name +
+            " in record " + std::to_string(recno_) + " is not a block number");
     }
     return uint32_t(block);
 }
@@ -265,9 +268,9 @@ Status Table::MoveTo(uint32_t recno) {
     }
     if (recno > header_.record_count) SDE_RETURN_IF_ERROR(RefreshCount());
     if (recno > header_.record_count) {
-        return Status::Corruption("index " + (current_order_ ? orders_[size_t(current_order_ - 1)]->path() : path_) +
-                                  " points at record " + std::to_string(recno) + " beyond the end of " +
-                                  path_);
+        return Status::Corruption(
+            "index " + (current_order_ ? orders_[size_t(current_order_ - 1)]->path() : path_) +
+            " points at record " + std::to_string(recno) + " beyond the end of " + path_);
     }
     return LoadRecord(recno);
 }
@@ -318,6 +321,8 @@ Status Table::Go(uint32_t recno) {
 }
 
 Status Table::Skip(long count) {
+    // No table holds more records than this; it keeps the arithmetic below in range.
+    count = std::clamp<long>(count, -long(UINT32_MAX), long(UINT32_MAX));
     SDE_RETURN_IF_ERROR(FlushPending());
     bof_ = false;
     if (count == 0) {
@@ -375,7 +380,8 @@ Result<bool> Table::Seek(const std::string& key) {
     }
     SDE_RETURN_IF_ERROR(FlushPending());
     std::string stored_key = key;
-    if (translate_) AnsiToOemInPlace(reinterpret_cast<uint8_t*>(stored_key.data()), stored_key.size());
+    if (translate_)
+        AnsiToOemInPlace(reinterpret_cast<uint8_t*>(stored_key.data()), stored_key.size());
     auto result = orders_[size_t(current_order_ - 1)]->Seek(stored_key);
     if (!result.ok()) return result.status();
     bof_ = false;
@@ -647,7 +653,8 @@ Status Table::SetDeleted(bool deleted) {
 
 Status Table::Zap() {
     if (mode_ != OpenMode::kExclusive) {
-        return Status::InvalidArgument("Table must be opened in Exclusive mode to perform this operation");
+        return Status::InvalidArgument(
+            "Table must be opened in Exclusive mode to perform this operation");
     }
     SDE_RETURN_IF_ERROR(CheckWritable());
     if (append_pending_) header_.record_count--;
@@ -691,9 +698,10 @@ Status Table::AppendRecords(std::string* records, uint32_t n) {
         if (cipher_) {
             encrypted = *records;
             for (uint32_t i = 0; i < n; ++i) {
-                cipher_->CryptFields(first + i,
-                                     reinterpret_cast<uint8_t*>(encrypted.data()) + size_t(i) * length + 1,
-                                     length - 1);
+                cipher_->CryptFields(
+                    first + i,
+                    reinterpret_cast<uint8_t*>(encrypted.data()) + size_t(i) * length + 1,
+                    length - 1);
             }
             bytes = &encrypted;
         }
@@ -800,7 +808,8 @@ Status Table::CopyTo(const std::string& target) {
     SDE_RETURN_IF_ERROR(FlushPending());
     SDE_RETURN_IF_ERROR(RefreshCount());
     std::string target_path = env_->Resolve(WithTableExtension(target));
-    if (target_path == path_) return Status::InvalidArgument("cannot copy " + path_ + " onto itself");
+    if (target_path == path_)
+        return Status::InvalidArgument("cannot copy " + path_ + " onto itself");
     if (memo_ && encrypted() && !cipher_) {
         return Status::InvalidArgument("table " + path_ + " is encrypted: it needs its password");
     }
@@ -814,7 +823,8 @@ Status Table::CopyTo(const std::string& target) {
         std::unique_ptr<MemoFile> out_memo;
         if (memo_) {
             SDE_RETURN_IF_ERROR(MemoFile::CreateEmpty(env_, memo_tmp));
-            auto opened = MemoFile::Open(env_, memo_tmp, FileAccess::kReadWrite, OpenLock::kNone, false);
+            auto opened =
+                MemoFile::Open(env_, memo_tmp, FileAccess::kReadWrite, OpenLock::kNone, false);
             if (!opened.ok()) return opened.status();
             out_memo = std::move(opened.value());
         }
@@ -833,7 +843,8 @@ Status Table::CopyTo(const std::string& target) {
         for (uint32_t done = 0; done < count;) {
             uint32_t n = std::min<uint32_t>(kBulkRecords, count - done);
             chunk.resize(size_t(n) * length);
-            SDE_RETURN_IF_ERROR(file_->ReadExact(header_.RecordOffset(done + 1), chunk.data(), chunk.size()));
+            SDE_RETURN_IF_ERROR(
+                file_->ReadExact(header_.RecordOffset(done + 1), chunk.data(), chunk.size()));
             if (memo_) {
                 for (uint32_t i = 0; i < n; ++i) {
                     uint32_t recno = done + i + 1;
@@ -848,27 +859,29 @@ Status Table::CopyTo(const std::string& target) {
                         if (f.type != 'M') continue;
                         int64_t block = ParseMemoPointer(plain.data() + f.offset, f.width);
                         if (block < 0) {
-                            return Status::Corruption("table file " + path_ +
-                                                      " is damaged: the memo pointer of field " + f.name +
-                                                      " in record " + std::to_string(recno) +
-                                                      " is not a block number");
+                            return Status::Corruption(
+                                "table file " + path_ + " is damaged: the memo pointer of field " +
+                                f.name + " in record " + std::to_string(recno) +
+                                " is not a block number");
                         }
                         if (block == 0) continue;
                         auto text = memo_->Read(uint32_t(block));
                         if (!text.ok()) return text.status();
-                        if (cipher_) SDE_RETURN_IF_ERROR(cipher_->DecryptMemo(uint32_t(block), &*text));
+                        if (cipher_)
+                            SDE_RETURN_IF_ERROR(cipher_->DecryptMemo(uint32_t(block), &*text));
                         const TableEncryption* cipher = cipher_ ? &*cipher_ : nullptr;
-                        auto new_block = out_memo->Append(*text, [cipher](uint32_t b, std::string* t) {
-                            if (cipher) cipher->EncryptMemo(b, t);
-                        });
+                        auto new_block =
+                            out_memo->Append(*text, [cipher](uint32_t b, std::string* t) {
+                                if (cipher) cipher->EncryptMemo(b, t);
+                            });
                         if (!new_block.ok()) return new_block.status();
                         plain.replace(f.offset, f.width, FormatMemoPointer(*new_block, f.width));
                         changed = true;
                     }
                     if (changed) {
                         if (cipher_) {
-                            cipher_->CryptFields(recno, reinterpret_cast<uint8_t*>(plain.data()) + 1,
-                                                 length - 1);
+                            cipher_->CryptFields(
+                                recno, reinterpret_cast<uint8_t*>(plain.data()) + 1, length - 1);
                         }
                         std::copy(plain.begin(), plain.end(), raw);
                     }
@@ -897,7 +910,9 @@ Status Table::CopyTo(const std::string& target) {
 
 // ---- settings, orders ----------------------------------------------------
 
-bool Table::encrypted() const { return encrypted_; }
+bool Table::encrypted() const {
+    return encrypted_;
+}
 
 Status Table::SetPassword(std::string_view password) {
     if (!encrypted()) return Status::OK();
@@ -923,7 +938,8 @@ int Table::AddOrder(std::unique_ptr<Order> order) {
 
 Status Table::SetOrder(int number) {
     if (number < 0 || number > int(orders_.size())) {
-        return Status::InvalidArgument("there is no order " + std::to_string(number) + " on " + path_);
+        return Status::InvalidArgument("there is no order " + std::to_string(number) + " on " +
+                                       path_);
     }
     SDE_RETURN_IF_ERROR(FlushPending());
     current_order_ = number;

@@ -42,7 +42,7 @@ enum class OpenMode { kShared, kReadOnly, kExclusive };
 constexpr uint64_t kLockBase = 1000000000ull;
 
 class Table : public OrderHost {
-public:
+  public:
     ~Table() override;
 
     static Result<std::unique_ptr<Table>> Open(const std::string& path, OpenMode mode,
@@ -145,7 +145,7 @@ public:
     // Writes the pending change of the current record (used before index builds).
     Status FlushPending();
 
-private:
+  private:
     Table() = default;
 
     Status ReadRecord(uint32_t recno, std::string* record);
@@ -180,12 +180,12 @@ private:
     std::unique_ptr<MemoFile> memo_;
     DbfHeader header_;
 
-    uint32_t recno_ = 0;       // current record; record_count + 1 at the end
+    uint32_t recno_ = 0;  // current record; record_count + 1 at the end
     bool eof_ = true;
     bool bof_ = false;
     bool found_ = false;
-    std::string record_;       // current record, stored form (decrypted)
-    std::string disk_record_;  // the current record as last read or written
+    std::string record_;          // current record, stored form (decrypted)
+    std::string disk_record_;     // the current record as last read or written
     std::string scratch_record_;  // reused buffers: no allocation per record
     std::string write_buffer_;
     // Records read ahead in exclusive use (as stored, before decryption).
@@ -194,8 +194,8 @@ private:
     uint32_t read_ahead_count_ = 0;
     void DropReadAhead() { read_ahead_count_ = 0; }
     bool dirty_ = false;
-    bool append_pending_ = false;   // exclusive append not yet on disk
-    bool append_unindexed_ = false; // appended record the orders have not seen yet
+    bool append_pending_ = false;    // exclusive append not yet on disk
+    bool append_unindexed_ = false;  // appended record the orders have not seen yet
     std::set<uint32_t> locked_records_;
 
     bool translate_ = false;

@@ -8,16 +8,42 @@ namespace sde {
 
 namespace {
 
+// Process-wide state of the C API.  Made on first use and released by
+// ReleaseEngineState() when the library is unloaded, not by static
+// destructors, whose order against the file layer's state is not fixed.
+std::string* g_error_text = nullptr;
+WorkAreas* g_work_areas = nullptr;
+
 std::string& ErrorText() {
-    static std::string* text = new std::string();
-    return *text;
+    if (g_error_text == nullptr) g_error_text = new std::string();
+    return *g_error_text;
+}
+
+// Runs when the library is unloaded (dlclose or process exit): every table
+// still open is closed, so that its locks and descriptors go with the
+// library, and the state above is freed.
+__attribute__((destructor)) void ReleaseEngineState() {
+    if (g_work_areas != nullptr) {
+        g_work_areas->CloseAll();
+        delete g_work_areas;
+        g_work_areas = nullptr;
+    }
+    delete g_error_text;
+    g_error_text = nullptr;
+    ReleaseFileLayerState();
 }
 
 }  // namespace
 
 WorkAreas& WorkAreas::Instance() {
-    static WorkAreas* areas = new WorkAreas();
-    return *areas;
+    if (g_work_areas == nullptr) g_work_areas = new WorkAreas();
+    return *g_work_areas;
+}
+
+void WorkAreas::CloseAll() {
+    for (size_t i = 0; i < slots_.size(); ++i) {
+        if (slots_[i].table) Remove(int(i + 1));
+    }
 }
 
 int WorkAreas::Add(std::unique_ptr<Table> table, const std::string& alias) {
@@ -32,7 +58,8 @@ int WorkAreas::Add(std::unique_ptr<Table> table, const std::string& alias) {
 
 Status WorkAreas::Remove(int number) {
     Table* table = Get(number);
-    if (table == nullptr) return Status::InvalidArgument("work area " + std::to_string(number) + " is not in use");
+    if (table == nullptr)
+        return Status::InvalidArgument("work area " + std::to_string(number) + " is not in use");
     Status s = table->Close();
     slots_[size_t(number - 1)].table.reset();
     slots_[size_t(number - 1)].alias.clear();
@@ -64,10 +91,18 @@ int WorkAreas::Select(int number) {
     return old;
 }
 
-void SetLastError(const Status& status) { ErrorText() = status.message(); }
-void SetLastError(const std::string& text) { ErrorText() = text; }
-void ClearLastError() { ErrorText().clear(); }
-const std::string& LastError() { return ErrorText(); }
+void SetLastError(const Status& status) {
+    ErrorText() = status.message();
+}
+void SetLastError(const std::string& text) {
+    ErrorText() = text;
+}
+void ClearLastError() {
+    ErrorText().clear();
+}
+const std::string& LastError() {
+    return ErrorText();
+}
 
 int CopyOut(const std::string& value, char* buf, int size) {
     if (buf != nullptr && size > 0) {

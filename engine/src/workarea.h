@@ -16,7 +16,7 @@
 namespace sde {
 
 class WorkAreas {
-public:
+  public:
     static WorkAreas& Instance();
 
     // Adds a table under an alias; returns its work area number (>= 1) and selects it.
@@ -31,8 +31,11 @@ public:
     // Selects a work area (0 or an unused number selects nothing); returns the old one.
     int Select(int number);
     Table* Current() const { return Get(current_); }
+    // Closes every open work area (failures to close are dropped: the
+    // library is going away).
+    void CloseAll();
 
-private:
+  private:
     struct Slot {
         std::unique_ptr<Table> table;
         std::string alias;
@@ -67,6 +70,25 @@ int CopyOut(const std::string& value, char* buf, int size);
 
 // The selected table, or nullptr with the error text set ("no table is selected").
 Table* SelectedTable();
+
+// Records a failed status as the error text and gives `failed`.
+template <typename T>
+T Fail(const Status& s, T failed) {
+    SetLastError(s);
+    return failed;
+}
+
+// Runs fn(table) on the selected table inside Guarded, after clearing the
+// error text; gives `failed` when no table is selected.
+template <typename T, typename Fn>
+T WithTable(T failed, Fn&& fn) {
+    return Guarded<T>(failed, [&]() -> T {
+        ClearLastError();
+        Table* table = SelectedTable();
+        if (table == nullptr) return failed;
+        return fn(table);
+    });
+}
 
 }  // namespace sde
 

@@ -16,7 +16,7 @@
 
 namespace zer1 {
 
-struct WorkingFieldSpec {
+struct WorkingFieldLayout {
     const char* name;  // lower case, as the table is created
     char type;         // 'C' or 'M'
     int width;
@@ -26,7 +26,7 @@ inline constexpr int kWorkingFieldCount = 14;
 inline constexpr int kWorkingTextFieldCount = 13;  // FELD1 to FELD13
 
 // Field table of the working table in stored order.
-inline constexpr std::array<WorkingFieldSpec, kWorkingFieldCount> kWorkingTableLayout{{
+inline constexpr std::array<WorkingFieldLayout, kWorkingFieldCount> kWorkingTableLayout{{
     {"feld1", 'C', 13},   // EAN or article number: the key of pool and stock master
     {"feld2", 'C', 40},   // article description
     {"feld3", 'C', 10},   // sales price text, right-aligned

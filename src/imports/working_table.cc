@@ -7,7 +7,7 @@ namespace zer1 {
 bool CreateWorkingTable(const std::string& full_file_name) {
     TApolloTable creator;
     if (!creator.CreateNew(full_file_name, kTableTypeNtx, kWorkingFieldCount)) return false;
-    for (const WorkingFieldSpec& field : kWorkingTableLayout) {
+    for (const WorkingFieldLayout& field : kWorkingTableLayout) {
         creator.CreateField(field.name, std::string(1, field.type), field.width, 0);
     }
     return creator.CreateExec();

@@ -24,7 +24,8 @@ std::string Field(const char* name) {
 }
 
 // Runs a script file with the given interpreter; returns its output.
-std::string RunScript(const TempDir& dir, const std::string& interpreter, const std::string& script) {
+std::string RunScript(const TempDir& dir, const std::string& interpreter,
+                      const std::string& script) {
     std::string file = dir.File("script.txt");
     WriteWholeFile(file, script);
     std::string out;
@@ -38,9 +39,12 @@ const char kPerl[] = "perl -MXBase";
 
 TEST(CompatTest, ReadsTablesWrittenByPythonDbf) {
     TempDir dir;
-    RunScript(dir, kPython, R"(
+    RunScript(dir, kPython,
+              R"(
 import dbf, datetime
-t = dbf.Table(')" + dir.File("py.dbf") + R"(', 'name C(12); preis N(8,2); menge N(4,0); datum D; aktiv L; notiz M',
+t = dbf.Table(')" +
+                  dir.File("py.dbf") +
+                  R"(', 'name C(12); preis N(8,2); menge N(4,0); datum D; aktiv L; notiz M',
               dbf_type='db3', codepage='cp850')
 t.open(dbf.READ_WRITE)
 t.append(('Kam\u00e4ra', 1234.5, 12, datetime.date(2026, 12, 8), True, 'Notiz \u00fc'))
@@ -49,7 +53,8 @@ t.append(('Drei', 0, 0, None, None, 'x' * 700))
 dbf.delete(t[1])
 t.close()
 )");
-    ASSERT_GE(sx_UseEx(dir.File("PY.DBF").c_str(), "PY", SX_SHARED, SX_SDENTX, 1), 1) << sx_ErrorText();
+    ASSERT_GE(sx_UseEx(dir.File("PY.DBF").c_str(), "PY", SX_SHARED, SX_SDENTX, 1), 1)
+        << sx_ErrorText();
     EXPECT_EQ(sx_RecCount(), 3);
     sx_SetTranslate(1);
     ASSERT_EQ(sx_GoTop(), 1);
@@ -74,8 +79,10 @@ t.close()
 
 TEST(CompatTest, ReadsTablesWrittenByPerlXBase) {
     TempDir dir;
-    RunScript(dir, kPerl, R"(
-my $t = XBase->create(name => ')" + dir.File("pl.dbf") + R"(',
+    RunScript(dir, kPerl,
+              R"(
+my $t = XBase->create(name => ')" +
+                  dir.File("pl.dbf") + R"(',
     field_names => ['NAME','PREIS','DATUM','AKTIV','NOTIZ'], field_types => ['C','N','D','L','M'],
     field_lengths => [10,8,8,1,10], field_decimals => [0,2,0,0,0]) or die XBase->errstr;
 $t->set_record(0, "Perl\x84", 12.5, "20261208", 1, "memo \x81 text");
@@ -84,7 +91,8 @@ $t->delete_record(1);
 $t->set_record(2, "Drei", 3, "19991231", 0, "y" x 1500);
 $t->close;
 )");
-    ASSERT_GE(sx_UseEx(dir.File("pl.dbf").c_str(), "PL", SX_READONLY, SX_SDENTX, 1), 1) << sx_ErrorText();
+    ASSERT_GE(sx_UseEx(dir.File("pl.dbf").c_str(), "PL", SX_READONLY, SX_SDENTX, 1), 1)
+        << sx_ErrorText();
     EXPECT_EQ(sx_RecCount(), 3);
     sx_SetTranslate(1);
     ASSERT_EQ(sx_GoTop(), 1);
@@ -118,7 +126,9 @@ void WriteOurTable(const std::string& path) {
     sx_SetTranslate(1);
     struct Row {
         const char *name, *price, *qty, *date, *active, *memo;
-    } rows[] = {{"M\xFCller", "1234.5", "12", "20261208", "T", "Gr\xFC\xDF" "e"},
+    } rows[] = {{"M\xFCller", "1234.5", "12", "20261208", "T",
+                 "Gr\xFC\xDF"
+                 "e"},
                 {"Zwei", "-3.25", "-7", "", "F", ""},
                 {"Drei", "0", "0", "19991231", "F", nullptr}};
     for (const Row& r : rows) {
@@ -153,7 +163,8 @@ for r in t:
 )");
     EXPECT_EQ(out,
               "3\n"
-              "(False, 'M\xC3\xBCller', 1234.5, 12, '2026-12-08', True, 5, 'Gr\xC3\xBC\xC3\x9F" "e')\n"
+              "(False, 'M\xC3\xBCller', 1234.5, 12, '2026-12-08', True, 5, 'Gr\xC3\xBC\xC3\x9F"
+              "e')\n"
               "(True, 'Zwei', -3.25, -7, 'None', False, 0, '')\n"
               "(False, 'Drei', 0.0, 0, '1999-12-31', False, 1300, 'zzzzz')\n");
 }
@@ -173,7 +184,8 @@ for my $i (0 .. $t->last_record) {
 )");
     EXPECT_EQ(out,
               "3\n"
-              "0|M\x81ller|1234.5|12|20261208|1|5|Gr\x81\xE1" "e\n"
+              "0|M\x81ller|1234.5|12|20261208|1|5|Gr\x81\xE1"
+              "e\n"
               "1|Zwei|-3.25|-7||0|0|\n"
               "0|Drei|0|0|19991231|0|1300|zzzzz\n");
 }

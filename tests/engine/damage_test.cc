@@ -130,7 +130,8 @@ TEST(DamageTest, BrokenMemosGiveErrorsNamingTheMemoFile) {
     header.replace(0, 4, std::string("\xF0\xFF\xFF\x0F", 4));
     WriteWholeFile(memo, header);
     EXPECT_EQ(sx_PutMemo("NOTIZ", "neu", 3), 0);
-    EXPECT_NE(std::string(sx_ErrorText()).find("next free block"), std::string::npos) << sx_ErrorText();
+    EXPECT_NE(std::string(sx_ErrorText()).find("next free block"), std::string::npos)
+        << sx_ErrorText();
     EXPECT_EQ(ReadWholeFile(memo).size(), header.size());
     // Copying the table stops at the first broken memo and leaves no target.
     EXPECT_EQ(sx_CopyFile(dir.File("COPY.DBF").c_str()), 0);

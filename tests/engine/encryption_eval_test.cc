@@ -65,7 +65,8 @@ TEST(EncryptionTest, PasswordProtectsRecordsAndMemos) {
     EXPECT_EQ(sx_AppendBlank(), 0);
 
     EXPECT_EQ(sx_SetPassword("wrong"), 0);
-    EXPECT_NE(std::string(sx_ErrorText()).find("Wrong password"), std::string::npos) << sx_ErrorText();
+    EXPECT_NE(std::string(sx_ErrorText()).find("Wrong password"), std::string::npos)
+        << sx_ErrorText();
     EXPECT_EQ(Field("NAME"), "********");
 
     ASSERT_EQ(sx_SetPassword("s3cret"), 1) << sx_ErrorText();

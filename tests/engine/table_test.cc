@@ -170,9 +170,9 @@ TEST(TableTest, MemoChangesGoToTheEndAndPutRecordKeepsPointers) {
     AppendRow("A", "1", "1", "", "T", long_text.c_str());  // 700 bytes: blocks 1-2
     AppendRow("B", "1", "1", "", "T", "kurz");             // block 3
     ASSERT_EQ(sx_GoTop(), 1);
-    ASSERT_EQ(sx_PutMemo("NOTIZ", "neu", 3), 1);           // block 4, old blocks stay
+    ASSERT_EQ(sx_PutMemo("NOTIZ", "neu", 3), 1);  // block 4, old blocks stay
     std::string rec = GetRecord();
-    rec.replace(rec.size() - 10, 10, "        99");        // pointer in the buffer is ignored
+    rec.replace(rec.size() - 10, 10, "        99");  // pointer in the buffer is ignored
     rec[1] = 'Z';
     ASSERT_EQ(sx_PutRecord(rec.data(), int(rec.size())), 1);
     ASSERT_EQ(sx_Commit(), 1);
@@ -181,7 +181,7 @@ TEST(TableTest, MemoChangesGoToTheEndAndPutRecordKeepsPointers) {
     EXPECT_EQ(GetString("NOTIZ"), "neu");
     ASSERT_EQ(sx_Skip(1), 1);
     EXPECT_EQ(GetString("NOTIZ"), "kurz");
-    ASSERT_EQ(sx_PutMemo("NOTIZ", "", 0), 1);              // empty memo blanks the pointer
+    ASSERT_EQ(sx_PutMemo("NOTIZ", "", 0), 1);  // empty memo blanks the pointer
     ASSERT_EQ(sx_Commit(), 1);
     ASSERT_EQ(sx_Close(), 1);
     std::string dbt = ReadWholeFile(dir.File("SAMPLE.DBT"));
@@ -277,7 +277,8 @@ TEST(TableTest, ZapNeedsExclusiveUseAndEmptiesTheMemoFile) {
     Open(path, SX_SHARED);
     AppendRow("A", "1", "1", "", "T", "memo");
     EXPECT_EQ(sx_Zap(), 0);
-    EXPECT_STREQ(sx_ErrorText(), "Table must be opened in Exclusive mode to perform this operation");
+    EXPECT_STREQ(sx_ErrorText(),
+                 "Table must be opened in Exclusive mode to perform this operation");
     EXPECT_EQ(sx_RecCount(), 1);
     ASSERT_EQ(sx_Close(), 1);
     Open(path);
@@ -309,7 +310,8 @@ TEST(TableTest, CopyFileReplacesTheTargetWithExactlyTheSourceRecords) {
     AppendRow("C", "3", "3", "", "T", "drei");
     ASSERT_EQ(sx_Go(2), 1);
     ASSERT_EQ(sx_Delete(), 1);
-    ASSERT_EQ(sx_CopyFile(dir.File("COPY").c_str()), 1) << sx_ErrorText();  // the pending delete goes along
+    ASSERT_EQ(sx_CopyFile(dir.File("COPY").c_str()), 1)
+        << sx_ErrorText();  // the pending delete goes along
     ASSERT_EQ(sx_Close(), 1);
 
     Open(target, SX_EXCLUSIVE, "NEW");
@@ -353,7 +355,7 @@ TEST(TableTest, CopyStructureWritesAnEmptyTableWithTheSameFields) {
 }
 
 class SdfTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         path_ = dir_.File("SDF.DBF");
         ASSERT_EQ(sx_CreateNew(path_.c_str(), "SDF", SX_SDENTX, 3), 1);

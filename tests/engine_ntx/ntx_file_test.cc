@@ -365,9 +365,10 @@ TEST(NtxBuild, ProgressRisesToTheEnd) {
         builder.Add(i, reinterpret_cast<const uint8_t*>(k.data()));
     }
     std::vector<double> seen;
-    ASSERT_TRUE(builder.WriteFile(sde::CurrentEnv(), dir.File("P.NTX"),
-                                  [&](double f) { seen.push_back(f); })
-                    .ok());
+    ASSERT_TRUE(
+        builder
+            .WriteFile(sde::CurrentEnv(), dir.File("P.NTX"), [&](double f) { seen.push_back(f); })
+            .ok());
     ASSERT_GT(seen.size(), 10u);
     EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
     EXPECT_GE(seen.back(), 0.99);

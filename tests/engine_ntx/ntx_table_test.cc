@@ -21,7 +21,7 @@ using namespace ntx_test;
 namespace {
 
 struct Row {
-    std::string name;  // up to 10 characters
+    std::string name;   // up to 10 characters
     double amount = 0;  // two decimals
     std::string day;    // "YYYYMMDD" or empty
     bool flag = false;
@@ -49,7 +49,9 @@ std::string Upper(std::string s) {
     }
     return s;
 }
-std::string DayKey(const std::string& day) { return day.empty() ? std::string(8, ' ') : day; }
+std::string DayKey(const std::string& day) {
+    return day.empty() ? std::string(8, ' ') : day;
+}
 std::string Str(double v, int width, int decimals) {
     char buf[64];
     snprintf(buf, sizeof buf, "%*.*f", width, decimals, v);
@@ -82,8 +84,8 @@ Row RandomRow(std::mt19937& rng) {
     if (rng() % 7 == 0) r.amount = 0;
     if (rng() % 5 != 0) {
         char buf[16];
-        snprintf(buf, sizeof buf, "%04u%02u%02u", 1990 + unsigned(rng() % 40), 1 + unsigned(rng() % 12),
-                 1 + unsigned(rng() % 28));
+        snprintf(buf, sizeof buf, "%04u%02u%02u", 1990 + unsigned(rng() % 40),
+                 1 + unsigned(rng() % 12), 1 + unsigned(rng() % 28));
         r.day = buf;
     }
     r.flag = rng() % 2;
@@ -294,6 +296,14 @@ TEST(NtxTable, OrdersSeekAndFound) {
     EXPECT_EQ(sx_Seek("ZZZ       "), 0);
     EXPECT_EQ(sx_Eof(), 1);
     EXPECT_EQ(sx_Found(), 0);
+    // A record whose key changes goes on from its new place in the order.
+    ASSERT_EQ(sx_Seek("N950      "), 1);
+    ASSERT_EQ(sx_Replace("NAME", "N0001"), 1);
+    ASSERT_EQ(sx_Commit(), 1);
+    ASSERT_EQ(sx_Skip(1), 1);
+    EXPECT_EQ(sx_RecNo(), 1);  // "N1000" follows "N0001"
+    ASSERT_EQ(sx_Skip(-1), 1);
+    EXPECT_EQ(sx_RecNo(), 51);
     // Physical order again.
     EXPECT_EQ(sx_SetOrder(0), 1);
     std::vector<uint32_t> walk = TableWalk();

@@ -10,21 +10,21 @@
 namespace ntx_test {
 
 std::unique_ptr<sde::NtxIndex> CreateIndex(const std::string& path, int key_size, bool shared,
-                                           bool unique, bool descend) {
+                                           bool unique, bool descend, bool mapped) {
     auto file = sde::CurrentEnv()->Create(path);
     EXPECT_TRUE(file.ok()) << file.status().message();
     if (!file.ok()) return nullptr;
     auto header = sde::NewNtxHeader("KEYFIELD", "", key_size, 0, unique, descend);
-    auto index = sde::NtxIndex::Create(std::move(*file), header, shared);
+    auto index = sde::NtxIndex::Create(std::move(*file), header, shared, mapped);
     EXPECT_TRUE(index.ok()) << index.status().message();
     return index.ok() ? std::move(*index) : nullptr;
 }
 
-std::unique_ptr<sde::NtxIndex> OpenIndex(const std::string& path, bool shared) {
+std::unique_ptr<sde::NtxIndex> OpenIndex(const std::string& path, bool shared, bool mapped) {
     auto file = sde::CurrentEnv()->Open(path, sde::FileAccess::kReadWrite);
     EXPECT_TRUE(file.ok()) << file.status().message();
     if (!file.ok()) return nullptr;
-    auto index = sde::NtxIndex::Open(std::move(*file), shared);
+    auto index = sde::NtxIndex::Open(std::move(*file), shared, mapped);
     EXPECT_TRUE(index.ok()) << index.status().message();
     return index.ok() ? std::move(*index) : nullptr;
 }

@@ -16,11 +16,13 @@ namespace ntx_test {
 
 using Entry = std::pair<std::string, uint32_t>;  // key, record number
 
-// A new empty index file at path.
+// A new empty index file at path; mapped: pages through a memory mapping
+// (the engine's way) or through reads and writes.
 std::unique_ptr<sde::NtxIndex> CreateIndex(const std::string& path, int key_size,
                                            bool shared = false, bool unique = false,
-                                           bool descend = false);
-std::unique_ptr<sde::NtxIndex> OpenIndex(const std::string& path, bool shared = false);
+                                           bool descend = false, bool mapped = true);
+std::unique_ptr<sde::NtxIndex> OpenIndex(const std::string& path, bool shared = false,
+                                         bool mapped = true);
 
 // All entries in index order, by First/Next and by Last/Prev (reversed back
 // into index order).

@@ -4,8 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <map>
 #include <filesystem>
+#include <map>
 #include <random>
 #include <set>
 
@@ -45,11 +45,15 @@ uint64_t VerifiedCount(sde::NtxIndex* index) {
 }  // namespace
 
 // Long runs of inserts, deletes and key changes on a small page size (key
-// size 100: 8 keys a page) grow and shrink the tree through several levels.
-TEST(NtxTree, RandomMaintenanceMatchesModelAndPerl) {
+// size 100: 8 keys a page) grow and shrink the tree through several levels;
+// pages through the memory mapping and through reads and writes.
+class NtxTreeMaintenance : public ::testing::TestWithParam<bool> {};
+
+TEST_P(NtxTreeMaintenance, RandomMaintenanceMatchesModelAndPerl) {
     sde_test::TempDir dir;
     const int ks = 100;
-    auto index = CreateIndex(dir.File("T.NTX"), ks);
+    const bool mapped = GetParam();
+    auto index = CreateIndex(dir.File("T.NTX"), ks, false, false, false, mapped);
     ASSERT_TRUE(index);
     std::map<uint32_t, std::string> table;  // recno -> key
     uint32_t seed = 7;
@@ -60,19 +64,28 @@ TEST(NtxTree, RandomMaintenanceMatchesModelAndPerl) {
         if (op < 5 || table.empty()) {
             std::string key = RandomKey(&seed, ks, 5);
             key.replace(3, std::string::npos, std::string(size_t(ks) - 3, ' '));
-            { auto st_ = index->Insert(key, next_recno); ASSERT_TRUE(st_.ok()) << st_.message(); }
+            {
+                auto st_ = index->Insert(key, next_recno);
+                ASSERT_TRUE(st_.ok()) << st_.message();
+            }
             table[next_recno++] = key;
         } else {
             auto it = table.lower_bound(1 + (seed >> 8) % next_recno);
             if (it == table.end()) it = table.begin();
             if (op < 8) {
                 bool removed = false;
-                { auto st_ = index->Remove(it->second, it->first, &removed); ASSERT_TRUE(st_.ok()) << st_.message(); }
+                {
+                    auto st_ = index->Remove(it->second, it->first, &removed);
+                    ASSERT_TRUE(st_.ok()) << st_.message();
+                }
                 ASSERT_TRUE(removed);
                 table.erase(it);
             } else {
                 std::string key = Key(RandomKey(&seed, 3, 5), ks);
-                { auto st_ = index->Replace(it->second, key, it->first); ASSERT_TRUE(st_.ok()) << st_.message(); }
+                {
+                    auto st_ = index->Replace(it->second, key, it->first);
+                    ASSERT_TRUE(st_.ok()) << st_.message();
+                }
                 it->second = key;
             }
         }
@@ -80,7 +93,10 @@ TEST(NtxTree, RandomMaintenanceMatchesModelAndPerl) {
             // Shrink to a handful of keys so that the root collapses.
             while (table.size() > 3) {
                 auto victim = table.begin();
-                { auto st_ = index->Remove(victim->second, victim->first); ASSERT_TRUE(st_.ok()) << st_.message(); }
+                {
+                    auto st_ = index->Remove(victim->second, victim->first);
+                    ASSERT_TRUE(st_.ok()) << st_.message();
+                }
                 table.erase(victim);
             }
             EXPECT_EQ(VerifiedCount(index.get()), 3u);
@@ -95,13 +111,14 @@ TEST(NtxTree, RandomMaintenanceMatchesModelAndPerl) {
     index.reset();
 
     // Read back from the file by a fresh handle and by Perl XBase.
-    auto reopened = OpenIndex(dir.File("T.NTX"));
+    auto reopened = OpenIndex(dir.File("T.NTX"), false, !mapped);
     ASSERT_TRUE(reopened);
     EXPECT_EQ(WalkForward(reopened.get()), model);
     std::vector<Entry> missing;
     EXPECT_EQ(PerlWalk(dir.File("T.NTX"), &missing), model);
     EXPECT_TRUE(missing.empty()) << missing.size() << " entries not found by Perl XBase";
 }
+INSTANTIATE_TEST_SUITE_P(PageAccess, NtxTreeMaintenance, ::testing::Values(true, false));
 
 // The builder and incremental maintenance give the same sequence; the
 // builder's tree is balanced and readable by Perl XBase.
@@ -172,12 +189,18 @@ TEST(NtxTree, BuiltTreeAcceptsChanges) {
     std::set<Entry> model(entries.begin(), entries.end());
     for (uint32_t i = 1; i <= 5000; i += 2) {
         Entry e = entries[i - 1];
-        { auto st_ = index->Remove(e.first, e.second); ASSERT_TRUE(st_.ok()) << st_.message(); }
+        {
+            auto st_ = index->Remove(e.first, e.second);
+            ASSERT_TRUE(st_.ok()) << st_.message();
+        }
         model.erase(e);
     }
     for (uint32_t i = 5001; i <= 6000; ++i) {
         std::string k = RandomKey(&seed, ks, 4);
-        { auto st_ = index->Insert(k, i); ASSERT_TRUE(st_.ok()) << st_.message(); }
+        {
+            auto st_ = index->Insert(k, i);
+            ASSERT_TRUE(st_.ok()) << st_.message();
+        }
         model.emplace(k, i);
     }
     std::vector<Entry> expected(model.begin(), model.end());
@@ -244,7 +267,10 @@ TEST(NtxTree, CursorSurvivesChanges) {
         char buf[16];
         snprintf(buf, sizeof buf, "%06u", i * 2);
         model.emplace(Key(buf, ks), i);
-        { auto st_ = index->Insert(Key(buf, ks), i); ASSERT_TRUE(st_.ok()) << st_.message(); }
+        {
+            auto st_ = index->Insert(Key(buf, ks), i);
+            ASSERT_TRUE(st_.ok()) << st_.message();
+        }
     }
     sde::NtxCursor cursor(index.get());
     ASSERT_TRUE(cursor.First().ok());
@@ -254,13 +280,22 @@ TEST(NtxTree, CursorSurvivesChanges) {
         Entry current(cursor.key(), cursor.recno());
         seen.push_back(current);
         // Delete the entry we stand on and insert one just behind it.
-        { auto st_ = index->Remove(current.first, current.second); ASSERT_TRUE(st_.ok()) << st_.message(); }
+        {
+            auto st_ = index->Remove(current.first, current.second);
+            ASSERT_TRUE(st_.ok()) << st_.message();
+        }
         std::string later = current.first;
         later[6] = 'x';
         if (current.second % 3 == 0) {
-            { auto st_ = index->Insert(later, extra++); ASSERT_TRUE(st_.ok()) << st_.message(); }
+            {
+                auto st_ = index->Insert(later, extra++);
+                ASSERT_TRUE(st_.ok()) << st_.message();
+            }
         }
-        { auto st_ = cursor.Next(); ASSERT_TRUE(st_.ok()) << st_.message(); }
+        {
+            auto st_ = cursor.Next();
+            ASSERT_TRUE(st_.ok()) << st_.message();
+        }
     }
     // Every original entry and every inserted one was visited once, in order.
     EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
@@ -322,16 +357,25 @@ TEST(NtxTree, FreedPagesAreReused) {
     auto index = CreateIndex(dir.File("F.NTX"), ks);
     ASSERT_TRUE(index);
     for (uint32_t i = 1; i <= 2000; ++i) {
-        { auto st_ = index->Insert(Key(std::to_string(i), ks), i); ASSERT_TRUE(st_.ok()) << st_.message(); }
+        {
+            auto st_ = index->Insert(Key(std::to_string(i), ks), i);
+            ASSERT_TRUE(st_.ok()) << st_.message();
+        }
     }
     auto full_size = std::filesystem::file_size(dir.File("F.NTX"));
     for (uint32_t i = 1; i <= 1900; ++i) {
-        { auto st_ = index->Remove(Key(std::to_string(i), ks), i); ASSERT_TRUE(st_.ok()) << st_.message(); }
+        {
+            auto st_ = index->Remove(Key(std::to_string(i), ks), i);
+            ASSERT_TRUE(st_.ok()) << st_.message();
+        }
     }
     EXPECT_NE(index->header().free_head, 0u);
     EXPECT_EQ(VerifiedCount(index.get()), 100u);
     for (uint32_t i = 1; i <= 1900; ++i) {
-        { auto st_ = index->Insert(Key(std::to_string(i), ks), i); ASSERT_TRUE(st_.ok()) << st_.message(); }
+        {
+            auto st_ = index->Insert(Key(std::to_string(i), ks), i);
+            ASSERT_TRUE(st_.ok()) << st_.message();
+        }
     }
     EXPECT_EQ(VerifiedCount(index.get()), 2000u);
     EXPECT_LE(std::filesystem::file_size(dir.File("F.NTX")), full_size + 8 * 1024);
@@ -346,10 +390,16 @@ TEST(NtxTree, RightmostSlotIsWrittenEmpty) {
     const int ks = 100;
     auto index = CreateIndex(dir.File("R.NTX"), ks);
     for (uint32_t i = 1; i <= 300; ++i) {
-        { auto st_ = index->Insert(Key(std::to_string(i * 7919 % 1000), ks), i); ASSERT_TRUE(st_.ok()) << st_.message(); }
+        {
+            auto st_ = index->Insert(Key(std::to_string(i * 7919 % 1000), ks), i);
+            ASSERT_TRUE(st_.ok()) << st_.message();
+        }
     }
     for (uint32_t i = 1; i <= 300; i += 3) {
-        { auto st_ = index->Remove(Key(std::to_string(i * 7919 % 1000), ks), i); ASSERT_TRUE(st_.ok()) << st_.message(); }
+        {
+            auto st_ = index->Remove(Key(std::to_string(i * 7919 % 1000), ks), i);
+            ASSERT_TRUE(st_.ok()) << st_.message();
+        }
     }
     index.reset();
     std::string bytes = sde_test::ReadWholeFile(dir.File("R.NTX"));
@@ -365,4 +415,28 @@ TEST(NtxTree, RightmostSlotIsWrittenEmpty) {
     }
     EXPECT_GT(pages_checked, 20);
     (void)m;
+}
+
+// An insert moves offsets, not item bytes: keys already in a page keep their slots.
+TEST(NtxTree, InsertPermutesOffsetsOnly) {
+    sde_test::TempDir dir;
+    const int ks = 20;
+    const std::string path = dir.File("P.NTX");
+    auto index = CreateIndex(path, ks);
+    ASSERT_TRUE(index->Insert(Key("M", ks), 1).ok());
+    ASSERT_TRUE(index->Insert(Key("T", ks), 2).ok());
+    auto slot_of = [&](const std::string& bytes, int i) {
+        return sde::GetU16(reinterpret_cast<const uint8_t*>(bytes.data()) + 1024 + 2 + 2 * i);
+    };
+    std::string before = sde_test::ReadWholeFile(path);
+    uint16_t m_slot = slot_of(before, 0), t_slot = slot_of(before, 1);
+    ASSERT_TRUE(index->Insert(Key("A", ks), 3).ok());
+    std::string after = sde_test::ReadWholeFile(path);
+    EXPECT_EQ(sde::GetU16(reinterpret_cast<const uint8_t*>(after.data()) + 1024), 3);
+    EXPECT_EQ(slot_of(after, 1), m_slot);
+    EXPECT_EQ(slot_of(after, 2), t_slot);
+    EXPECT_NE(slot_of(after, 0), m_slot);
+    EXPECT_EQ(after.substr(1024 + m_slot, size_t(ks) + 8),
+              before.substr(1024 + m_slot, size_t(ks) + 8));
+    EXPECT_EQ(after.substr(1024 + slot_of(after, 0) + 8, size_t(ks)), Key("A", ks));
 }

@@ -1,55 +1,13 @@
-// RecordBytes over stored records, and the compiler's robustness on arbitrary
-// input.
+// The compiler's robustness on arbitrary input.
 #include <gtest/gtest.h>
 
 #include <random>
 
 #include "expr.h"
-#include "expr_record.h"
 #include "expr_test_table.h"
 
 namespace sde {
 namespace {
-
-std::vector<FieldInfo> Fields() {
-    return {
-        {"ARTNUM", 'C', 6, 0}, {"MENGE", 'N', 4, 1}, {"DATUM", 'D', 8, 0}, {"NOTIZ", 'M', 10, 0}};
-}
-
-TEST(RecordBytes, FieldsAreCutFromTheStoredRecord) {
-    RecordBytes source(Fields(), "Lager");
-    ASSERT_EQ(source.record_length(), 1u + 6 + 4 + 8 + 10);
-    std::string record = "*AB12  12.520260115         7";
-    ASSERT_TRUE(source.SetRecord(record, 17).ok());
-    source.SetMemoReader([](int, std::string_view stored, std::string* text) {
-        *text = "memo at block " + std::string(stored.substr(stored.find_first_not_of(' ')));
-        return Status::OK();
-    });
-
-    auto expr = Expression::Compile("lager->ARTNUM + STR(MENGE) + DTOS(DATUM + 1) + NOTIZ", source);
-    ASSERT_TRUE(expr.ok()) << expr.status().message();
-    std::string out;
-    ASSERT_TRUE((*expr)->EvaluateText(source, &out).ok());
-    EXPECT_EQ(out, "AB12  12.520260116memo at block 7");
-    EXPECT_EQ(source.RecNo(), 17u);
-    EXPECT_TRUE(source.Deleted());
-
-    EXPECT_FALSE(Expression::Compile("OTHER->ARTNUM", source).ok());
-    EXPECT_FALSE(source.SetRecord("short", 1).ok());
-}
-
-TEST(RecordBytes, BlankMemoPointerIsAnEmptyMemoAndNoRecordReadsBlank) {
-    RecordBytes source(Fields(), "LAGER");
-    auto expr = Expression::Compile("EMPTY(NOTIZ) .AND. EMPTY(ARTNUM) .AND. EMPTY(DATUM)", source);
-    ASSERT_TRUE(expr.ok());
-    Value v;
-    ASSERT_TRUE((*expr)->Evaluate(source, &v).ok());  // before any record
-    EXPECT_TRUE(v.logical);
-    std::string record(source.record_length(), ' ');
-    ASSERT_TRUE(source.SetRecord(record, 1).ok());
-    ASSERT_TRUE((*expr)->Evaluate(source, &v).ok());
-    EXPECT_TRUE(v.logical);
-}
 
 // Arbitrary token soup never crashes the compiler, and whatever compiles
 // evaluates to a value of its declared type or to an error status.
