@@ -63,7 +63,7 @@ bool ReopenExclusive(TApolloTable& table) {
 // progress window goes first, then the staging and price tables are closed
 // and the start and close buttons enabled.
 class RunEnd {
-public:
+  public:
     RunEnd(RunHost& host, FowisTables& tables) : host_(host), tables_(tables) {
         host_.SetEnabled(DialogControl::kPbStart, false);
     }
@@ -79,7 +79,7 @@ public:
 
     std::unique_ptr<ProgressWindow> progress;
 
-private:
+  private:
     static void CloseQuietly(TApolloTable& table) {
         try {
             table.Close();
@@ -232,7 +232,8 @@ void RunFowisConversion(RunHost& host) {
     settings.WriteInteger(kSettingsSection, settings_key::kFaktorFowis, FactorSettingValue(factor));
     settings.WriteString(kSettingsSection, settings_key::kQuellPfadFowis, source_text);
 
-    const std::string target_directory = WithTrailingSeparator(std::string(TrimBlanks(target_text)));
+    const std::string target_directory =
+        WithTrailingSeparator(std::string(TrimBlanks(target_text)));
     Convert(host, source_path, target_directory, static_cast<float>(factor));
 }
 

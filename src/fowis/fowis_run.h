@@ -13,7 +13,8 @@ namespace zer1 {
 
 class RunHost;
 
-inline constexpr const char* kNoValidInputMessage = "Der Bereich \"%s\" enthält keine gültige Eingabe!";
+inline constexpr const char* kNoValidInputMessage =
+    "Der Bereich \"%s\" enthält keine gültige Eingabe!";
 inline constexpr const char* kFileMissingMessage = "Die Datei \"%s\" existiert nicht!";
 inline constexpr const char* kSourceFieldName = "Quelldatei";
 inline constexpr const char* kTargetFieldName = "Zielpfad";
@@ -23,7 +24,8 @@ inline constexpr const char* kPriceTableNotOpenedMessage = "Fehler beim Öffnen 
 inline constexpr const char* kIndexWarningPrefix = "ACHTUNG - ";
 inline constexpr const char* kIndexNotDeletedSuffix = "FOWISPR.NTX konnte nicht gelöscht werden!";
 // Program directory + these.
-inline constexpr const char* kManufacturerNotCreatedSuffix = "FNR.DBF konnte nicht erstellt werden!";
+inline constexpr const char* kManufacturerNotCreatedSuffix =
+    "FNR.DBF konnte nicht erstellt werden!";
 inline constexpr const char* kManufacturerNotOpenedSuffix = "FNR.DBF konnte nicht geöffnet werden!";
 inline constexpr const char* kSourceNotReadMessage = "TRFOWIS.SDF konnte nicht eingelesen werden!";
 inline constexpr const char* kFowisProgressCaption = "Info";

@@ -22,9 +22,9 @@ enum class StepKind { kText, kPrice, kEan, kArticle };
 // Writing one price field: where its value comes from and how it is converted.
 struct MappingStep {
     StepKind kind;
-    std::string target_name;        // upper case, as price messages name it
-    TApolloField* target;           // field of the price table
-    TApolloField* source;           // staging field (text and price copies)
+    std::string target_name;  // upper case, as price messages name it
+    TApolloField* target;     // field of the price table
+    TApolloField* source;     // staging field (text and price copies)
 };
 
 // The staging fields that a built EAN is made of.
@@ -47,10 +47,14 @@ std::vector<MappingStep> BindMapping(TApolloTable& staging, TApolloTable& price)
     add(StepKind::kEan, "EAN", "EAN");
     add(StepKind::kPrice, "LEK", "LEK");
     add(StepKind::kPrice, "UEVP", "UEVK");
-    for (int i = 1; i <= 10; ++i) add(StepKind::kText, "G" + std::to_string(i), "G" + std::to_string(i));
-    for (int i = 1; i <= 10; ++i) add(StepKind::kPrice, "T" + std::to_string(i), "T" + std::to_string(i));
-    for (int i = 1; i <= 5; ++i) add(StepKind::kText, "V" + std::to_string(i), "V" + std::to_string(i));
-    for (int i = 1; i <= 5; ++i) add(StepKind::kPrice, "P" + std::to_string(i), "P" + std::to_string(i));
+    for (int i = 1; i <= 10; ++i)
+        add(StepKind::kText, "G" + std::to_string(i), "G" + std::to_string(i));
+    for (int i = 1; i <= 10; ++i)
+        add(StepKind::kPrice, "T" + std::to_string(i), "T" + std::to_string(i));
+    for (int i = 1; i <= 5; ++i)
+        add(StepKind::kText, "V" + std::to_string(i), "V" + std::to_string(i));
+    for (int i = 1; i <= 5; ++i)
+        add(StepKind::kPrice, "P" + std::to_string(i), "P" + std::to_string(i));
     add(StepKind::kArticle, "ARTIKEL", "");
     add(StepKind::kText, "RF_NR", "RF_NR");
     add(StepKind::kText, "RF2", "RF2");

@@ -18,7 +18,7 @@ namespace zer1 {
 inline constexpr const char* kNewPriceTableFile = "fowispr_neu.dbf";
 
 class PriceTableReplacement {
-public:
+  public:
     // `current` is the price table, open exclusively for the whole run.
     explicit PriceTableReplacement(TApolloTable& current);
     // Drops the new table when Commit has not succeeded.
@@ -40,7 +40,7 @@ public:
     // the current table is then unchanged.
     void Commit();
 
-private:
+  private:
     void Discard();
 
     TApolloTable& current_;

@@ -1,7 +1,7 @@
 // A Fowis run that fails: the message as the user sees it, the buttons and
 // tables released, and the price table left exactly as it was.
-#include <sys/file.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -14,7 +14,7 @@ namespace zer1 {
 namespace {
 
 class FowisRunFailureTest : public FowisRunTest {
-protected:
+  protected:
     // A first, successful run leaves a price table of two records.
     void SetUp() override {
         FowisRunTest::SetUp();

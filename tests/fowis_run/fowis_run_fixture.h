@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -48,7 +49,7 @@ inline std::string Lines(const std::vector<std::string>& lines) {
 using PriceRecord = std::map<std::string, std::string>;
 
 class FowisRunTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         processEngineLibrary().setLibraryPath(ENGINE_LIBRARY);
         engine();
@@ -96,12 +97,31 @@ protected:
             PriceRecord record;
             for (int i = 0; i < table.FieldCount(); ++i) {
                 std::string name = table.Fields(i).FieldName();
-                for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+                for (char& c : name)
+                    c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
                 record[name] = table.Fields(i).AsString();
             }
             records.push_back(record);
         }
         return records;
+    }
+
+    // The price table as an independent reader (python3-dbf) sees it: the
+    // record count, then "ARTNR1 LEK EAN" of every record, one line each.
+    std::string ReadPriceTableWithPythonDbf() const {
+        const std::string command =
+            "/usr/bin/python3 -c \"import dbf,sys\n"
+            "t=dbf.Table(sys.argv[1]); t.open()\n"
+            "print(len(t))\n"
+            "for r in t: print(r.artnr1.strip(), r.lek, r.ean.strip())\" '" +
+            PriceFile() + "' 2>&1";
+        std::string output;
+        if (FILE* pipe = ::popen(command.c_str(), "r")) {
+            char buffer[256];
+            while (std::fgets(buffer, sizeof buffer, pipe)) output += buffer;
+            ::pclose(pipe);
+        }
+        return output;
     }
 
     std::vector<std::string> MessageTexts() const {

@@ -1,8 +1,8 @@
 // The Fowis run as the user meets it: inputs checked, settings remembered, the
 // price list converted into FOWISPR.DBF, the index removed and the list moved
 // into its backups.
-#include <sys/file.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include "dialog/settings_file.h"
@@ -73,6 +73,8 @@ TEST_F(FowisRunTest, FactorZeroTakesPricesUnscaledAndCreatesTheTables) {
     EXPECT_EQ(progress.infos, (std::vector<std::string>{kReadingSourceInfo, kWritingPricesInfo}));
     EXPECT_EQ(progress.maximums, std::vector<int>{1});
     EXPECT_EQ(progress.positions, std::vector<int>{1});
+    // The table that took the price table's place reads the same elsewhere.
+    EXPECT_EQ(ReadPriceTableWithPythonDbf(), "1\n4711 10.0 F1234711\n");
     // Nothing is left of the table the records were built in.
     EXPECT_FALSE(temp_.Has("data/fowispr_neu.dbf"));
 }
@@ -123,10 +125,16 @@ TEST(FowisFactorSetting, RoundsToNearestWithHalvesToEven) {
 }
 
 TEST_F(FowisRunTest, RecordsAreMappedFieldByField) {
-    std::map<std::string, std::string> full{
-        {"FIRMA", "B77"},    {"KAPITEL", "K1"}, {"ARTNR1", "X-1"},   {"RF_NR", "12345"},
-        {"NIX", "nichts"},   {"ARTIKEL", "  schraube m8"},           {"EAN", "4001234567890"},
-        {"RF2", "abc"},      {"V1", "v1"},      {"V5", "v5"}};
+    std::map<std::string, std::string> full{{"FIRMA", "B77"},
+                                            {"KAPITEL", "K1"},
+                                            {"ARTNR1", "X-1"},
+                                            {"RF_NR", "12345"},
+                                            {"NIX", "nichts"},
+                                            {"ARTIKEL", "  schraube m8"},
+                                            {"EAN", "4001234567890"},
+                                            {"RF2", "abc"},
+                                            {"V1", "v1"},
+                                            {"V5", "v5"}};
     for (int i = 1; i <= 10; ++i) full["G" + std::to_string(i)] = "g" + std::to_string(i);
     for (int i = 11; i <= 21; ++i) {
         full["G" + std::to_string(i)] = "ZZZ";
@@ -238,7 +246,8 @@ TEST_F(FowisRunTest, ChosenFileUnderAnotherNameLeavesItAndRotatesTrfowis) {
 // line without line end, and an empty file giving no records.
 TEST_F(FowisRunTest, SdfAppendTakesLinesByColumn) {
     const std::string full = SourceLine({{"ARTNR1", "4711"}, {"P5", "9,99"}});
-    const std::string short_line = SourceLine({{"ARTNR1", "kurz"}, {"ARTIKEL", "halb"}}).substr(0, 33);
+    const std::string short_line =
+        SourceLine({{"ARTNR1", "kurz"}, {"ARTIKEL", "halb"}}).substr(0, 33);
     const std::string long_line = SourceLine({{"ARTNR1", "lang"}, {"P5", "1,00"}}) + "123,45 Rest";
     const std::string last = SourceLine({{"ARTNR1", "letzte"}});
     WriteSource(full + "\r\n" + short_line + "\n" + long_line + "\r\n" + last);
