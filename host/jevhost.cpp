@@ -2,22 +2,20 @@
 // own directory at run time, as the host does, and calls gwSsDGH.
 //
 //   jevhost DATA_DIR [FOWIS_DIR]   open the interfaces dialog on DATA_DIR
-//   jevhost --demo DIR             make the demo data directory DIR first
-//                                  (DIR/data and DIR/fowis), then open it
-//
-// As on the host's machine, the host's parameter table VUROZE.LIC lies beside
-// the program; --demo makes one (all take-over switches off) when it is missing.
+//   jevhost --demo DIR             make what is missing of the demo data set
+//                                  below DIR (host/demo_data.h) and the
+//                                  parameter table beside jevhost, then open
+//                                  the dialog on DIR/data/ and DIR/fowis/
 #include <dlfcn.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
-#include <exception>
 #include <filesystem>
 #include <string>
 #include <system_error>
 
-#include "dialog/parameter_table.h"
+#include "host/demo_data.h"
 
 namespace {
 
@@ -51,34 +49,6 @@ std::string OwnDirectory() {
     return WithSlash(self.parent_path().string());
 }
 
-// The demo data directory: the host's data folder and a Fowis transfer folder.
-bool MakeDemoDirectory(const std::string& root) {
-    std::error_code error;
-    for (const char* folder : {"data", "fowis"}) {
-        std::filesystem::create_directories(std::filesystem::path(root) / folder, error);
-        if (error) {
-            std::fprintf(stderr, "Demo-Verzeichnis %s/%s kann nicht angelegt werden: %s\n",
-                         root.c_str(), folder, error.message().c_str());
-            std::fprintf(stderr, "Cannot create the demo directory %s/%s.\n", root.c_str(), folder);
-            return false;
-        }
-    }
-    return true;
-}
-
-// The host's parameter table in the program directory, made when missing.
-bool MakeParameterTable(const std::string& program_directory) {
-    const std::string file = program_directory + zer1::kParameterTableName;
-    if (std::filesystem::exists(file)) return true;
-    try {
-        if (zer1::CreateParameterTable(program_directory, "0000000")) return true;
-    } catch (const std::exception& error) {
-        std::fprintf(stderr, "%s\n", error.what());
-    }
-    std::fprintf(stderr, "%s kann nicht angelegt werden / cannot be created.\n", file.c_str());
-    return false;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -105,9 +75,15 @@ int main(int argc, char** argv) {
         return 2;
     }
 
-    if (argc == 3 && std::string(argv[1]) == "--demo" &&
-        !(MakeDemoDirectory(argv[2]) && MakeParameterTable(OwnDirectory()))) {
-        return 1;
+    if (argc == 3 && std::string(argv[1]) == "--demo") {
+        jevhost::DemoPaths demo;
+        std::string problem;
+        if (!jevhost::MakeDemoData(argv[2], OwnDirectory(), demo, problem)) {
+            std::fprintf(stderr, "Demo-Daten / demo data: %s\n", problem.c_str());
+            return 1;
+        }
+        data_dir = demo.data_path;
+        fowis_dir = demo.fowis_directory;
     }
 
     const std::string library = OwnDirectory() + "libzer1.so";

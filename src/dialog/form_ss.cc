@@ -399,13 +399,6 @@ void TformSs::FormShow() {
 }
 
 void TformSs::showEvent(QShowEvent* event) {
-    if (startup_failed_) {
-        // Ends at once, without work and without writing settings.
-        QDialog::showEvent(event);
-        QMetaObject::invokeMethod(
-            this, [this] { QDialog::done(QDialog::Rejected); }, Qt::QueuedConnection);
-        return;
-    }
     if (!shown_once_) {
         shown_once_ = true;
         if (QScreen* screen = QGuiApplication::primaryScreen()) {

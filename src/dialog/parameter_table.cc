@@ -26,7 +26,7 @@ constexpr unsigned kVkPreisPosition = 7;
 // Raised by ReadSwitches when the table has no SCHALTER: unlike the other
 // failures it does not end the program.
 class MissingSwitchField : public EApolloError {
-public:
+  public:
     explicit MissingSwitchField(const std::string& file)
         : EApolloError("Das Feld " + std::string(kSwitchFieldName) +
                        " fehlt in der Parametertabelle " + file) {}

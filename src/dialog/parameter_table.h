@@ -38,7 +38,7 @@ struct TakeOverSwitches {
 TakeOverSwitches SwitchesFromText(const std::string& schalter);
 
 class ParameterTable {
-public:
+  public:
     ParameterTable() = default;
     ParameterTable(const ParameterTable&) = delete;
     ParameterTable& operator=(const ParameterTable&) = delete;
@@ -66,7 +66,7 @@ public:
     bool Active() const { return table_.Active(); }
     const TApolloTable& Table() const { return table_; }
 
-private:
+  private:
     TApolloTable table_;
 };
 

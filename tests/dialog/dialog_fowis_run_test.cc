@@ -23,10 +23,10 @@ namespace zer1 {
 namespace {
 
 class DialogFowisRunTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         processEngineLibrary().setLibraryPath(ENGINE_LIBRARY);
-        ASSERT_TRUE(CreateParameterTable(program.path(), ""));
+        ASSERT_TRUE(CreateParameterTable(program.path(), ""));  // the host's parameter table
         FormSsSetup setup;
         setup.data_path = data.path();
         setup.program_directory = program.path();
@@ -50,8 +50,7 @@ TEST_F(DialogFowisRunTest, MissingSourceIsReportedAndTheFocusGoesToTheSourceAfte
     form->pbStart->click();
     ASSERT_EQ(ui.messages.size(), 1u);
     EXPECT_EQ(ui.messages[0].kind, MessageKind::kError);
-    EXPECT_EQ(ui.messages[0].text,
-              "Die Datei \"" + (lists / "TRFOWIS.SDF") + "\" existiert nicht!");
+    EXPECT_EQ(ui.messages[0].text, "Die Datei \"" + (lists / "TRFOWIS.SDF") + "\" existiert nicht!");
     EXPECT_EQ(form->focusWidget(), form->sleQuelleFowis);
     EXPECT_TRUE(form->pbStart->isEnabled());
     EXPECT_TRUE(form->pbClose->isEnabled());
@@ -65,8 +64,7 @@ TEST_F(DialogFowisRunTest, SuccessfulRunLeavesThePriceTableAndAReadyDialog) {
     form->pbStart->click();
 
     EXPECT_TRUE(ui.messages.empty()) << ui.messages[0].text;
-    EXPECT_TRUE(testing::PathExists(data / "fowispr.dbf") ||
-                testing::PathExists(data / "FOWISPR.DBF"));
+    EXPECT_TRUE(testing::PathExists(data / "fowispr.dbf") || testing::PathExists(data / "FOWISPR.DBF"));
     SettingsFile ini(program / "zer1.ini");
     EXPECT_EQ(ini.ReadInteger("Settings", "FaktorFowis", 0), 12500);
     EXPECT_EQ(ini.ReadString("Settings", "QuellPfadFowis", ""), lists / "TRFOWIS.SDF");

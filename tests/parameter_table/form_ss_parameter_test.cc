@@ -28,7 +28,7 @@ using testing::ReadFile;
 using testing::TempDir;
 
 class FormSsParameterTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         processEngineLibrary().setLibraryPath(ENGINE_LIBRARY);
         engine();
@@ -68,8 +68,7 @@ protected:
 
     static std::vector<bool> TakeOverBoxes(const TformSs& form) {
         return {form.cbGhWg->isChecked(), form.cbGhLief->isChecked(),
-                form.cbGhSuchcode->isChecked(), form.cbEkPr->isChecked(),
-                form.cbVkPr->isChecked()};
+                form.cbGhSuchcode->isChecked(), form.cbEkPr->isChecked(), form.cbVkPr->isChecked()};
     }
 
     TempDir program;

@@ -35,7 +35,7 @@ int OpenDescriptorsOf(const std::string& path) {
 }
 
 class ParameterTableTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         processEngineLibrary().setLibraryPath(ENGINE_LIBRARY);
         engine();
@@ -97,13 +97,12 @@ TEST_P(ParameterTableSwitchTest, StartUpReadsTheSwitchesOfTheEncryptedTable) {
     EXPECT_GT(OpenDescriptorsOf(LicFile()), 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Schalter, ParameterTableSwitchTest,
-    ::testing::Values(SwitchCase{"1111001", {true, true, true, true, true}},
-                      SwitchCase{"1111000", {true, true, true, true, false}},
-                      SwitchCase{"", {}},
-                      SwitchCase{"0010001", {false, false, true, false, true}},
-                      SwitchCase{"111111", {true, true, true, true, false}}));
+INSTANTIATE_TEST_SUITE_P(Schalter, ParameterTableSwitchTest,
+                         ::testing::Values(SwitchCase{"1111001", {true, true, true, true, true}},
+                                           SwitchCase{"1111000", {true, true, true, true, false}},
+                                           SwitchCase{"", {}},
+                                           SwitchCase{"0010001", {false, false, true, false, true}},
+                                           SwitchCase{"111111", {true, true, true, true, false}}));
 
 TEST_F(ParameterTableTest, TheTableOnDiskIsEncryptedAndReadsMaskedWithoutPassword) {
     ASSERT_TRUE(CreateParameterTable(program.path(), "1111001"));
