@@ -13,8 +13,8 @@
 namespace zer1 {
 
 TformProgress::TformProgress(QWidget* owner)
-    : QWidget(owner, Qt::Tool | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint |
-                         Qt::WindowTitleHint) {
+    : QWidget(owner,
+              Qt::Tool | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
     setObjectName("formProgress");
     setWindowTitle("Information");
     setFixedSize(300, 61);
@@ -50,8 +50,12 @@ void TformProgress::CloseByProgram() {
 }
 
 // The window belongs to the run: no key of the user does anything here.
-void TformProgress::keyPressEvent(QKeyEvent* event) { event->accept(); }
-void TformProgress::keyReleaseEvent(QKeyEvent* event) { event->accept(); }
+void TformProgress::keyPressEvent(QKeyEvent* event) {
+    event->accept();
+}
+void TformProgress::keyReleaseEvent(QKeyEvent* event) {
+    event->accept();
+}
 
 void TformProgress::closeEvent(QCloseEvent* event) {
     if (closing_by_program_) {
@@ -99,15 +103,21 @@ void ProgressWindowHandle::SetPosition(int position) {
     if (window_) window_->SetBarPosition(position);
 }
 
-int ProgressWindowHandle::Maximum() const { return window_ ? window_->bar_maximum() : 0; }
+int ProgressWindowHandle::Maximum() const {
+    return window_ ? window_->bar_maximum() : 0;
+}
 
-int ProgressWindowHandle::Position() const { return window_ ? window_->ProgressBar->value() : 0; }
+int ProgressWindowHandle::Position() const {
+    return window_ ? window_->ProgressBar->value() : 0;
+}
 
 void ProgressWindowHandle::SetTag(int tag) {
     if (window_) window_->tag = tag;
 }
 
-int ProgressWindowHandle::Tag() const { return window_ ? window_->tag : 0; }
+int ProgressWindowHandle::Tag() const {
+    return window_ ? window_->tag : 0;
+}
 
 void ProgressWindowHandle::OnEngineProgress(int percent) {
     if (!window_ || window_->tag != kEngineProgressTag) return;

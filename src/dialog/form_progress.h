@@ -18,7 +18,7 @@ namespace zer1 {
 class TformProgress : public QWidget {
     Q_OBJECT
 
-public:
+  public:
     explicit TformProgress(QWidget* owner);
 
     QLabel* lblInfo = nullptr;
@@ -33,13 +33,13 @@ public:
     // Lets the next close go through; every other close is refused.
     void CloseByProgram();
 
-protected:
+  protected:
     void keyPressEvent(QKeyEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
 
-private:
+  private:
     bool closing_by_program_ = false;
     int bar_maximum_ = 100;
 };
@@ -47,7 +47,7 @@ private:
 // The run's handle on a TformProgress.  Dropping it closes and releases the
 // window; it stays harmless when the window is already gone.
 class ProgressWindowHandle : public ProgressWindow {
-public:
+  public:
     explicit ProgressWindowHandle(TformProgress* window) : window_(window) {}
     ~ProgressWindowHandle() override;
 
@@ -64,7 +64,7 @@ public:
 
     TformProgress* window() const { return window_; }
 
-private:
+  private:
     QPointer<TformProgress> window_;
 };
 

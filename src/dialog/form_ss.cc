@@ -35,8 +35,12 @@ constexpr int kHeight = 400;
 const QColor kNavy(0, 0, 128);
 const QColor kLightYellow(255, 255, 225);
 
-QString Q(const std::string& text) { return QString::fromStdString(text); }
-std::string S(const QString& text) { return text.toStdString(); }
+QString Q(const std::string& text) {
+    return QString::fromStdString(text);
+}
+std::string S(const QString& text) {
+    return text.toStdString();
+}
 
 QLabel* MakeLabel(const char* text, QWidget* parent, int x, int y, int w, QWidget* buddy) {
     auto* label = new QLabel(QString::fromUtf8(text), parent);
@@ -100,7 +104,7 @@ QCheckBox* MakeCheck(const char* name, const char* text, QWidget* parent, int x,
 // never reach a run that is still working.  Focus and enable requests that a
 // run makes meanwhile are carried out when it ends.
 class TformSs::RunLock {
-public:
+  public:
     explicit RunLock(TformSs& form) : form_(form) {
         form_.run_working_ = true;
         form_.focus_after_run_.reset();
@@ -123,7 +127,7 @@ public:
     RunLock(const RunLock&) = delete;
     RunLock& operator=(const RunLock&) = delete;
 
-private:
+  private:
     void SetLocked(bool locked) {
         for (QWidget* widget : std::initializer_list<QWidget*>{
                  form_.pbStart, form_.pbClose, form_.pgSS, form_.pbOpen, form_.pbFowisOpen,
@@ -153,14 +157,12 @@ TformSs::TformSs(FormSsSetup setup, QWidget* parent)
     setWindowTitle(Q(std::string(kDesignCaption) + " " + version));
     fowis_transfer_directory_.clear();
     LoadGlyphs();
-    // Key preview: the dialog sees every key of its windows first.
+    // Key preview: the dialog sees every key of its windows first (and every
+    // focus change, which the browse buttons follow).
     qApp->installEventFilter(this);
     // A failed start-up has shown its message and asked the application to
     // quit; the dialog then ends as soon as it is shown, without any work.
-    if (!ReadTakeOverSwitches()) {
-        startup_failed_ = true;
-        return;
-    }
+    if (!ReadTakeOverSwitches()) return;
     run_report_ = std::make_unique<RunReport>();
     settings_ = std::make_unique<SettingsFile>(program_directory_ + kSettingsFileName);
     LoadRememberedInputs();
@@ -212,10 +214,6 @@ void TformSs::BuildControls() {
     connect(pbFowisOpen, &QToolButton::clicked, this, &TformSs::pbFowisOpenClick);
     connect(cbLagerUpdate, &QCheckBox::toggled, this, &TformSs::cbLagerUpdateClick);
     connect(cbLagerNeu, &QCheckBox::toggled, this, &TformSs::cbLagerUpdateClick);
-    for (QLineEdit* edit :
-         {sleQuelle, sleAusgabe, sleQuelleFowis, sleQuelleFotoco, sleAusgabeFotoco}) {
-        edit->installEventFilter(this);
-    }
 }
 
 void TformSs::BuildDghPage() {
@@ -345,8 +343,9 @@ void TformSs::LoadRememberedInputs() {
         sleQuelle->setText(Q(dgh_archive));
         ListArchiveInto(dgh_archive, lbFiles);
     }
-    const std::string fotoco_archive = settings.ReadString(kSettingsSection, "QuellpfadFotoco", "") +
-                                       settings.ReadString(kSettingsSection, "QuelldateiFotoco", "");
+    const std::string fotoco_archive =
+        settings.ReadString(kSettingsSection, "QuellpfadFotoco", "") +
+        settings.ReadString(kSettingsSection, "QuelldateiFotoco", "");
     if (FileExists(fotoco_archive)) {
         sleQuelleFotoco->setText(Q(fotoco_archive));
         ListArchiveInto(fotoco_archive, lbFilesFotoco);
@@ -407,11 +406,7 @@ void TformSs::showEvent(QShowEvent* event) {
             frame.moveCenter(screen->availableGeometry().center());
             move(frame.topLeft());
         }
-        if (startup_failed_) {
-            QMetaObject::invokeMethod(this, &QDialog::reject, Qt::QueuedConnection);
-        } else {
-            FormShow();
-        }
+        FormShow();
     }
     QDialog::showEvent(event);
 }
@@ -433,9 +428,13 @@ void TformSs::pbStartClick() {
     }
 }
 
-void TformSs::pbCloseClick() { close(); }
+void TformSs::pbCloseClick() {
+    close();
+}
 
-void TformSs::pbOpenClick() { ChooseArchive(pbOpen, sleQuelle, lbFiles, "Quellpfad"); }
+void TformSs::pbOpenClick() {
+    ChooseArchive(pbOpen, sleQuelle, lbFiles, "Quellpfad");
+}
 
 void TformSs::pbFotocoOpenClick() {
     ChooseArchive(pbFotocoOpen, sleQuelleFotoco, lbFilesFotoco, "QuellpfadFotoco");
@@ -450,9 +449,9 @@ void TformSs::ChooseArchive(QToolButton* button, QLineEdit* source, QListWidget*
     FileOpenRequest request;
     request.title = kOpenDialogTitle;
     request.filter = kArchiveFilter;
-    request.initial_directory = settings_ ? settings_->ReadString(kSettingsSection, directory_key,
-                                                                  program_directory_)
-                                          : program_directory_;
+    request.initial_directory =
+        settings_ ? settings_->ReadString(kSettingsSection, directory_key, program_directory_)
+                  : program_directory_;
     if (request.initial_directory.empty()) request.initial_directory = program_directory_;
     const std::optional<std::string> chosen = CurrentUiServices().ChooseFileToOpen(request);
     if (!chosen) return;
@@ -558,7 +557,9 @@ bool TformSs::IsChecked(DialogControl box) const {
     return widget && widget->isChecked();
 }
 
-long double TformSs::FactorValue() const { return sleFaktorFowis->Value(); }
+long double TformSs::FactorValue() const {
+    return sleFaktorFowis->Value();
+}
 
 void TformSs::SetFocus(DialogControl control) {
     if (run_working_) {

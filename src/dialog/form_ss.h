@@ -41,7 +41,7 @@ struct FormSsSetup {
 class TformSs : public QDialog, public RunHost {
     Q_OBJECT
 
-public:
+  public:
     static constexpr const char* kDesignCaption = "JEV-Schnittstellen";
     static constexpr const char* kArchiveFilter = "ZIP-Archive|*.zip|Alle Dateien|*.*";
     static constexpr const char* kFowisFilter = "Fowis Quelldateien (*.sdf)|*.SDF";
@@ -118,15 +118,15 @@ public:
     QCheckBox* cbVkPr;
     QStatusBar* StatusBar1;
 
-public slots:
+  public slots:
     void done(int result) override;
 
-protected:
+  protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
-private:
+  private:
     class RunLock;
 
     void BuildControls();
@@ -154,9 +154,10 @@ private:
     InterfaceRuns runs_;
     std::unique_ptr<RunReport> run_report_;
     std::unique_ptr<SettingsFile> settings_;
-    std::unique_ptr<TAbZipper> AbZip;  // lists the members of the chosen archives
+    std::unique_ptr<TAbZipper> AbZip;   // lists the members of the chosen archives
     std::unique_ptr<DialogKeep> keep_;  // released before the settings file
-    std::unique_ptr<ParameterTable> apPara;  // the host's parameter table, open while the dialog lives
+    std::unique_ptr<ParameterTable>
+        apPara;  // the host's parameter table, open while the dialog lives
 
     bool shown_once_ = false;
     bool startup_failed_ = false;  // the parameter table failed: the dialog ends when shown

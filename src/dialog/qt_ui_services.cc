@@ -64,8 +64,7 @@ void QtUiServices::ShowMessage(MessageKind kind, const std::string& caption,
 std::optional<std::string> QtUiServices::ChooseFileToOpen(const FileOpenRequest& request) {
     QFileDialog dialog(DialogParent(), QString::fromStdString(request.title));
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setFileMode(request.file_must_exist ? QFileDialog::ExistingFile
-                                               : QFileDialog::AnyFile);
+    dialog.setFileMode(request.file_must_exist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
     dialog.setNameFilter(QtFileFilter(request.filter));
     // The initial directory may also name a file (the remembered Fowis source):
     // then its folder opens with the file preselected.
@@ -85,7 +84,9 @@ std::optional<std::string> QtUiServices::ChooseFileToOpen(const FileOpenRequest&
     return chosen.front().toStdString();
 }
 
-void QtUiServices::ProcessEvents() { QCoreApplication::processEvents(); }
+void QtUiServices::ProcessEvents() {
+    QCoreApplication::processEvents();
+}
 
 void QtUiServices::RequestQuit() {
     if (QCoreApplication* app = QCoreApplication::instance()) {

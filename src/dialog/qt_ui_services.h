@@ -11,7 +11,7 @@
 namespace zer1 {
 
 class QtUiServices : public UiServices {
-public:
+  public:
     void ShowMessage(MessageKind kind, const std::string& caption,
                      const std::string& text) override;
     std::optional<std::string> ChooseFileToOpen(const FileOpenRequest& request) override;

@@ -31,7 +31,7 @@ struct ProgressLog {
 };
 
 class RecordingProgressWindow : public ProgressWindow {
-public:
+  public:
     explicit RecordingProgressWindow(std::shared_ptr<ProgressLog> log) : log_(std::move(log)) {}
     ~RecordingProgressWindow() override { log_->released = true; }
 
@@ -59,12 +59,12 @@ public:
         if (log_->tag == kEngineProgressTag) SetPosition(percent);
     }
 
-private:
+  private:
     std::shared_ptr<ProgressLog> log_;
 };
 
 class RecordingRunHost : public RunHost {
-public:
+  public:
     RecordingRunHost(std::string data_path, std::string program_directory,
                      std::string fowis_transfer_directory = "")
         : data_path_(std::move(data_path)),
@@ -114,15 +114,13 @@ public:
     }
     const std::string& DataPath() const override { return data_path_; }
     const std::string& ProgramDirectory() const override { return program_directory_; }
-    const std::string& FowisTransferDirectory() const override {
-        return fowis_transfer_directory_;
-    }
+    const std::string& FowisTransferDirectory() const override { return fowis_transfer_directory_; }
     std::string& OutputDirectory() override { return output_directory_; }
     RunReport& Report() override { return report_; }
     SettingsFile& Settings() override { return settings_; }
     DialogKeep& Keep() override { return keep_; }
 
-private:
+  private:
     std::string data_path_;
     std::string program_directory_;
     std::string fowis_transfer_directory_;

@@ -104,7 +104,7 @@ using ProgressHookFn = void (*)(void* context, int percent);
 // unique_ptr that RunHost::OpenProgress() returns; dropping it closes and
 // releases the window, so it is gone however the run ends.
 class ProgressWindow {
-public:
+  public:
     virtual ~ProgressWindow() = default;
 
     virtual void SetCaption(const std::string& caption) = 0;
@@ -127,7 +127,7 @@ public:
     ProgressHookFn EngineHook() const { return &ForwardEngineProgress; }
     void* EngineHookContext() { return this; }
 
-private:
+  private:
     static void ForwardEngineProgress(void* window, int percent) {
         static_cast<ProgressWindow*>(window)->OnEngineProgress(percent);
     }
@@ -136,7 +136,7 @@ private:
 // Sets the engine tag on a progress window for one index build and always
 // puts it back to 0, also when the build fails.
 class EngineProgressScope {
-public:
+  public:
     explicit EngineProgressScope(ProgressWindow& window) : window_(window) {
         window_.SetMaximum(100);
         window_.SetPosition(0);
@@ -146,7 +146,7 @@ public:
     EngineProgressScope(const EngineProgressScope&) = delete;
     EngineProgressScope& operator=(const EngineProgressScope&) = delete;
 
-private:
+  private:
     ProgressWindow& window_;
 };
 
@@ -154,7 +154,7 @@ private:
 // as table objects that stay open between runs.  Each type has one instance,
 // made on first use; they are destroyed with the dialog, newest first.
 class DialogKeep {
-public:
+  public:
     DialogKeep() = default;
     DialogKeep(const DialogKeep&) = delete;
     DialogKeep& operator=(const DialogKeep&) = delete;
@@ -173,7 +173,7 @@ public:
         return ref;
     }
 
-private:
+  private:
     std::vector<std::pair<std::type_index, std::shared_ptr<void>>> items_;
 };
 
@@ -181,7 +181,7 @@ private:
 using RunReport = std::vector<std::string>;
 
 class RunHost {
-public:
+  public:
     virtual ~RunHost() = default;
 
     // Controls.  Texts are UTF-8.  An unknown combination (the text of a

@@ -34,7 +34,7 @@ std::string HostText(const char* text) {
 // The widgets need a QApplication.  A host that runs Qt itself has one; for
 // any other host one is made for the length of the call.
 class ApplicationForCall {
-public:
+  public:
     ApplicationForCall() {
         if (QCoreApplication::instance() == nullptr) {
             own_ = std::make_unique<QApplication>(argc_, argv_);
@@ -42,7 +42,7 @@ public:
     }
     bool usable() const { return qobject_cast<QApplication*>(QCoreApplication::instance()); }
 
-private:
+  private:
     int argc_ = 1;
     char name_[8] = "libzer1";
     char* argv_[2] = {name_, nullptr};

@@ -15,77 +15,94 @@
 #include <filesystem>
 
 #include "tests/common/temp_dir.h"
+#include "tests/dialog/ini_guard.h"
 #include "tests/parameter_table/parameter_table_guard.h"
 
 namespace {
 
 using EntryPoint = void (*)(const char*, const char*);
 
-// Program directory of this test: where the library keeps zer1.ini.  The
-// file is put back as it was after the test.
-class IniGuard {
-public:
-    explicit IniGuard(std::string path) : path_(std::move(path)) {
-        had_ = zer1::testing::PathExists(path_);
-        if (had_) old_ = zer1::testing::ReadFile(path_);
-        std::filesystem::remove(path_);
-    }
-    ~IniGuard() {
-        std::error_code ignored;
-        if (had_) {
-            zer1::testing::WriteFile(path_, old_);
-        } else {
-            std::filesystem::remove(path_, ignored);
-        }
-    }
-
-private:
-    std::string path_;
-    bool had_ = false;
-    std::string old_;
-};
-
-TEST(EntryCallTest, HostCallShowsTheDialogAndReturnsWhenItCloses) {
-    IniGuard ini(ZER1_LIBRARY_DIR "/zer1.ini");
-    zer1::testing::ParameterTableGuard parameters(ZER1_LIBRARY_DIR);
-    zer1::testing::TempDir data;
-    zer1::testing::TempDir transfer;
-    zer1::testing::WriteFile(transfer / "TRFOWIS.SDF", "x");
-
-    void* library = dlopen(ZER1_LIBRARY_DIR "/libzer1.so", RTLD_NOW | RTLD_LOCAL);
-    ASSERT_NE(library, nullptr) << dlerror();
-    auto entry = reinterpret_cast<EntryPoint>(dlsym(library, "gwSsDGH"));
-    ASSERT_NE(entry, nullptr);
-
+// What the dialog showed during one call of the entry point.
+struct ShownDialog {
+    bool found = false;
     QString caption, band, fowis_source;
     int page = -1;
-    bool found = false;
+};
+
+EntryPoint LoadEntryPoint() {
+    void* library = dlopen(ZER1_LIBRARY_DIR "/libzer1.so", RTLD_NOW | RTLD_LOCAL);
+    if (library == nullptr) return nullptr;
+    return reinterpret_cast<EntryPoint>(dlsym(library, "gwSsDGH"));
+}
+
+// Calls the entry point; once the dialog is up, notes what it shows, checks
+// cbStandard and closes it.
+ShownDialog CallAndClose(EntryPoint entry, const char* data_path, const char* transfer) {
+    ShownDialog shown;
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {
         QWidget* dialog = QApplication::activeModalWidget();
         if (dialog == nullptr || dialog->objectName() != "formSs") return;
         poll.stop();
-        found = true;
-        caption = dialog->windowTitle();
-        band = dialog->findChild<QLabel*>("lblDatenpfad")->text();
-        page = dialog->findChild<QTabWidget*>("pgSS")->currentIndex();
-        fowis_source = dialog->findChild<QLineEdit*>("sleQuelleFowis")->text();
+        shown.found = true;
+        shown.caption = dialog->windowTitle();
+        shown.band = dialog->findChild<QLabel*>("lblDatenpfad")->text();
+        shown.page = dialog->findChild<QTabWidget*>("pgSS")->currentIndex();
+        shown.fowis_source = dialog->findChild<QLineEdit*>("sleQuelleFowis")->text();
         dialog->findChild<QCheckBox*>("cbStandard")->setChecked(true);
         dialog->close();
     });
     poll.start(10);
+    entry(data_path, transfer);
+    return shown;
+}
+
+class EntryCallTest : public ::testing::Test {
+protected:
+    zer1::testing::IniGuard ini{ZER1_LIBRARY_DIR};
+    zer1::testing::ParameterTableGuard parameters{ZER1_LIBRARY_DIR};
+};
+
+TEST_F(EntryCallTest, HostCallShowsTheDialogAndReturnsWhenItCloses) {
+    ASSERT_TRUE(zer1::testing::PathExists(ZER1_LIBRARY_DIR "/VUROZE.LIC"));
+    zer1::testing::TempDir data;
+    zer1::testing::TempDir transfer;
+    zer1::testing::WriteFile(transfer / "TRFOWIS.SDF", "x");
+    const EntryPoint entry = LoadEntryPoint();
+    ASSERT_NE(entry, nullptr) << dlerror();
+
     std::string transfer_dir = transfer.path();
     transfer_dir.pop_back();
-    entry(data.path().c_str(), transfer_dir.c_str());
+    const ShownDialog shown = CallAndClose(entry, data.path().c_str(), transfer_dir.c_str());
 
-    ASSERT_TRUE(found);
-    EXPECT_EQ(caption, "JEV-Schnittstellen V1.00R18");
-    EXPECT_EQ(band.toStdString(), "Datenpfad: " + data.path());
-    EXPECT_EQ(page, 1);
-    EXPECT_EQ(fowis_source.toStdString(), transfer / "TRFOWIS.SDF");
-    const std::string saved = zer1::testing::ReadFile(ZER1_LIBRARY_DIR "/zer1.ini");
+    ASSERT_TRUE(shown.found);
+    EXPECT_EQ(shown.caption, "JEV-Schnittstellen V1.00R18");
+    EXPECT_EQ(shown.band.toStdString(), "Datenpfad: " + data.path());
+    EXPECT_EQ(shown.page, 1);
+    EXPECT_EQ(shown.fowis_source.toStdString(), transfer / "TRFOWIS.SDF");
+    const std::string saved = zer1::testing::ReadFile(ini.path());
     EXPECT_NE(saved.find("Standard=1"), std::string::npos);
     EXPECT_NE(saved.find("Pool=0"), std::string::npos);
+}
+
+// The host's texts are 8-bit: UTF-8 is taken as it is, other bytes are read
+// as Windows-1252; a null pointer is the empty text.
+TEST_F(EntryCallTest, HostTextsInEitherEncodingAndNullPointers) {
+    ASSERT_TRUE(zer1::testing::PathExists(ZER1_LIBRARY_DIR "/VUROZE.LIC"));
+    const EntryPoint entry = LoadEntryPoint();
+    ASSERT_NE(entry, nullptr) << dlerror();
+
+    ShownDialog shown = CallAndClose(entry, "/daten/m\xfcller/", nullptr);
+    ASSERT_TRUE(shown.found);
+    EXPECT_EQ(shown.band, QString::fromUtf8("Datenpfad: /daten/müller/"));
+
+    shown = CallAndClose(entry, "/daten/m\xc3\xbcller/", "");
+    ASSERT_TRUE(shown.found);
+    EXPECT_EQ(shown.band, QString::fromUtf8("Datenpfad: /daten/müller/"));
+
+    shown = CallAndClose(entry, nullptr, nullptr);
+    ASSERT_TRUE(shown.found);
+    EXPECT_EQ(shown.band, "Datenpfad: ");
 }
 
 }  // namespace

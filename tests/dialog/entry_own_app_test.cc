@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "tests/common/temp_dir.h"
+#include "tests/dialog/ini_guard.h"
 #include "tests/parameter_table/parameter_table_guard.h"
 
 namespace {
@@ -23,14 +24,18 @@ using namespace std::chrono_literals;
 
 // Posts one probe at a time to the library's application; the probe closes
 // the interfaces dialog when it is the active modal window.  No probe is
-// posted after the dialog was closed, so none can reach a removed application.
+// posted after the dialog was closed, so none can reach a removed
+// application; Stop() ends the helper when the call returned without a
+// dialog to close.
 class DialogCloser {
-public:
+  public:
     DialogCloser()
         : thread_([this] {
-              while (QCoreApplication::instance() == nullptr) std::this_thread::sleep_for(5ms);
+              while (!stop_ && QCoreApplication::instance() == nullptr) {
+                  std::this_thread::sleep_for(5ms);
+              }
               std::this_thread::sleep_for(100ms);
-              while (!closed_) {
+              while (!stop_ && !closed_) {
                   std::atomic<bool> ran{false};
                   QMetaObject::invokeMethod(
                       QCoreApplication::instance(),
@@ -44,22 +49,27 @@ public:
                           ran = true;
                       },
                       Qt::QueuedConnection);
-                  while (!ran) std::this_thread::sleep_for(2ms);
+                  while (!stop_ && !ran) std::this_thread::sleep_for(2ms);
                   if (!closed_) std::this_thread::sleep_for(20ms);
               }
           }) {}
-    ~DialogCloser() { thread_.join(); }
+    ~DialogCloser() {
+        stop_ = true;
+        thread_.join();
+    }
 
-private:
+    bool closed() const { return closed_; }
+
+  private:
+    std::atomic<bool> stop_{false};
     std::atomic<bool> closed_{false};
     std::thread thread_;
 };
 
 TEST(EntryOwnApplicationTest, CallWithoutHostApplicationMakesAndRemovesItsOwn) {
-    const std::string ini_path = ZER1_LIBRARY_DIR "/zer1.ini";
+    zer1::testing::IniGuard ini(ZER1_LIBRARY_DIR);
     zer1::testing::ParameterTableGuard parameters(ZER1_LIBRARY_DIR);
-    const bool had_ini = zer1::testing::PathExists(ini_path);
-    const std::string old_ini = had_ini ? zer1::testing::ReadFile(ini_path) : "";
+    ASSERT_TRUE(zer1::testing::PathExists(ZER1_LIBRARY_DIR "/VUROZE.LIC"));
 
     void* library = dlopen(ZER1_LIBRARY_DIR "/libzer1.so", RTLD_NOW | RTLD_LOCAL);
     ASSERT_NE(library, nullptr) << dlerror();
@@ -69,20 +79,16 @@ TEST(EntryOwnApplicationTest, CallWithoutHostApplicationMakesAndRemovesItsOwn) {
 
     for (int call = 0; call < 2; ++call) {
         ASSERT_EQ(QCoreApplication::instance(), nullptr);
+        bool closed = false;
         {
             DialogCloser closer;
             entry(data.path().c_str(), nullptr);
+            closed = closer.closed();
         }
+        EXPECT_TRUE(closed) << "call " << call;
         EXPECT_EQ(QCoreApplication::instance(), nullptr) << "call " << call;
     }
-    const std::string saved = zer1::testing::ReadFile(ini_path);
-    EXPECT_NE(saved.find("Update=1"), std::string::npos);
-
-    if (had_ini) {
-        zer1::testing::WriteFile(ini_path, old_ini);
-    } else {
-        std::remove(ini_path.c_str());
-    }
+    EXPECT_NE(zer1::testing::ReadFile(ini.path()).find("Update=1"), std::string::npos);
 }
 
 }  // namespace

@@ -20,7 +20,7 @@ namespace zer1 {
 namespace {
 
 class ProgressTest : public ::testing::Test {
-protected:
+  protected:
     std::unique_ptr<TformSs> MakeForm() {
         EXPECT_TRUE(CreateParameterTable(program.path(), ""));  // the host's parameter table
         FormSsSetup setup;

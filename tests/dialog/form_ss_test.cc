@@ -3,6 +3,7 @@
 // dispatch and the lock while a run works.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 #include <QApplication>
 #include <QCheckBox>
 #include <QFocusEvent>
@@ -15,7 +16,6 @@
 #include <QToolButton>
 #include <functional>
 #include <memory>
-#include <unistd.h>
 
 #include "common/error.h"
 #include "common/ui_services.h"
@@ -33,7 +33,7 @@ using testing::TempDir;
 using testing::WriteFile;
 
 class FormSsTest : public ::testing::Test {
-protected:
+  protected:
     std::unique_ptr<TformSs> MakeForm() {
         // The host's parameter table (all switches off) unless a test put its own.
         if (!testing::PathExists(program / kParameterTableName)) {
@@ -55,9 +55,14 @@ protected:
 
     SettingsFile Ini() { return SettingsFile(program / "zer1.ini"); }
 
+    // Gives `widget` the keyboard focus as the Tab key would, in a shown and
+    // active dialog; its page must be the current one.
     static void Focus(QWidget* widget) {
-        QFocusEvent event(QEvent::FocusIn, Qt::TabFocusReason);
-        QApplication::sendEvent(widget, &event);
+        QWidget* window = widget->window();
+        window->show();
+        QApplication::setActiveWindow(window);
+        widget->setFocus(Qt::TabFocusReason);
+        ASSERT_TRUE(widget->hasFocus()) << widget->objectName().toStdString();
     }
 
     static void Press(QWidget* widget, int key) {
@@ -90,8 +95,8 @@ TEST_F(FormSsTest, StartsWithDefaultsWithoutSettingsFileAndCreatesItOnClose) {
     EXPECT_EQ(form->sleZielFowis->text().toStdString(), data.path());
     EXPECT_EQ(form->FactorValue(), 0.0L);
     EXPECT_EQ(form->sleFaktorFowis->text(), "0.0000");
-    for (QCheckBox* box : {form->cbPool, form->cbUpdate, form->cbStandard, form->cbLagerUpdate,
-                           form->cbLagerNeu}) {
+    for (QCheckBox* box :
+         {form->cbPool, form->cbUpdate, form->cbStandard, form->cbLagerUpdate, form->cbLagerNeu}) {
         EXPECT_FALSE(box->isChecked()) << box->objectName().toStdString();
     }
     EXPECT_FALSE(form->gbPara->isVisibleTo(form.get()));
@@ -281,6 +286,7 @@ TEST_F(FormSsTest, FotocoBrowseStartsInRememberedDirectoryAndFollowsFocusToo) {
     Ini().WriteString("Settings", "QuellpfadFotoco", data.path());
     testing::WriteStoredZip(data / "leer.zip", {});
     auto form = MakeForm();
+    form->pgSS->setCurrentIndex(2);
 
     Focus(form->sleAusgabeFotoco);
     form->pbFotocoOpen->click();
@@ -310,6 +316,9 @@ TEST_F(FormSsTest, ChosenFileThatIsNoArchiveIsReportedAndKeptInTheSourceEdit) {
 TEST_F(FormSsTest, FowisBrowseUsesRememberedSourceAndSdfFilter) {
     Ini().WriteString("Settings", "QuellPfadFowis", "/srv/fowis/TRFOWIS.SDF");
     auto form = MakeForm();
+    form->pgSS->setCurrentIndex(1);
+    Focus(form->sleZielFowis);
+    EXPECT_EQ(form->pbFowisOpen->y(), form->sleQuelleFowis->y());  // only the source moves it
     Focus(form->sleQuelleFowis);
     ui.QueueFileChoice("/srv/neu/trfowis.sdf");
     form->pbFowisOpen->click();
@@ -348,10 +357,10 @@ TEST_F(FormSsTest, RunLocksTheDialogAndAThrowingRunUnlocksItAndIsShown) {
     auto form = MakeForm();
     form->show();
     auto locked_widgets = [&] {
-        return std::vector<QWidget*>{form->pbStart,     form->pbClose,       form->pgSS,
-                                     form->pbOpen,      form->pbFowisOpen,   form->pbFotocoOpen,
-                                     form->cbPool,      form->cbUpdate,      form->cbStandard,
-                                     form->cbLagerUpdate, form->cbLagerNeu, form->cbGhWg};
+        return std::vector<QWidget*>{form->pbStart,       form->pbClose,     form->pgSS,
+                                     form->pbOpen,        form->pbFowisOpen, form->pbFotocoOpen,
+                                     form->cbPool,        form->cbUpdate,    form->cbStandard,
+                                     form->cbLagerUpdate, form->cbLagerNeu,  form->cbGhWg};
     };
     std::vector<bool> enabled_during;
     on_run = [&](RunHost&) {
@@ -461,11 +470,13 @@ TEST_F(FormShowTest, EmptyTransferDirectoryLooksInTheCurrentDirectory) {
 TEST_F(FormSsTest, ControlsCarryTheirNamesCaptionsAndProperties) {
     auto form = MakeForm();
     for (const char* name :
-         {"CoolBar", "Panel1", "pbStart", "pbClose", "pgSS", "tbDGH", "sleQuelle", "pbOpen",
-          "lbFiles", "sleAusgabe", "tbFowis", "sleQuelleFowis", "pbFowisOpen", "sleZielFowis",
-          "sleFaktorFowis", "tbFotoco", "sleQuelleFotoco", "pbFotocoOpen", "lbFilesFotoco",
-          "sleAusgabeFotoco", "cbPool", "cbUpdate", "cbStandard", "cbLagerUpdate", "cbLagerNeu",
-          "gbPara", "cbGhWg", "cbGhLief", "cbGhSuchcode", "cbEkPr", "cbVkPr", "StatusBar1"}) {
+         {"CoolBar",  "Panel1",          "pbStart",      "pbClose",       "pgSS",
+          "tbDGH",    "sleQuelle",       "pbOpen",       "lbFiles",       "sleAusgabe",
+          "tbFowis",  "sleQuelleFowis",  "pbFowisOpen",  "sleZielFowis",  "sleFaktorFowis",
+          "tbFotoco", "sleQuelleFotoco", "pbFotocoOpen", "lbFilesFotoco", "sleAusgabeFotoco",
+          "cbPool",   "cbUpdate",        "cbStandard",   "cbLagerUpdate", "cbLagerNeu",
+          "gbPara",   "cbGhWg",          "cbGhLief",     "cbGhSuchcode",  "cbEkPr",
+          "cbVkPr",   "StatusBar1"}) {
         EXPECT_NE(form->findChild<QWidget*>(name), nullptr) << name;
     }
     EXPECT_EQ(form->pgSS->tabText(0), "&DGH");

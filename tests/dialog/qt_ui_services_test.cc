@@ -11,8 +11,7 @@ TEST(QtUiServicesTest, BarFiltersBecomeCaseFreeQtFilters) {
               "ZIP-Archive (*.[zZ][iI][pP]);;Alle Dateien (*)");
     EXPECT_EQ(QtFileFilter("Fowis Quelldateien (*.sdf)|*.SDF"),
               "Fowis Quelldateien (*.sdf) (*.[sS][dD][fF])");
-    EXPECT_EQ(QtFileFilter("Tabellen|*.dbf;*.ntx"),
-              "Tabellen (*.[dD][bB][fF] *.[nN][tT][xX])");
+    EXPECT_EQ(QtFileFilter("Tabellen|*.dbf;*.ntx"), "Tabellen (*.[dD][bB][fF] *.[nN][tT][xX])");
 }
 
 TEST(QtUiServicesTest, CarriageReturnsBreakLines) {

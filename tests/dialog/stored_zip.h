@@ -28,10 +28,10 @@ inline void WriteStoredZip(const std::string& path,
             crc32(0, reinterpret_cast<const Bytef*>(data.data()), static_cast<uInt>(data.size())));
         const uint32_t offset = static_cast<uint32_t>(archive.size());
         PutLe(archive, 0x04034b50, 4);
-        PutLe(archive, 20, 2);  // version needed
-        PutLe(archive, 0, 2);   // flags
-        PutLe(archive, 0, 2);   // stored
-        PutLe(archive, 0, 2);   // time
+        PutLe(archive, 20, 2);      // version needed
+        PutLe(archive, 0, 2);       // flags
+        PutLe(archive, 0, 2);       // stored
+        PutLe(archive, 0, 2);       // time
         PutLe(archive, 0x5821, 2);  // date
         PutLe(archive, crc, 4);
         PutLe(archive, static_cast<uint32_t>(data.size()), 4);
