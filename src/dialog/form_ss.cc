@@ -406,7 +406,13 @@ void TformSs::showEvent(QShowEvent* event) {
             frame.moveCenter(screen->availableGeometry().center());
             move(frame.topLeft());
         }
-        FormShow();
+        // After a failed start-up the dialog ends as soon as it is shown,
+        // without any work and without writing settings.
+        if (startup_failed_) {
+            QMetaObject::invokeMethod(this, &QDialog::reject, Qt::QueuedConnection);
+        } else {
+            FormShow();
+        }
     }
     QDialog::showEvent(event);
 }
