@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <ctime>
 #include <optional>
+#include <utility>
 
 #include "common/error.h"
 #include "common/file_names.h"
@@ -20,11 +21,14 @@ std::unique_ptr<ZipArchive> OpenIfPresent(const std::string& file_name) {
     return ZipArchive::Open(ResolveFileName(file_name));
 }
 
+// A file time as futimens() takes it.
+using FileTime = decltype(std::declval<struct stat>().st_mtim);
+
 // The modification time stored in DOS form (local time), or nothing when the
 // stored date is no valid date.
 //   date: bits 15-9 year since 1980, 8-5 month, 4-0 day
 //   time: bits 15-11 hour, 10-5 minute, 4-0 second / 2
-std::optional<timespec> DosTime(uint16_t date, uint16_t time) {
+std::optional<FileTime> DosTime(uint16_t date, uint16_t time) {
     std::tm tm{};
     tm.tm_year = ((date >> 9) & 0x7F) + 80;
     tm.tm_mon = ((date >> 5) & 0x0F) - 1;
@@ -39,7 +43,7 @@ std::optional<timespec> DosTime(uint16_t date, uint16_t time) {
     }
     const std::time_t seconds = std::mktime(&tm);
     if (seconds == std::time_t(-1)) return std::nullopt;
-    return timespec{seconds, 0};
+    return FileTime{seconds, 0};
 }
 
 bool WriteAll(int fd, const uint8_t* data, std::size_t length) {
@@ -118,7 +122,7 @@ void TAbUnZipper::ExtractMember(const ZipMember& member, const std::string& base
         });
         bool ok = ::fchmod(fd, mode_t(member.PermissionBits() & ~CurrentUmask())) == 0;
         if (const auto time = DosTime(member.dos_date, member.dos_time)) {
-            const timespec times[2] = {*time, *time};
+            const FileTime times[2] = {*time, *time};
             ok = ::futimens(fd, times) == 0 && ok;
         }
         closed = true;
