@@ -216,20 +216,29 @@ void TformSs::BuildControls() {
     connect(cbLagerNeu, &QCheckBox::toggled, this, &TformSs::cbLagerUpdateClick);
 }
 
+// The DGH and Fotoco pages are laid out alike: the source archive with its
+// browse button, the member list and the output path.
+void TformSs::BuildArchivePage(const ArchivePageNames& names, QWidget*& page, QLineEdit*& source,
+                               QToolButton*& open, QListWidget*& members, QLineEdit*& output) {
+    page = new QWidget;
+    page->setObjectName(names.page);
+    pgSS->addTab(page, names.caption);
+    MakeHeading(names.heading, page);
+    source = MakeEdit(names.source, page, 110, 34, 270);
+    open = MakeGlyphButton(names.open, page, 384, 34);
+    members = MakeList(names.members, page, 110, 62, 270, 66);
+    output = MakeEdit(names.output, page, 110, 134, 270);
+    MakeLabel("&Quellarchiv:", page, 8, 37, 100, source);
+    MakeLabel("Dateien:", page, 8, 64, 100, nullptr);
+    MakeLabel("&Ausgabepfad", page, 8, 137, 100, output);
+    setTabOrder(source, members);
+    setTabOrder(members, output);
+}
+
 void TformSs::BuildDghPage() {
-    tbDGH = new QWidget;
-    tbDGH->setObjectName("tbDGH");
-    pgSS->addTab(tbDGH, "&DGH");
-    MakeHeading("DGH - Schnittstelle", tbDGH);
-    sleQuelle = MakeEdit("sleQuelle", tbDGH, 110, 34, 270);
-    pbOpen = MakeGlyphButton("pbOpen", tbDGH, 384, 34);
-    lbFiles = MakeList("lbFiles", tbDGH, 110, 62, 270, 66);
-    sleAusgabe = MakeEdit("sleAusgabe", tbDGH, 110, 134, 270);
-    MakeLabel("&Quellarchiv:", tbDGH, 8, 37, 100, sleQuelle);
-    MakeLabel("Dateien:", tbDGH, 8, 64, 100, nullptr);
-    MakeLabel("&Ausgabepfad", tbDGH, 8, 137, 100, sleAusgabe);
-    setTabOrder(sleQuelle, lbFiles);
-    setTabOrder(lbFiles, sleAusgabe);
+    BuildArchivePage({"tbDGH", "&DGH", "DGH - Schnittstelle", "sleQuelle", "pbOpen", "lbFiles",
+                      "sleAusgabe"},
+                     tbDGH, sleQuelle, pbOpen, lbFiles, sleAusgabe);
 }
 
 void TformSs::BuildFowisPage() {
@@ -255,19 +264,9 @@ void TformSs::BuildFowisPage() {
 }
 
 void TformSs::BuildFotocoPage() {
-    tbFotoco = new QWidget;
-    tbFotoco->setObjectName("tbFotoco");
-    pgSS->addTab(tbFotoco, "Fotoco");
-    MakeHeading("Fotoco - Schnittstelle", tbFotoco);
-    sleQuelleFotoco = MakeEdit("sleQuelleFotoco", tbFotoco, 110, 34, 270);
-    pbFotocoOpen = MakeGlyphButton("pbFotocoOpen", tbFotoco, 384, 34);
-    lbFilesFotoco = MakeList("lbFilesFotoco", tbFotoco, 110, 62, 270, 66);
-    sleAusgabeFotoco = MakeEdit("sleAusgabeFotoco", tbFotoco, 110, 134, 270);
-    MakeLabel("&Quellarchiv:", tbFotoco, 8, 37, 100, sleQuelleFotoco);
-    MakeLabel("Dateien:", tbFotoco, 8, 64, 100, nullptr);
-    MakeLabel("&Ausgabepfad", tbFotoco, 8, 137, 100, sleAusgabeFotoco);
-    setTabOrder(sleQuelleFotoco, lbFilesFotoco);
-    setTabOrder(lbFilesFotoco, sleAusgabeFotoco);
+    BuildArchivePage({"tbFotoco", "Fotoco", "Fotoco - Schnittstelle", "sleQuelleFotoco",
+                      "pbFotocoOpen", "lbFilesFotoco", "sleAusgabeFotoco"},
+                     tbFotoco, sleQuelleFotoco, pbFotocoOpen, lbFilesFotoco, sleAusgabeFotoco);
 }
 
 void TformSs::BuildOptions() {

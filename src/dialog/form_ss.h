@@ -130,6 +130,18 @@ class TformSs : public QDialog, public RunHost {
     class RunLock;
 
     void BuildControls();
+    // Object names and texts of one archive page (DGH or Fotoco).
+    struct ArchivePageNames {
+        const char* page;
+        const char* caption;
+        const char* heading;
+        const char* source;
+        const char* open;
+        const char* members;
+        const char* output;
+    };
+    void BuildArchivePage(const ArchivePageNames& names, QWidget*& page, QLineEdit*& source,
+                          QToolButton*& open, QListWidget*& members, QLineEdit*& output);
     void BuildDghPage();
     void BuildFowisPage();
     void BuildFotocoPage();
