@@ -10,6 +10,7 @@
 #include <chrono>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace zer1 {
 
@@ -77,7 +78,9 @@ class TApolloField {
     friend class TApolloTable;
 
     std::string storedBytes() const;
-    void storeBytes(const std::string& bytes);
+    // The field's bytes in the current record ("" when the record is short).
+    std::string_view storedView() const;
+    void storeBytes(std::string_view bytes);
     void storeNumber(double value);
     void requireKind(bool ok, const char* what) const;
 

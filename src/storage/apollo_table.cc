@@ -241,10 +241,12 @@ void TApolloTable::loadFields(const EngineApi& api) {
 
 void TApolloTable::readCurrentRecord(const EngineApi& api) {
     eof_ = api.Eof() != 0;
-    std::string buffer(record_.size(), ' ');
-    int size = api.GetRecord(buffer.data(), static_cast<int>(buffer.size()));
-    if (size < 0) buffer.assign(record_.size(), ' ');
-    record_ = std::move(buffer);
+    // Read into a blanked spare buffer and swap, so that no record is
+    // allocated per read and a failed read leaves a blank record.
+    readBuffer_.assign(record_.size(), ' ');
+    int size = api.GetRecord(readBuffer_.data(), static_cast<int>(readBuffer_.size()));
+    if (size < 0) readBuffer_.assign(record_.size(), ' ');
+    record_.swap(readBuffer_);
     pendingMemos_.clear();
     modified_ = false;
 }
