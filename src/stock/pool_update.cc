@@ -109,7 +109,7 @@ void UpdatePool(PoolTable pool, const std::string& data_path, TApolloTable& work
         }
         try {
             for (int n = 0; n < kPoolFieldCount; ++n) {
-                target[n]->SetAsString(source[n]->AsString());
+                target[n]->Assign(*source[n]);
             }
             pool.table.Post();
         } catch (...) {

@@ -255,6 +255,22 @@ void TApolloField::SetAsString(const std::string& value) {
     }
 }
 
+void TApolloField::Assign(const TApolloField& source) {
+    if (kind_ != TFieldKind::Text || source.kind_ != TFieldKind::Text) {
+        SetAsString(source.AsString());
+        return;
+    }
+    // Every Windows-1252 byte survives the way to UTF-8 and back unchanged,
+    // so the trimmed stored bytes are what the text detour would store.
+    std::string_view bytes = trimmedText(source.storedView());
+    if (&source.table_ == &table_) {
+        // Both fields share one record: copy before writing into it.
+        storeBytes(std::string(bytes));
+    } else {
+        storeBytes(bytes);
+    }
+}
+
 double TApolloField::AsFloat() const {
     switch (kind_) {
         case TFieldKind::Float:

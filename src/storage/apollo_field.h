@@ -67,6 +67,11 @@ class TApolloField {
     std::optional<TDate> AsDate() const;
     void SetAsDate(const TDate& value);
 
+    // Takes the value of `source` (of this or another table) as
+    // SetAsString(source.AsString()) would; text to text copies the stored
+    // bytes without a detour through UTF-8.
+    void Assign(const TApolloField& source);
+
     // Raw bytes of a memo or blob field, without code page conversion.
     std::string AsBytes() const;
     void SetAsBytes(const std::string& bytes);
