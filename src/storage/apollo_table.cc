@@ -237,6 +237,11 @@ void TApolloTable::loadFields(const EngineApi& api) {
     }
     int recordSize = api.RecSize();
     record_.assign(recordSize > offset ? recordSize : offset, ' ');
+    // The engine keeps text fields byte for byte; other kinds it may reformat.
+    textOnly_ = recordSize == offset;
+    for (const auto& field : fields_) {
+        if (field->TypeLetter() != 'C') textOnly_ = false;
+    }
 }
 
 void TApolloTable::readCurrentRecord(const EngineApi& api) {
@@ -372,6 +377,14 @@ void TApolloTable::Post() {
     api.Commit();
     api.Unlock(0);
     state_ = TDataSetState::dsBrowse;
+    if (textOnly_ && !oemTranslate_ && password_.empty() && pendingMemos_.empty()) {
+        // The record holds what was written, the flag byte as the engine
+        // stores it; no need to read it back.
+        record_[0] = record_[0] == '*' ? '*' : ' ';
+        eof_ = false;
+        modified_ = false;
+        return;
+    }
     readCurrentRecord(api);
 }
 

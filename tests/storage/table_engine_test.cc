@@ -476,5 +476,34 @@ TEST_F(TableEngineTest, AssignStoresWhatTheTextDetourStores) {
               "\xE2\x82\xAC Gr\xC3\xB6\xC3\x9F\xC2\x81");
 }
 
+TEST_F(TableEngineTest, TextOnlyRecordStaysCurrentAfterPost) {
+    ASSERT_TRUE(create("TEXTE.DBF", {{"A", "C", 5, 0}, {"B", "C", 3, 0}}));
+    TApolloTable table;
+    open(table, "TEXTE.DBF", true);
+    for (const char* value : {"eins", "zwei"}) {
+        table.Append();
+        table.FieldByName("A").SetAsString(value);
+        table.FieldByName("B").SetAsString("\xC3\xA4");
+        table.Post();
+        EXPECT_FALSE(table.Eof());
+        EXPECT_FALSE(table.Modified());
+        EXPECT_EQ(table.FieldByName("A").AsString(), value);
+        EXPECT_EQ(table.GetString("B"), "\xC3\xA4  ");
+    }
+    EXPECT_EQ(table.RecNo(), 2);
+    table.Edit();
+    EXPECT_EQ(table.FieldByName("A").AsString(), "zwei");
+    table.FieldByName("B").SetAsString("xyz!");
+    table.Post();
+    table.First();
+    EXPECT_EQ(table.FieldByName("A").AsString(), "eins");
+    table.Next();
+    EXPECT_EQ(table.FieldByName("B").AsString(), "xyz");
+    table.Next();
+    EXPECT_TRUE(table.Eof());
+    table.Close();
+    EXPECT_EQ(rawRecord(dir / "TEXTE.DBF", 2), " zwei xyz");
+}
+
 }  // namespace
 }  // namespace zer1
