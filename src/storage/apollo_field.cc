@@ -16,8 +16,9 @@ namespace {
 
 // A stored text without its trailing blanks and NULs.
 std::string_view trimmedText(std::string_view text) {
-    auto last = text.find_last_not_of(std::string_view(" \0", 2));
-    return text.substr(0, last == std::string_view::npos ? 0 : last + 1);
+    size_t length = text.size();
+    while (length > 0 && (text[length - 1] == ' ' || text[length - 1] == '\0')) --length;
+    return text.substr(0, length);
 }
 
 bool isAscii(std::string_view text) {

@@ -237,10 +237,11 @@ void TApolloTable::loadFields(const EngineApi& api) {
     }
     int recordSize = api.RecSize();
     record_.assign(recordSize > offset ? recordSize : offset, ' ');
-    // The engine keeps text fields byte for byte; other kinds it may reformat.
-    textOnly_ = recordSize == offset;
+    // The engine keeps text fields byte for byte and memo pointers as it has
+    // them (ours are copies of its own); other kinds it may reformat.
+    keptAsWritten_ = recordSize == offset;
     for (const auto& field : fields_) {
-        if (field->TypeLetter() != 'C') textOnly_ = false;
+        if (field->TypeLetter() != 'C' && field->TypeLetter() != 'M') keptAsWritten_ = false;
     }
 }
 
@@ -377,7 +378,7 @@ void TApolloTable::Post() {
     api.Commit();
     api.Unlock(0);
     state_ = TDataSetState::dsBrowse;
-    if (textOnly_ && !oemTranslate_ && password_.empty() && pendingMemos_.empty()) {
+    if (keptAsWritten_ && !oemTranslate_ && password_.empty() && pendingMemos_.empty()) {
         // The record holds what was written, the flag byte as the engine
         // stores it; no need to read it back.
         record_[0] = record_[0] == '*' ? '*' : ' ';
