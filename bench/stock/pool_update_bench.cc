@@ -9,6 +9,7 @@
 
 #include <array>
 #include <chrono>
+#include <ctime>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -28,6 +29,14 @@ using Clock = std::chrono::steady_clock;
 
 double SecondsSince(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// Processor time of the process (user and system), which other load on the
+// machine does not stretch the way it stretches wall time.
+double CpuSeconds() {
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
 }
 
 long PeakResidentKiB() {
@@ -116,10 +125,13 @@ int main(int argc, char** argv) {
         working.SetExclusive(true);
         working.Open();
         Clock::time_point start = Clock::now();
+        double cpu_start = CpuSeconds();
         const long stored = zer1::ImportDghSourceFile(working, dir + "ARTIKEL.TXT");
         const double convert_seconds = SecondsSince(start);
-        std::printf("DGH conversion: %ld lines in %.2f s = %.0f lines/s\n", stored,
-                    convert_seconds, stored / convert_seconds);
+        const double convert_cpu = CpuSeconds() - cpu_start;
+        std::printf("DGH conversion: %ld lines in %.2f s = %.0f lines/s (CPU %.2f s = %.0f lines/s)\n",
+                    stored, convert_seconds, stored / convert_seconds, convert_cpu,
+                    stored / convert_cpu);
 
         zer1::TApolloTable pool_table;
         std::array<int, zer1::kPoolIndexCount> orders{};
@@ -127,10 +139,12 @@ int main(int argc, char** argv) {
         SilentProgress progress;
         working.First();
         start = Clock::now();
+        cpu_start = CpuSeconds();
         zer1::UpdatePool(zer1::PoolTable{pool_table, orders}, dir, working, progress, report);
         const double pool_seconds = SecondsSince(start);
-        std::printf("Pool update:    %ld records in %.2f s = %.0f records/s (%s)\n", stored,
-                    pool_seconds, stored / pool_seconds,
+        const double pool_cpu = CpuSeconds() - cpu_start;
+        std::printf("Pool update:    %ld records in %.2f s = %.0f records/s (CPU %.2f s = %.0f records/s) (%s)\n",
+                    stored, pool_seconds, stored / pool_seconds, pool_cpu, stored / pool_cpu,
                     report.empty() ? "no report" : report.back().c_str());
         std::printf("Peak resident memory: %ld KiB\n", PeakResidentKiB());
     } catch (const std::exception& e) {

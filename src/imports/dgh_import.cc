@@ -1,5 +1,7 @@
 #include "dgh_import.h"
 
+#include <chrono>
+
 #include "common/ui_services.h"
 #include "dgh_source.h"
 #include "working_table.h"
@@ -12,8 +14,17 @@ void AppendDghLine(TApolloTable& working, std::string_view line, const TodayFn& 
 
 long ImportDghSourceFile(TApolloTable& working, const std::string& path, const TodayFn& today) {
     long stored = 0;
+    // Every line is dated with the day it is stored on; the text of that day
+    // is made again only when the day has changed.
+    std::chrono::year_month_day formattedDay{};
+    std::string dateText;
     ReadDghSourceFile(path, [&](std::string_view line) {
-        AppendDghLine(working, line, today);
+        const std::chrono::year_month_day day = today();
+        if (dateText.empty() || day != formattedDay) {
+            dateText = FormatImportDate(day);
+            formattedDay = day;
+        }
+        AppendWorkingRecord(working, ConvertDghLine(line, dateText));
         ++stored;
         ProcessPendingMessages();
     });

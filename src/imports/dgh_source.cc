@@ -3,7 +3,6 @@
 #include <cerrno>
 #include <cstring>
 #include <fstream>
-#include <iterator>
 
 #include "common/error.h"
 #include "common/file_names.h"
@@ -54,7 +53,15 @@ std::vector<std::string> DecodeDghLines(std::string_view member_bytes) {
 void ReadDghSourceFile(const std::string& path, const DghLineSink& sink) {
     std::ifstream in(ResolveFileName(path), std::ios::binary);
     if (!in) throw Error("Cannot open file " + path + ": " + std::strerror(errno));
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    // Read in blocks into one growing buffer, not character by character.
+    std::string bytes;
+    constexpr std::size_t kBlock = 1 << 16;
+    while (in) {
+        const std::size_t had = bytes.size();
+        bytes.resize(had + kBlock);
+        in.read(bytes.data() + had, kBlock);
+        bytes.resize(had + static_cast<std::size_t>(in.gcount()));
+    }
     if (in.bad()) throw Error("Cannot read file " + path);
     ForEachDghLine(bytes, sink);
 }

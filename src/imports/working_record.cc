@@ -7,6 +7,8 @@ namespace zer1 {
 std::size_t StoredLength(std::string_view utf8) { return CodePointCount(utf8); }
 
 std::string CutToWidth(std::string_view utf8, std::size_t width) {
+    // No more characters than bytes: a text of at most `width` bytes fits.
+    if (utf8.size() <= width) return std::string(utf8);
     std::size_t pos = 0;
     for (std::size_t taken = 0; taken < width && pos < utf8.size(); ++taken) {
         NextCodePoint(utf8, pos);

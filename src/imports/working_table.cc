@@ -1,5 +1,8 @@
 #include "working_table.h"
 
+#include <array>
+#include <string>
+
 #include "storage/apollo_table.h"
 
 namespace zer1 {
@@ -13,10 +16,35 @@ bool CreateWorkingTable(const std::string& full_file_name) {
     return creator.CreateExec();
 }
 
+namespace {
+
+// "FELD1" to "FELD13", built once.
+const std::array<std::string, kWorkingTextFieldCount>& TextFieldNames() {
+    static const std::array<std::string, kWorkingTextFieldCount> names = [] {
+        std::array<std::string, kWorkingTextFieldCount> built;
+        for (int n = 1; n <= kWorkingTextFieldCount; ++n) built[n - 1] = "FELD" + std::to_string(n);
+        return built;
+    }();
+    return names;
+}
+
+// FELDn of the working table: found at its created position without a search,
+// by name when the table was laid out otherwise.
+TApolloField& TextField(TApolloTable& working, int n) {
+    const std::string& name = TextFieldNames()[n - 1];
+    if (n <= working.FieldCount()) {
+        TApolloField& field = working.Fields(n - 1);
+        if (field.FieldName() == name) return field;
+    }
+    return working.FieldByName(name);
+}
+
+}  // namespace
+
 void AppendWorkingRecord(TApolloTable& working, const WorkingRecord& record) {
     working.Append();
     for (int n = 1; n <= kWorkingTextFieldCount; ++n) {
-        working.FieldByName("FELD" + std::to_string(n)).SetAsString(record.get(n));
+        TextField(working, n).SetAsString(record.get(n));
     }
     working.Post();
 }

@@ -1,5 +1,6 @@
 #include "stock/pool_update.h"
 
+#include <array>
 #include <exception>
 
 #include "common/messages.h"
@@ -15,6 +16,15 @@ constexpr int kKeyWidth = 13;        // width of FELD1 and of the JE1.NTX key
 constexpr int kProgressStep = 100;
 
 std::string FieldName(int n) { return "FELD" + std::to_string(n); }
+
+// FELD1 to FELD13 of one table, looked up once for the whole update.
+using PoolFields = std::array<TApolloField*, kPoolFieldCount>;
+
+PoolFields LookUpPoolFields(TApolloTable& table) {
+    PoolFields fields{};
+    for (int n = 1; n <= kPoolFieldCount; ++n) fields[n - 1] = &table.FieldByName(FieldName(n));
+    return fields;
+}
 
 // FELD1 padded with blanks to the key width, counted in stored characters.
 std::string PoolKey(const std::string& feld1) {
@@ -79,10 +89,18 @@ void UpdatePool(PoolTable pool, const std::string& data_path, TApolloTable& work
     long changed = 0;
 
     working.First();
+    // Both tables stay open through the loop, so their fields stay put.  An
+    // empty working table needs none of them.
+    PoolFields source{};
+    PoolFields target{};
+    if (!working.Eof()) {
+        source = LookUpPoolFields(working);
+        target = LookUpPoolFields(pool.table);
+    }
     for (long counter = 1; !working.Eof(); ++counter) {
         if (counter % kProgressStep == 0) progress.SetPosition(static_cast<int>(counter));
 
-        if (pool.table.Seek(PoolKey(working.FieldByName("FELD1").AsString()))) {
+        if (pool.table.Seek(PoolKey(source[0]->AsString()))) {
             ++changed;
             pool.table.Edit();
         } else {
@@ -90,9 +108,8 @@ void UpdatePool(PoolTable pool, const std::string& data_path, TApolloTable& work
             pool.table.Append();
         }
         try {
-            for (int n = 1; n <= kPoolFieldCount; ++n) {
-                pool.table.FieldByName(FieldName(n))
-                    .SetAsString(working.FieldByName(FieldName(n)).AsString());
+            for (int n = 0; n < kPoolFieldCount; ++n) {
+                target[n]->Assign(*source[n]);
             }
             pool.table.Post();
         } catch (...) {

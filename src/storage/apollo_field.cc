@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 
 #include "common/text_encoding.h"
@@ -13,10 +14,18 @@ namespace zer1 {
 
 namespace {
 
-std::string trimTrailingBlanks(std::string text) {
-    auto last = text.find_last_not_of(std::string_view(" \0", 2));
-    text.erase(last == std::string::npos ? 0 : last + 1);
-    return text;
+// A stored text without its trailing blanks and NULs.
+std::string_view trimmedText(std::string_view text) {
+    size_t length = text.size();
+    while (length > 0 && (text[length - 1] == ' ' || text[length - 1] == '\0')) --length;
+    return text.substr(0, length);
+}
+
+bool isAscii(std::string_view text) {
+    for (char c : text) {
+        if (static_cast<unsigned char>(c) >= 0x80) return false;
+    }
+    return true;
 }
 
 std::string trimBlanks(std::string_view text) {
@@ -108,16 +117,26 @@ TApolloField::TApolloField(TApolloTable& table, int index, std::string name, cha
       kind_(FieldKindOf(typeLetter, width, decimals)) {}
 
 std::string TApolloField::storedBytes() const {
-    const std::string& record = table_.record_;
-    if (offset_ + width_ > static_cast<int>(record.size())) return std::string(width_, ' ');
-    return record.substr(offset_, width_);
+    std::string_view view = storedView();
+    return view.empty() ? std::string(width_, ' ') : std::string(view);
 }
 
-void TApolloField::storeBytes(const std::string& bytes) {
+std::string_view TApolloField::storedView() const {
+    const std::string& record = table_.record_;
+    if (offset_ + width_ > static_cast<int>(record.size())) return {};
+    return std::string_view(record).substr(offset_, width_);
+}
+
+void TApolloField::storeBytes(std::string_view bytes) {
     table_.requireEditing();
-    std::string value = bytes.substr(0, width_);
-    value.resize(width_, ' ');
-    table_.record_.replace(offset_, width_, value);
+    std::string& record = table_.record_;
+    if (offset_ + width_ > static_cast<int>(record.size())) record.resize(offset_ + width_, ' ');
+    // Cut to the field width, padded with blanks, written in place.
+    const size_t width = static_cast<size_t>(width_);
+    const size_t copied = bytes.size() < width ? bytes.size() : width;
+    char* target = record.data() + offset_;
+    std::memcpy(target, bytes.data(), copied);
+    std::memset(target + copied, ' ', width - copied);
     table_.modified_ = true;
 }
 
@@ -137,8 +156,11 @@ bool TApolloField::IsNull() const {
 
 std::string TApolloField::AsString() const {
     switch (kind_) {
-        case TFieldKind::Text:
-            return Windows1252ToUtf8(trimTrailingBlanks(storedBytes()));
+        case TFieldKind::Text: {
+            std::string_view text = trimmedText(storedView());
+            // Plain ASCII reads the same in both code pages.
+            return isAscii(text) ? std::string(text) : Windows1252ToUtf8(text);
+        }
         case TFieldKind::Float:
         case TFieldKind::SmallInt:
             return trimBlanks(storedBytes());
@@ -165,7 +187,11 @@ std::string TApolloField::AsString() const {
 void TApolloField::SetAsString(const std::string& value) {
     switch (kind_) {
         case TFieldKind::Text:
-            storeBytes(Utf8ToWindows1252(value));
+            if (isAscii(value)) {
+                storeBytes(value);
+            } else {
+                storeBytes(Utf8ToWindows1252(value));
+            }
             return;
         case TFieldKind::Float:
         case TFieldKind::SmallInt:
@@ -227,6 +253,22 @@ void TApolloField::SetAsString(const std::string& value) {
         case TFieldKind::Blob:
             table_.setPendingMemo(*this, value);
             return;
+    }
+}
+
+void TApolloField::Assign(const TApolloField& source) {
+    if (kind_ != TFieldKind::Text || source.kind_ != TFieldKind::Text) {
+        SetAsString(source.AsString());
+        return;
+    }
+    // Every Windows-1252 byte survives the way to UTF-8 and back unchanged,
+    // so the trimmed stored bytes are what the text detour would store.
+    std::string_view bytes = trimmedText(source.storedView());
+    if (&source.table_ == &table_) {
+        // Both fields share one record: copy before writing into it.
+        storeBytes(std::string(bytes));
+    } else {
+        storeBytes(bytes);
     }
 }
 

@@ -10,6 +10,7 @@
 #include <chrono>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace zer1 {
 
@@ -66,6 +67,11 @@ class TApolloField {
     std::optional<TDate> AsDate() const;
     void SetAsDate(const TDate& value);
 
+    // Takes the value of `source` (of this or another table) as
+    // SetAsString(source.AsString()) would; text to text copies the stored
+    // bytes without a detour through UTF-8.
+    void Assign(const TApolloField& source);
+
     // Raw bytes of a memo or blob field, without code page conversion.
     std::string AsBytes() const;
     void SetAsBytes(const std::string& bytes);
@@ -77,7 +83,9 @@ class TApolloField {
     friend class TApolloTable;
 
     std::string storedBytes() const;
-    void storeBytes(const std::string& bytes);
+    // The field's bytes in the current record ("" when the record is short).
+    std::string_view storedView() const;
+    void storeBytes(std::string_view bytes);
     void storeNumber(double value);
     void requireKind(bool ok, const char* what) const;
 

@@ -237,14 +237,22 @@ void TApolloTable::loadFields(const EngineApi& api) {
     }
     int recordSize = api.RecSize();
     record_.assign(recordSize > offset ? recordSize : offset, ' ');
+    // The engine keeps text fields byte for byte and memo pointers as it has
+    // them (ours are copies of its own); other kinds it may reformat.
+    keptAsWritten_ = recordSize == offset;
+    for (const auto& field : fields_) {
+        if (field->TypeLetter() != 'C' && field->TypeLetter() != 'M') keptAsWritten_ = false;
+    }
 }
 
 void TApolloTable::readCurrentRecord(const EngineApi& api) {
     eof_ = api.Eof() != 0;
-    std::string buffer(record_.size(), ' ');
-    int size = api.GetRecord(buffer.data(), static_cast<int>(buffer.size()));
-    if (size < 0) buffer.assign(record_.size(), ' ');
-    record_ = std::move(buffer);
+    // Read into a blanked spare buffer and swap, so that no record is
+    // allocated per read and a failed read leaves a blank record.
+    readBuffer_.assign(record_.size(), ' ');
+    int size = api.GetRecord(readBuffer_.data(), static_cast<int>(readBuffer_.size()));
+    if (size < 0) readBuffer_.assign(record_.size(), ' ');
+    record_.swap(readBuffer_);
     pendingMemos_.clear();
     modified_ = false;
 }
@@ -370,6 +378,14 @@ void TApolloTable::Post() {
     api.Commit();
     api.Unlock(0);
     state_ = TDataSetState::dsBrowse;
+    if (keptAsWritten_ && !oemTranslate_ && password_.empty() && pendingMemos_.empty()) {
+        // The record holds what was written, the flag byte as the engine
+        // stores it; no need to read it back.
+        record_[0] = record_[0] == '*' ? '*' : ' ';
+        eof_ = false;
+        modified_ = false;
+        return;
+    }
     readCurrentRecord(api);
 }
 

@@ -169,6 +169,8 @@ class TApolloTable {
     int order_ = 0;
     int controlsDisabled_ = 0;
     std::string record_;                       // current record, flag byte first
+    std::string readBuffer_;                   // spare buffer the next read fills
+    bool keptAsWritten_ = false;               // only "C" and "M" fields, nothing past them
     std::map<int, std::string> pendingMemos_;  // field index -> stored bytes
     std::vector<std::unique_ptr<TApolloField>> fields_;
 

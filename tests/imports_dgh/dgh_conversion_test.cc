@@ -105,6 +105,9 @@ TEST(DghConversionTest, FieldsAreCutInStoredCharacters) {
     std::string desc = std::string(39, 'a') + "\xE2\x82\xAC" + "zz";
     WorkingRecord rec = ConvertDghLine("x;y;1;" + desc + ";L;x;4711;G", kDate);
     EXPECT_EQ(rec.get(2), std::string(39, 'A') + "\xE2\x82\xAC");
+    // 41 bytes but only 39 characters: nothing is cut.
+    rec = ConvertDghLine("x;y;1;" + std::string(38, 'b') + "\xE2\x82\xAC;L;x;4711;G", kDate);
+    EXPECT_EQ(rec.get(2), std::string(38, 'B') + "\xE2\x82\xAC");
     // A character outside the basic plane still counts as one.
     rec = ConvertDghLine("x;y;1;D;" + std::string(14, 'l') + "\xF0\x9F\x98\x80" "abc;x;4711;G", kDate);
     EXPECT_EQ(rec.get(5), std::string(14, 'L') + "\xF0\x9F\x98\x80");

@@ -427,5 +427,91 @@ TEST_F(TableEngineTest, InsertAndEditStatesAgainstTheFile) {
               std::string::npos);
 }
 
+TEST_F(TableEngineTest, AssignStoresWhatTheTextDetourStores) {
+    ASSERT_TRUE(create("QUELLE.DBF", {{"LANG", "C", 12, 0}, {"KURZ", "C", 4, 0},
+                                      {"ZAHL", "N", 8, 2}, {"ZTEXT", "C", 8, 0}}));
+    ASSERT_TRUE(create("ZIEL.DBF", {{"LANG", "C", 12, 0}, {"KURZ", "C", 4, 0},
+                                    {"ZAHL", "N", 8, 2}, {"ZTEXT", "C", 8, 0}}));
+    TApolloTable source;
+    open(source, "QUELLE.DBF");
+    source.Append();
+    source.FieldByName("LANG").SetAsString("\xE2\x82\xAC Gr\xC3\xB6\xC3\x9F\xC2\x81 ");
+    source.FieldByName("KURZ").SetAsString("  ab");
+    source.FieldByName("ZAHL").SetAsString("12,5");
+    source.FieldByName("ZTEXT").SetAsString("7.25");
+    source.Post();
+
+    TApolloTable target;
+    open(target, "ZIEL.DBF");
+    // Record 1 the long way, record 2 by Assign; a wide text goes into a
+    // narrow one, a narrow into a wide, number to text and text to number.
+    const std::vector<std::pair<const char*, const char*>> pairs{
+        {"KURZ", "LANG"}, {"LANG", "KURZ"}, {"ZTEXT", "ZAHL"}, {"ZAHL", "ZTEXT"}};
+    for (bool assign : {false, true}) {
+        target.Append();
+        for (const auto& [to, from] : pairs) {
+            TApolloField& field = target.FieldByName(to);
+            if (assign) {
+                field.Assign(source.FieldByName(from));
+            } else {
+                field.SetAsString(source.FieldByName(from).AsString());
+            }
+        }
+        target.Post();
+    }
+    target.Close();
+    const std::string detour = rawRecord(dir / "ZIEL.DBF", 1);
+    ASSERT_FALSE(detour.empty());
+    EXPECT_EQ(rawRecord(dir / "ZIEL.DBF", 2), detour);
+    EXPECT_EQ(detour.substr(1, 12), "  ab        ");
+    EXPECT_EQ(detour.substr(13, 4), "\x80 Gr");
+
+    // Within one record a field may take the value of another.
+    source.Edit();
+    source.FieldByName("KURZ").Assign(source.FieldByName("LANG"));
+    source.FieldByName("LANG").Assign(source.FieldByName("LANG"));
+    source.Post();
+    EXPECT_EQ(source.FieldByName("KURZ").AsString(), "\xE2\x82\xAC Gr");
+    EXPECT_EQ(source.FieldByName("LANG").AsString(),
+              "\xE2\x82\xAC Gr\xC3\xB6\xC3\x9F\xC2\x81");
+}
+
+TEST_F(TableEngineTest, TextAndMemoRecordStaysCurrentAfterPost) {
+    ASSERT_TRUE(create("TEXTE.DBF", {{"A", "C", 5, 0}, {"B", "C", 3, 0}, {"N", "M", 10, 0}}));
+    TApolloTable table;
+    open(table, "TEXTE.DBF", true);
+    for (const char* value : {"eins", "zwei"}) {
+        table.Append();
+        table.FieldByName("A").SetAsString(value);
+        table.FieldByName("B").SetAsString("\xC3\xA4");
+        table.Post();
+        EXPECT_FALSE(table.Eof());
+        EXPECT_FALSE(table.Modified());
+        EXPECT_EQ(table.FieldByName("A").AsString(), value);
+        EXPECT_EQ(table.GetString("B"), "\xC3\xA4  ");
+    }
+    EXPECT_EQ(table.RecNo(), 2);
+    table.Edit();
+    table.FieldByName("N").SetAsString("Notiz");
+    table.Post();
+    EXPECT_EQ(table.FieldByName("N").AsString(), "Notiz");
+    // A later edit that leaves the memo alone keeps it.
+    table.Edit();
+    EXPECT_EQ(table.FieldByName("A").AsString(), "zwei");
+    table.FieldByName("B").SetAsString("xyz!");
+    table.Post();
+    EXPECT_EQ(table.FieldByName("N").AsString(), "Notiz");
+    table.First();
+    EXPECT_EQ(table.FieldByName("A").AsString(), "eins");
+    EXPECT_TRUE(table.FieldByName("N").IsNull());
+    table.Next();
+    EXPECT_EQ(table.FieldByName("B").AsString(), "xyz");
+    EXPECT_EQ(table.FieldByName("N").AsString(), "Notiz");
+    table.Next();
+    EXPECT_TRUE(table.Eof());
+    table.Close();
+    EXPECT_EQ(rawRecord(dir / "TEXTE.DBF", 2).substr(0, 9), " zwei xyz");
+}
+
 }  // namespace
 }  // namespace zer1
