@@ -33,6 +33,7 @@
 #include "file.h"
 #include "memo.h"
 #include "order.h"
+#include "record_cache.h"
 #include "status.h"
 
 namespace sde {
@@ -188,11 +189,9 @@ class Table : public OrderHost {
     std::string disk_record_;     // the current record as last read or written
     std::string scratch_record_;  // reused buffers: no allocation per record
     std::string write_buffer_;
-    // Records read ahead in exclusive use (as stored, before decryption).
-    std::string read_ahead_;
-    uint32_t read_ahead_first_ = 0;
-    uint32_t read_ahead_count_ = 0;
-    void DropReadAhead() { read_ahead_count_ = 0; }
+    // Records kept in memory in exclusive use (as stored, before decryption).
+    RecordCache record_cache_;
+    void DropRecordCache() { record_cache_.Clear(); }
     bool dirty_ = false;
     bool append_pending_ = false;    // exclusive append not yet on disk
     bool append_unindexed_ = false;  // appended record the orders have not seen yet

@@ -1,0 +1,53 @@
+// RecordCache: the records of a table held in memory while the table is open
+// for exclusive use, so that random reads (seeks through an index) cost no
+// system call once the block of the record has been read.
+//
+// The records are grouped in blocks of a fixed number of records (about
+// 4 KB each); a block is read as a whole.  A miss right behind the block read
+// last reads several blocks at once (sequential passes).  Writes go to the
+// file as before and are copied into a cached block (write-through), so the
+// cache never holds anything the file does not.  Only for exclusive use:
+// nobody else may change the file while records are cached.
+#ifndef SDE61_RECORD_CACHE_H
+#define SDE61_RECORD_CACHE_H
+
+#include <cstdint>
+#include <string>
+#include <unordered_map>
+
+#include "file.h"
+#include "status.h"
+
+namespace sde {
+
+class RecordCache {
+  public:
+    // Records of record_length bytes; record 1 starts at first_offset.
+    void Reset(uint32_t record_length, uint64_t first_offset);
+
+    // Copies record recno (1 <= recno <= record_count, all of them in the
+    // file) into out (record_length bytes), reading its block when needed.
+    Status Read(File* file, uint32_t recno, uint32_t record_count, char* out);
+    // Record recno was written with these bytes.
+    void Written(uint32_t recno, const char* bytes);
+    // Forgets every record (the file changed in bulk).
+    void Clear();
+
+    size_t cached_bytes() const { return cached_bytes_; }
+
+  private:
+    struct Block {
+        std::string bytes;   // count * record length
+        uint32_t count = 0;  // records of the block read so far
+    };
+    uint32_t length_ = 0;
+    uint64_t first_offset_ = 0;
+    uint32_t per_block_ = 1;
+    std::unordered_map<uint32_t, Block> blocks_;
+    size_t cached_bytes_ = 0;
+    uint32_t last_miss_ = UINT32_MAX;
+};
+
+}  // namespace sde
+
+#endif  // SDE61_RECORD_CACHE_H
