@@ -367,15 +367,18 @@ Status Table::Skip(long count) {
     return LoadRecord(uint32_t(target));
 }
 
-Result<bool> Table::Seek(const std::string& key) {
+Result<bool> Table::Seek(std::string_view key) {
     if (current_order_ == 0) {
         return Status::InvalidArgument("This operation requires an active index order");
     }
     SDE_RETURN_IF_ERROR(FlushPending());
-    std::string stored_key = key;
-    if (translate_)
+    std::string stored_key;
+    if (translate_) {
+        stored_key.assign(key);
         AnsiToOemInPlace(reinterpret_cast<uint8_t*>(stored_key.data()), stored_key.size());
-    auto result = orders_[size_t(current_order_ - 1)]->Seek(stored_key);
+        key = stored_key;
+    }
+    auto result = orders_[size_t(current_order_ - 1)]->Seek(key);
     if (!result.ok()) return result.status();
     bof_ = false;
     found_ = result->found;

@@ -80,7 +80,7 @@ class Table : public OrderHost {
     // Records in the file, deleted ones included (read again in shared mode).
     Result<uint32_t> RecordCount();
     // Positions on a key of the current order; at the end when not found.
-    Result<bool> Seek(const std::string& key);
+    Result<bool> Seek(std::string_view key);
     bool found() const { return found_; }
 
     // ---- reading the current record ----
