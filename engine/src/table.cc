@@ -70,7 +70,10 @@ Result<std::unique_ptr<Table>> Table::Open(const std::string& path, OpenMode mod
         table->memo_ = std::move(memo.value());
     }
     // Commit level full syncs every commit anyway; there the count goes through WriteAt.
-    if (mode == OpenMode::kExclusive && !commit_full) {
+    // The mapping shares the operating system's copy of the file with every
+    // other program: in shared use a store into it is seen at once, as a
+    // write would be, and a load from it reads what others last wrote.
+    if (mode != OpenMode::kReadOnly && !commit_full) {
         table->header_map_ = table->file_->MapPrefix(8);
     }
     SDE_RETURN_IF_ERROR(table->GoTop());
@@ -167,7 +170,11 @@ void Table::SetEof() {
 Status Table::RefreshCount() {
     if (!is_shared()) return Status::OK();
     uint8_t bytes[4];
-    SDE_RETURN_IF_ERROR(file_->ReadExact(4, bytes, sizeof bytes));
+    if (header_map_ != nullptr) {
+        std::memcpy(bytes, header_map_ + 4, sizeof bytes);
+    } else {
+        SDE_RETURN_IF_ERROR(file_->ReadExact(4, bytes, sizeof bytes));
+    }
     uint32_t count = GetU32(bytes);
     if (count == header_.record_count) return Status::OK();
     auto size = file_->Size();

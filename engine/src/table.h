@@ -175,8 +175,9 @@ class Table : public OrderHost {
     OpenMode mode_ = OpenMode::kShared;
     bool commit_full_ = false;
     std::unique_ptr<File> file_;
-    // Exclusive use: bytes 0-7 of the table mapped, so that the record count
-    // of each committed append reaches the OS without a second system call.
+    // Bytes 0-7 of the table mapped (writable opens below commit level full),
+    // so that the record count of each append reaches the OS, and in shared
+    // use is read again, without a system call of its own.
     uint8_t* header_map_ = nullptr;
     std::unique_ptr<MemoFile> memo_;
     DbfHeader header_;
