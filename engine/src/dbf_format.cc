@@ -47,6 +47,12 @@ Status ReadDbfHeader(File* file, DbfHeader* header) {
     if (file_size < kDbfPrefixSize) return Corrupt(file, "shorter than a table header");
     uint8_t prefix[kDbfPrefixSize];
     SDE_RETURN_IF_ERROR(file->ReadExact(0, prefix, sizeof prefix));
+    // The size again, now after the count: another program appending writes
+    // its record before the new count, so this size covers every counted
+    // record even while such an append runs.
+    size = file->Size();
+    if (!size.ok()) return size.status();
+    file_size = *size;
 
     header->version = prefix[0];
     header->record_count = GetU32(prefix + 4);

@@ -275,6 +275,18 @@ class PosixFile : public File {
     }
 
     void DropOwnRecords(uint64_t offset, uint64_t end) {
+        // Usually whole ranges of ours go: removed in place, no allocation.
+        bool cut_needed = false;
+        for (const HeldRange& r : shared_->ranges) {
+            if (r.owner == this && Overlaps(r, offset, end) && (r.offset < offset || r.end > end))
+                cut_needed = true;
+        }
+        if (!cut_needed) {
+            std::erase_if(shared_->ranges, [&](const HeldRange& r) {
+                return r.owner == this && Overlaps(r, offset, end);
+            });
+            return;
+        }
         std::vector<HeldRange> kept;
         for (const HeldRange& r : shared_->ranges) {
             if (r.owner != this || !Overlaps(r, offset, end)) {
@@ -290,11 +302,28 @@ class PosixFile : public File {
     // Gives the kernel back what this handle held inside [offset, end), except
     // what other handles of the process still hold there (downgraded to their kind).
     Status ReleaseRanges(uint64_t offset, uint64_t end) {
-        bool had_any = false;
+        size_t own = 0;
+        HeldRange only{};
         for (const HeldRange& r : shared_->ranges) {
-            if (r.owner == this && Overlaps(r, offset, end)) had_any = true;
+            if (r.owner == this && Overlaps(r, offset, end)) {
+                ++own;
+                only = {this, std::max(r.offset, offset), std::min(r.end, end), r.kind};
+            }
         }
-        if (!had_any) return Status::OK();
+        if (own == 0) return Status::OK();
+        if (own == 1) {
+            // The common case: one range of ours that no other handle of this
+            // process holds any part of goes back to the kernel in one call.
+            bool others = false;
+            for (const HeldRange& r : shared_->ranges) {
+                if (r.owner != this && Overlaps(r, only.offset, only.end)) others = true;
+            }
+            if (!others) {
+                DropOwnRecords(offset, end);
+                Status s = SetFcntl(shared_->fd, F_UNLCK, only.offset, only.end, false);
+                return s.ok() ? s : Status::IOError(s.message() + ": " + path_);
+            }
+        }
         std::vector<HeldRange> mine;
         for (const HeldRange& r : shared_->ranges) {
             if (r.owner == this && Overlaps(r, offset, end)) {

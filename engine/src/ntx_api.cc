@@ -106,7 +106,7 @@ int sx_IndexKey(int order, char* buf, int size) {
 
 int sx_Seek(const char* key) {
     return WithTable<int>(0, [&](Table* table) -> int {
-        auto found = table->Seek(Text(key));
+        auto found = table->Seek(key ? std::string_view(key) : std::string_view());
         if (!found.ok()) return Fail(found.status(), 0);
         return *found ? 1 : 0;
     });

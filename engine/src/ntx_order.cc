@@ -170,18 +170,17 @@ Result<uint32_t> NtxOrder::Prev(uint32_t recno, const std::string& record) {
     return Current();
 }
 
-Result<SeekResult> NtxOrder::Seek(const std::string& key) {
+Result<SeekResult> NtxOrder::Seek(std::string_view key) {
     const NtxHeader& h = index_->header();
-    std::string wanted = key;
+    std::string_view wanted = key.substr(0, h.key_size);
     if (key_->type() == ExprType::kNumeric) {
         // A numeric index is sought by the number the text gives.
         Value v;
         v.type = ExprType::kNumeric;
         v.number = ParseNumber(key);
-        Status s = KeyBytes(v, h.key_size, h.decimals, &wanted);
+        Status s = KeyBytes(v, h.key_size, h.decimals, &key_buffer_);
         if (!s.ok()) return SeekResult{};  // cannot be in the index
-    } else if (wanted.size() > h.key_size) {
-        wanted.resize(h.key_size);
+        wanted = key_buffer_;
     }
     bool found = false;
     SDE_RETURN_IF_ERROR(cursor_.Seek(wanted, &found));

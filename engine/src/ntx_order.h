@@ -47,7 +47,7 @@ class NtxOrder : public Order {
     Result<uint32_t> Last() override;
     Result<uint32_t> Next(uint32_t recno, const std::string& record) override;
     Result<uint32_t> Prev(uint32_t recno, const std::string& record) override;
-    Result<SeekResult> Seek(const std::string& key) override;
+    Result<SeekResult> Seek(std::string_view key) override;
 
     // The key bytes of a record; *included is false when the FOR condition
     // leaves the record out.

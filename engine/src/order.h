@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "dbf_format.h"
@@ -74,7 +75,7 @@ class Order {
     // The first record whose key starts with `key` (stored code page); when
     // none does, found is false and recno is the record with the next greater
     // key, 0 when there is none.
-    virtual Result<SeekResult> Seek(const std::string& key) = 0;
+    virtual Result<SeekResult> Seek(std::string_view key) = 0;
 };
 
 }  // namespace sde

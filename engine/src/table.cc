@@ -17,9 +17,6 @@ constexpr const char kReadOnlyText[] = "Cannot modify a read-only data set";
 // Records written per call when many are appended at once.
 constexpr size_t kBulkRecords = 4096;
 
-// Bytes of records read at once in exclusive use.
-constexpr size_t kReadAheadBytes = 64 * 1024;
-
 // The first 32 header bytes as the encryption code reads them.
 void HeaderPrefix(const DbfHeader& header, uint8_t out[kDbfPrefixSize]) {
     std::fill(out, out + kDbfPrefixSize, 0);
@@ -55,6 +52,7 @@ Result<std::unique_ptr<Table>> Table::Open(const std::string& path, OpenMode mod
         return Status::Locked("table " + table->path_ + " is in use by another user");
     }
     SDE_RETURN_IF_ERROR(ReadDbfHeader(table->file_.get(), &table->header_));
+    table->record_cache_.Reset(table->header_.record_length, table->header_.RecordOffset(1));
     {
         uint8_t prefix[kDbfPrefixSize];
         HeaderPrefix(table->header_, prefix);
@@ -72,7 +70,10 @@ Result<std::unique_ptr<Table>> Table::Open(const std::string& path, OpenMode mod
         table->memo_ = std::move(memo.value());
     }
     // Commit level full syncs every commit anyway; there the count goes through WriteAt.
-    if (mode == OpenMode::kExclusive && !commit_full) {
+    // The mapping shares the operating system's copy of the file with every
+    // other program: in shared use a store into it is seen at once, as a
+    // write would be, and a load from it reads what others last wrote.
+    if (mode != OpenMode::kReadOnly && !commit_full) {
         table->header_map_ = table->file_->MapPrefix(8);
     }
     SDE_RETURN_IF_ERROR(table->GoTop());
@@ -123,20 +124,15 @@ Status Table::ReadRecord(uint32_t recno, std::string* record) {
     if (is_shared()) {
         SDE_RETURN_IF_ERROR(file_->ReadExact(header_.RecordOffset(recno), record->data(), length));
     } else {
-        // Nobody else writes the file: records are read ahead in blocks.
-        if (recno < read_ahead_first_ || recno >= read_ahead_first_ + read_ahead_count_) {
-            uint32_t wanted = std::max<uint32_t>(1, uint32_t(kReadAheadBytes / length));
-            uint32_t count = std::min<uint32_t>(wanted, header_.record_count - recno + 1);
-            if (recno > header_.record_count) count = 1;
-            read_ahead_count_ = 0;
-            read_ahead_.resize(size_t(count) * length);
-            SDE_RETURN_IF_ERROR(file_->ReadExact(header_.RecordOffset(recno), read_ahead_.data(),
-                                                 read_ahead_.size()));
-            read_ahead_first_ = recno;
-            read_ahead_count_ = count;
+        // Nobody else writes the file: records are kept in memory.  A record
+        // behind the count (never on disk yet) is not cached.
+        if (recno == 0 || recno > header_.record_count) {
+            SDE_RETURN_IF_ERROR(
+                file_->ReadExact(header_.RecordOffset(recno), record->data(), length));
+        } else {
+            SDE_RETURN_IF_ERROR(
+                record_cache_.Read(file_.get(), recno, header_.record_count, record->data()));
         }
-        std::memcpy(record->data(), read_ahead_.data() + size_t(recno - read_ahead_first_) * length,
-                    length);
     }
     if (cipher_) {
         cipher_->CryptFields(recno, reinterpret_cast<uint8_t*>(record->data()) + 1,
@@ -174,7 +170,11 @@ void Table::SetEof() {
 Status Table::RefreshCount() {
     if (!is_shared()) return Status::OK();
     uint8_t bytes[4];
-    SDE_RETURN_IF_ERROR(file_->ReadExact(4, bytes, sizeof bytes));
+    if (header_map_ != nullptr) {
+        std::memcpy(bytes, header_map_ + 4, sizeof bytes);
+    } else {
+        SDE_RETURN_IF_ERROR(file_->ReadExact(4, bytes, sizeof bytes));
+    }
     uint32_t count = GetU32(bytes);
     if (count == header_.record_count) return Status::OK();
     auto size = file_->Size();
@@ -374,15 +374,18 @@ Status Table::Skip(long count) {
     return LoadRecord(uint32_t(target));
 }
 
-Result<bool> Table::Seek(const std::string& key) {
+Result<bool> Table::Seek(std::string_view key) {
     if (current_order_ == 0) {
         return Status::InvalidArgument("This operation requires an active index order");
     }
     SDE_RETURN_IF_ERROR(FlushPending());
-    std::string stored_key = key;
-    if (translate_)
+    std::string stored_key;
+    if (translate_) {
+        stored_key.assign(key);
         AnsiToOemInPlace(reinterpret_cast<uint8_t*>(stored_key.data()), stored_key.size());
-    auto result = orders_[size_t(current_order_ - 1)]->Seek(stored_key);
+        key = stored_key;
+    }
+    auto result = orders_[size_t(current_order_ - 1)]->Seek(key);
     if (!result.ok()) return result.status();
     bof_ = false;
     found_ = result->found;
@@ -435,14 +438,21 @@ Status Table::Unlock(uint32_t recno) {
 }
 
 Status Table::WriteRecordBytes(uint32_t recno, const std::string& record, bool with_eof_mark) {
-    DropReadAhead();
     std::string& bytes = write_buffer_;
     bytes.assign(record);
     if (cipher_) {
         cipher_->CryptFields(recno, reinterpret_cast<uint8_t*>(bytes.data()) + 1, bytes.size() - 1);
     }
     if (with_eof_mark) bytes.push_back(char(kEndOfFile));
-    return file_->WriteAt(header_.RecordOffset(recno), bytes.data(), bytes.size());
+    Status s = file_->WriteAt(header_.RecordOffset(recno), bytes.data(), bytes.size());
+    if (is_shared()) return s;
+    // The cache follows the file; after a failed write nobody knows what the file holds.
+    if (s.ok()) {
+        record_cache_.Written(recno, bytes.data());
+    } else {
+        DropRecordCache();
+    }
+    return s;
 }
 
 Status Table::WriteCountToHeader(uint32_t count) {
@@ -659,7 +669,7 @@ Status Table::Zap() {
     SDE_RETURN_IF_ERROR(CheckWritable());
     if (append_pending_) header_.record_count--;
     dirty_ = append_pending_ = append_unindexed_ = false;
-    DropReadAhead();
+    DropRecordCache();
     SDE_RETURN_IF_ERROR(WriteCountToHeader(0));
     header_.record_count = 0;
     SDE_RETURN_IF_ERROR(file_->Truncate(header_.header_length));
@@ -680,7 +690,7 @@ Status Table::Zap() {
 
 Status Table::AppendRecords(std::string* records, uint32_t n) {
     if (n == 0) return Status::OK();
-    DropReadAhead();
+    DropRecordCache();
     const uint32_t length = header_.record_length;
     bool shared = is_shared();
     if (shared) {

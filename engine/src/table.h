@@ -33,6 +33,7 @@
 #include "file.h"
 #include "memo.h"
 #include "order.h"
+#include "record_cache.h"
 #include "status.h"
 
 namespace sde {
@@ -79,7 +80,7 @@ class Table : public OrderHost {
     // Records in the file, deleted ones included (read again in shared mode).
     Result<uint32_t> RecordCount();
     // Positions on a key of the current order; at the end when not found.
-    Result<bool> Seek(const std::string& key);
+    Result<bool> Seek(std::string_view key);
     bool found() const { return found_; }
 
     // ---- reading the current record ----
@@ -174,8 +175,9 @@ class Table : public OrderHost {
     OpenMode mode_ = OpenMode::kShared;
     bool commit_full_ = false;
     std::unique_ptr<File> file_;
-    // Exclusive use: bytes 0-7 of the table mapped, so that the record count
-    // of each committed append reaches the OS without a second system call.
+    // Bytes 0-7 of the table mapped (writable opens below commit level full),
+    // so that the record count of each append reaches the OS, and in shared
+    // use is read again, without a system call of its own.
     uint8_t* header_map_ = nullptr;
     std::unique_ptr<MemoFile> memo_;
     DbfHeader header_;
@@ -188,11 +190,9 @@ class Table : public OrderHost {
     std::string disk_record_;     // the current record as last read or written
     std::string scratch_record_;  // reused buffers: no allocation per record
     std::string write_buffer_;
-    // Records read ahead in exclusive use (as stored, before decryption).
-    std::string read_ahead_;
-    uint32_t read_ahead_first_ = 0;
-    uint32_t read_ahead_count_ = 0;
-    void DropReadAhead() { read_ahead_count_ = 0; }
+    // Records kept in memory in exclusive use (as stored, before decryption).
+    RecordCache record_cache_;
+    void DropRecordCache() { record_cache_.Clear(); }
     bool dirty_ = false;
     bool append_pending_ = false;    // exclusive append not yet on disk
     bool append_unindexed_ = false;  // appended record the orders have not seen yet

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "sde61.h"
 #include "test_util.h"
@@ -240,6 +241,56 @@ TEST(TableTest, RecordsReadAheadInExclusiveUseFollowEveryWrite) {
     EXPECT_EQ(GetString("NAME"), "E           ");
     ASSERT_EQ(sx_Skip(1), 1);
     EXPECT_EQ(sx_Eof(), 1);
+    ASSERT_EQ(sx_Close(), 1);
+}
+
+// Several blocks of cached records: random reads, changes and appends in
+// exclusive use must show what the file holds, now and after reopening.
+TEST(TableTest, CachedRecordsOverManyBlocksMatchTheFile) {
+    TempDir dir;
+    std::string path = dir.File("SAMPLE.DBF");
+    CreateSample(path);
+    Open(path);
+    std::vector<std::string> names;
+    auto name_of = [](int n) { return "N" + std::to_string(n); };
+    for (int i = 1; i <= 400; ++i) {
+        ASSERT_EQ(sx_AppendBlank(), 1) << sx_ErrorText();
+        ASSERT_EQ(sx_Replace("NAME", name_of(i).c_str()), 1);
+        names.push_back(name_of(i));
+    }
+    ASSERT_EQ(sx_Commit(), 1);
+    unsigned seed = 12345;
+    auto next = [&seed](int n) {
+        seed = seed * 1103515245u + 12345u;
+        return int((seed >> 8) % unsigned(n)) + 1;
+    };
+    for (int step = 0; step < 600; ++step) {
+        int recno = next(int(names.size()));
+        ASSERT_EQ(sx_Go(recno), 1);
+        std::string name = GetString("NAME");
+        ASSERT_EQ(name.substr(0, name.find(' ')), names[size_t(recno - 1)]) << "record " << recno;
+        if (step % 3 == 0) {
+            names[size_t(recno - 1)] = "C" + std::to_string(step);
+            ASSERT_EQ(sx_Replace("NAME", names[size_t(recno - 1)].c_str()), 1);
+        }
+        if (step % 50 == 0) {
+            ASSERT_EQ(sx_AppendBlank(), 1);
+            names.push_back("A" + std::to_string(step));
+            ASSERT_EQ(sx_Replace("NAME", names.back().c_str()), 1);
+        }
+    }
+    auto check_all = [&] {
+        ASSERT_EQ(sx_RecCount(), long(names.size()));
+        for (size_t i = 0; i < names.size(); ++i) {
+            ASSERT_EQ(sx_Go(long(i + 1)), 1);
+            std::string name = GetString("NAME");
+            ASSERT_EQ(name.substr(0, name.find(' ')), names[i]) << "record " << i + 1;
+        }
+    };
+    check_all();
+    ASSERT_EQ(sx_Close(), 1);
+    Open(path, SX_SHARED);
+    check_all();
     ASSERT_EQ(sx_Close(), 1);
 }
 
