@@ -2,10 +2,17 @@
 // and the conversion of lines into working-record values.
 #include <benchmark/benchmark.h>
 
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "imports/dgh_conversion.h"
+#include "imports/dgh_import.h"
 #include "imports/dgh_source.h"
+#include "imports/working_table.h"
+#include "storage/apollo_table.h"
 
 namespace {
 
@@ -48,6 +55,32 @@ void BM_ConvertDghLine(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(BM_ConvertDghLine);
+
+// A whole member into an emptied working table, as the DGH run does it.
+void BM_ImportDghSourceFile(benchmark::State& state) {
+    namespace fs = std::filesystem;
+    const fs::path dir = fs::temp_directory_path() / ("dgh_bench_" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    const std::string member = (dir / "artikel.txt").string();
+    std::ofstream(member, std::ios::binary) << MakeMember(static_cast<int>(state.range(0)));
+    if (!zer1::CreateWorkingTable((dir / "TMPDGH.DBF").string())) {
+        state.SkipWithError("working table not created");
+        return;
+    }
+    zer1::TApolloTable working;
+    working.SetDatabaseName(dir.string());
+    working.SetTableName("TMPDGH.DBF");
+    working.SetExclusive(true);
+    working.Open();
+    for (auto _ : state) {
+        working.Zap();
+        benchmark::DoNotOptimize(zer1::ImportDghSourceFile(working, member));
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+    working.Close();
+    fs::remove_all(dir);
+}
+BENCHMARK(BM_ImportDghSourceFile)->Arg(10000)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

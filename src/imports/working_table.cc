@@ -15,10 +15,15 @@ bool CreateWorkingTable(const std::string& full_file_name) {
 
 void AppendWorkingRecord(TApolloTable& working, const WorkingRecord& record) {
     working.Append();
-    for (int n = 1; n <= kWorkingTextFieldCount; ++n) {
-        working.FieldByName("FELD" + std::to_string(n)).SetAsString(record.get(n));
+    try {
+        for (int n = 1; n <= kWorkingTextFieldCount; ++n) {
+            working.FieldByName("FELD" + std::to_string(n)).SetAsString(record.get(n));
+        }
+        working.Post();
+    } catch (...) {
+        working.Cancel();  // never leave a half-filled record for a later move to store
+        throw;
     }
-    working.Post();
 }
 
 }  // namespace zer1
