@@ -47,7 +47,8 @@ BENCHMARK(BM_DecodeDghMember)->Arg(10000);
 
 void BM_ConvertDghLine(benchmark::State& state) {
     const std::string line =
-        "Zusatz;text;4000000000001;Gr\xC3\xBC\xC3\x9F" "e Artikel;Lieferant;x;4000000000001;;;;;;"
+        "Zusatz;text;4000000000001;Gr\xC3\xBC\xC3\x9F"
+        "e Artikel;Lieferant;x;4000000000001;;;;;;"
         "1.50;2.99 \xE2\x82\xAC;;WG1";
     for (auto _ : state) {
         benchmark::DoNotOptimize(zer1::ConvertDghLine(line, "09.03.26"));

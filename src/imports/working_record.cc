@@ -4,7 +4,9 @@
 
 namespace zer1 {
 
-std::size_t StoredLength(std::string_view utf8) { return CodePointCount(utf8); }
+std::size_t StoredLength(std::string_view utf8) {
+    return CodePointCount(utf8);
+}
 
 std::string CutToWidth(std::string_view utf8, std::size_t width) {
     std::size_t pos = 0;

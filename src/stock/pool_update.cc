@@ -14,7 +14,9 @@ constexpr int kPoolFieldCount = 13;  // FELD1 to FELD13; FELD14 stays in the wor
 constexpr int kKeyWidth = 13;        // width of FELD1 and of the JE1.NTX key
 constexpr int kProgressStep = 100;
 
-std::string FieldName(int n) { return "FELD" + std::to_string(n); }
+std::string FieldName(int n) {
+    return "FELD" + std::to_string(n);
+}
 
 // FELD1 padded with blanks to the key width, counted in stored characters.
 std::string PoolKey(const std::string& feld1) {

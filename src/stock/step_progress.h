@@ -9,7 +9,7 @@
 namespace zer1 {
 
 class StepProgress {
-public:
+  public:
     virtual ~StepProgress() = default;
     // Sets the info line and repaints it at once.
     virtual void SetInfo(const std::string& text) = 0;
