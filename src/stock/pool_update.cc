@@ -1,8 +1,10 @@
 #include "stock/pool_update.h"
 
 #include <exception>
+#include <string>
 
 #include "common/messages.h"
+#include "common/text_encoding.h"
 #include "common/ui_services.h"
 #include "storage/apollo_table.h"
 
@@ -20,10 +22,7 @@ std::string FieldName(int n) {
 
 // FELD1 padded with blanks to the key width, counted in stored characters.
 std::string PoolKey(const std::string& feld1) {
-    std::size_t chars = 0;
-    for (unsigned char c : feld1) {
-        if ((c & 0xC0) != 0x80) ++chars;
-    }
+    const std::size_t chars = CodePointCount(feld1);
     std::string key = feld1;
     if (chars < kKeyWidth) key.append(kKeyWidth - chars, ' ');
     return key;
