@@ -287,7 +287,17 @@ TEST_F(PoolUpdateTest, RecordOfTheOtherWholesalerIsOverwrittenAndBlanksCarryOver
     });
     AddWorking(Article("4711", "VON DGH"));
     AddWorking(Article("999", "NEU"));
-    Update();
+    {
+        // The host holds the pool open meanwhile: the update shares it.
+        FILE* host = popen(("flock -s -n " + data_path_ +
+                            "JEVDBF.DBF -c 'echo offen; sleep 0.5'").c_str(), "r");
+        ASSERT_NE(host, nullptr);
+        char line[16] = {};
+        ASSERT_NE(fgets(line, sizeof line, host), nullptr);
+        ASSERT_EQ(std::string(line), "offen\n");
+        Update();
+        pclose(host);
+    }
     EXPECT_EQ(report_,
               (std::vector<std::string>{"Pool aktualisiert: 1 Neuanlagen,1 \xC3\x84nderungen\r"}));
     pool_.Close();
