@@ -17,6 +17,20 @@ class StepProgress {
     virtual void SetPosition(int position) = 0;
 };
 
+// Hands the calls on to any window with the same three operations, such as
+// the dialog's progress window: StepProgressOn progress(*window);
+template <class Window>
+class StepProgressOn : public StepProgress {
+  public:
+    explicit StepProgressOn(Window& window) : window_(window) {}
+    void SetInfo(const std::string& text) override { window_.SetInfo(text); }
+    void SetMaximum(int maximum) override { window_.SetMaximum(maximum); }
+    void SetPosition(int position) override { window_.SetPosition(position); }
+
+  private:
+    Window& window_;
+};
+
 }  // namespace zer1
 
 #endif  // ZER1_STOCK_STEP_PROGRESS_H

@@ -83,11 +83,11 @@ std::string Pad(std::string value, std::size_t width) {
     return value;
 }
 
-class RecordingProgress : public StepProgress {
-  public:
-    void SetInfo(const std::string& text) override { info.push_back(text); }
-    void SetMaximum(int value) override { maximum = value; }
-    void SetPosition(int value) override { positions.push_back(value); }
+// A stand-in for the run's progress window, reached through the adapter.
+struct RecordingWindow {
+    void SetInfo(const std::string& text) { info.push_back(text); }
+    void SetMaximum(int value) { maximum = value; }
+    void SetPosition(int value) { positions.push_back(value); }
 
     std::vector<std::string> info;
     int maximum = -1;
@@ -178,7 +178,7 @@ class PoolUpdateTest : public ::testing::Test {
     void AddWorking(const WorkingRecord& rec) { AppendWorkingRecord(working_, rec); }
 
     void Update() {
-        UpdatePool(PoolTable{pool_, orders_}, data_path_, working_, progress_, report_);
+        UpdatePool(PoolTable{pool_, orders_}, data_path_, working_, progress_adapter_, report_);
     }
 
     // Every index holds each record of the pool once, in key order; our own
@@ -226,7 +226,8 @@ class PoolUpdateTest : public ::testing::Test {
     TApolloTable working_;
     TApolloTable pool_;
     std::array<int, kPoolIndexCount> orders_{};
-    RecordingProgress progress_;
+    RecordingWindow progress_;
+    StepProgressOn<RecordingWindow> progress_adapter_{progress_};
     std::vector<std::string> report_;
     RecordingUiServices ui_;
     ScopedUiServices ui_scope_{&ui_};
@@ -289,8 +290,8 @@ TEST_F(PoolUpdateTest, RecordOfTheOtherWholesalerIsOverwrittenAndBlanksCarryOver
     AddWorking(Article("999", "NEU"));
     {
         // The host holds the pool open meanwhile: the update shares it.
-        FILE* host = popen(("flock -s -n " + data_path_ +
-                            "JEVDBF.DBF -c 'echo offen; sleep 0.5'").c_str(), "r");
+        FILE* host = popen(
+            ("flock -s -n " + data_path_ + "JEVDBF.DBF -c 'echo offen; sleep 0.5'").c_str(), "r");
         ASSERT_NE(host, nullptr);
         char line[16] = {};
         ASSERT_NE(fgets(line, sizeof line, host), nullptr);
