@@ -63,7 +63,10 @@ SDE61_API const char* sx_ErrorText(void);
 
 /* Work area number of an open table with this alias (case-insensitive), or 0. */
 SDE61_API int sx_WorkArea(const char* alias);
-/* Opens a table; returns its work area (>= 1) and selects it, or 0 on failure. */
+/* Opens a table; returns its work area (>= 1) and selects it, or 0 on failure.
+ * ".DBF" is added to a name without extension; the name is matched without
+ * regard to case.  Shared and read-only opens fail while another program holds
+ * the file exclusively, an exclusive open while anyone has it open. */
 SDE61_API int sx_UseEx(const char* file, const char* alias, int openMode, int tableType,
                        int commitLevel);
 /* Makes a work area current; returns the previous one (0 if none). */
@@ -156,11 +159,14 @@ SDE61_API int sx_CreateExec(void);
 /* Password for the next sx_CreateExec: the new table is encrypted with it
  * (NULL or "" for a plain table). */
 SDE61_API int sx_CreatePassword(const char* password);
-/* Writes an empty table with the current table's fields. */
+/* Writes an empty table with the current table's fields (left closed; the
+ * alias is not used). */
 SDE61_API int sx_CopyStructure(const char* target, const char* alias);
 /* Copies the current table with all records and memos to target (replaced if present). */
 SDE61_API int sx_CopyFile(const char* target);
-/* Appends records from a text file; fileType SX_SDF_FILE; scope NULL or "" for all lines. */
+/* Appends records from a text file; fileType SX_SDF_FILE; scope NULL or "" for
+ * all lines (a scope condition is refused).  One record per line, fields by
+ * position and width; short lines are filled with blanks, long ones cut. */
 SDE61_API int sx_AppendFrom(const char* source, int fileType, const char* scope);
 
 /* ---- Expressions ------------------------------------------------------- */

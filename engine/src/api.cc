@@ -384,7 +384,8 @@ int sx_CreateExec(void) {
         s = sde::CreateTableFiles(sde::CurrentEnv(), definition.path(), definition.fields(),
                                   encryption ? prefix + sde::kEngineMarkOffset : nullptr);
         if (!s.ok()) return Fail(s, 0);
-        auto table = Table::Open(definition.path(), sde::OpenMode::kExclusive, false);
+        auto table = Table::Open(sde::WithTableExtension(definition.path()),
+                                 sde::OpenMode::kExclusive, false);
         if (!table.ok()) return Fail(table.status(), 0);
         if (encryption) {
             s = (*table)->SetEncryption(*encryption);

@@ -13,6 +13,12 @@ std::string TemporaryNameBeside(const std::string& path) {
     return path + ".tmp" + std::to_string(getpid()) + "_" + std::to_string(counter++);
 }
 
+std::string WithTableExtension(const std::string& path) {
+    std::string base = BaseName(path);
+    if (base.empty() || base.find('.') != std::string::npos) return path;
+    return path + ".DBF";
+}
+
 Status CreateTableFiles(Env* env, const std::string& path, std::vector<FieldDesc> fields,
                         const uint8_t* engine_mark) {
     if (fields.empty()) return Status::InvalidArgument("a table needs at least one field: " + path);
@@ -31,7 +37,7 @@ Status CreateTableFiles(Env* env, const std::string& path, std::vector<FieldDesc
     std::string bytes = BuildDbfHeader(header);
     bytes.push_back(char(kEndOfFile));
 
-    std::string table_path = env->Resolve(path);
+    std::string table_path = env->Resolve(WithTableExtension(path));
     std::string table_tmp = TemporaryNameBeside(table_path);
     std::string memo_path = env->Resolve(MemoPathFor(table_path));
     std::string memo_tmp = TemporaryNameBeside(memo_path);

@@ -38,6 +38,9 @@ private:
     std::vector<FieldDesc> fields_;
 };
 
+// The name with ".DBF" appended when its file part has no extension.
+std::string WithTableExtension(const std::string& path);
+
 // Name of a temporary file beside `path`, unique to this process and call.
 std::string TemporaryNameBeside(const std::string& path);
 

@@ -96,6 +96,10 @@ Result<uint32_t> MemoFile::Append(const std::string& text,
         // Never write over existing data, even when the header lags behind.
         uint64_t next = GetU32(header);
         uint64_t end_block = (*size + kMemoBlockSize - 1) / kMemoBlockSize;
+        if (next > end_block + 1) {
+            return Corrupt("the next free block " + std::to_string(next) +
+                           " lies past the end of the file");
+        }
         if (next < end_block) next = end_block;
         if (next == 0) next = 1;
         if (next >= UINT32_MAX) return Corrupt("the memo file is full");

@@ -30,7 +30,7 @@ void NtxBuilder::Reserve(size_t records) {
 }
 
 void NtxBuilder::Add(uint32_t recno, const uint8_t* key) {
-    keys_.insert(keys_.end(), key, key + key_size_);
+    keys_.append(key, key_size_);
     recnos_.push_back(recno);
     sorted_ = false;
 }
@@ -42,73 +42,101 @@ bool NtxBuilder::Less(uint32_t a, uint32_t b, size_t depth) const {
     return recnos_[a] < recnos_[b];
 }
 
-// Most significant byte first radix sort.  Distribution is stable and the
-// keys arrive in record order, so equal keys stay in record order.
-void NtxBuilder::SortRange(uint32_t* a, uint32_t* tmp, size_t n, size_t depth) {
-    while (n > 1) {
-        if (n <= kInsertionSortLimit || depth >= key_size_) {
-            for (size_t i = 1; i < n; ++i) {
-                uint32_t v = a[i];
-                size_t j = i;
-                while (j > 0 && Less(v, a[j - 1], depth)) {
-                    a[j] = a[j - 1];
-                    --j;
-                }
-                a[j] = v;
-            }
-            return;
-        }
-        size_t counts[257] = {};
-        const bool descend = header_.descend;
-        for (size_t i = 0; i < n; ++i) {
-            uint8_t b = key(a[i])[depth];
-            ++counts[size_t(descend ? 255 - b : b) + 1];
-        }
-        // All in one bucket: look at the next byte without moving anything.
-        bool single = false;
-        for (size_t b = 1; b <= 256; ++b) {
-            if (counts[b] == n) {
-                single = true;
-                break;
-            }
-            if (counts[b] != 0) break;
-        }
-        if (single) {
-            ++depth;
-            continue;
-        }
-        for (size_t b = 1; b <= 256; ++b) counts[b] += counts[b - 1];
-        size_t starts[257];
-        std::memcpy(starts, counts, sizeof starts);
-        for (size_t i = 0; i < n; ++i) {
-            uint8_t b = key(a[i])[depth];
-            tmp[counts[descend ? 255 - b : b]++] = a[i];
-        }
-        std::memcpy(a, tmp, n * sizeof(uint32_t));
-        for (size_t b = 0; b < 256; ++b) {
-            size_t begin = starts[b], end = starts[b + 1];
-            if (end - begin > 1) SortRange(a + begin, tmp + begin, end - begin, depth + 1);
-        }
-        return;
-    }
-}
+namespace {
 
+// A key's first eight bytes as one number (big-endian, so that number order
+// is byte order) beside the key's position.
+struct SortItem {
+    uint64_t prefix;
+    uint32_t index;
+    uint32_t unused;
+};
+
+}  // namespace
+
+// Least significant byte first radix sort of an eight-byte window of the keys
+// (stable, and the keys arrive in record order, so equal keys keep record
+// order), then each run of equal windows sorted by the rest of the key.
 void NtxBuilder::Sort() {
     if (sorted_) return;
-    size_t n = recnos_.size();
-    order_.resize(n);
-    for (size_t i = 0; i < n; ++i) order_[i] = uint32_t(i);
-    // Keys added out of record order still sort equal keys by record number:
-    // the insertion sort compares record numbers, and bucket passes are
-    // stable, so only the input order of equal keys matters; put it right.
+    const size_t n = recnos_.size();
+    // Positions in record order (the order they came in, as a rule).
     bool in_order = true;
     for (size_t i = 1; i < n && in_order; ++i) in_order = recnos_[i - 1] < recnos_[i];
+    std::vector<uint32_t> by_recno;
     if (!in_order) {
-        std::stable_sort(order_.begin(), order_.end(),
+        by_recno.resize(n);
+        for (size_t i = 0; i < n; ++i) by_recno[i] = uint32_t(i);
+        std::stable_sort(by_recno.begin(), by_recno.end(),
                          [&](uint32_t a, uint32_t b) { return recnos_[a] < recnos_[b]; });
     }
-    std::vector<uint32_t> tmp(n);
-    SortRange(order_.data(), tmp.data(), n, 0);
+    // Bytes every key shares (leading zeros of numbers, a common group code)
+    // say nothing about the order: the eight-byte window starts behind them.
+    size_t skip = key_size_;
+    for (size_t i = 1; i < n && skip > 0; ++i) {
+        const uint8_t* a = key(0);
+        const uint8_t* b = key(uint32_t(i));
+        size_t same = 0;
+        while (same < skip && a[same] == b[same]) ++same;
+        skip = same;
+    }
+    if (skip == key_size_) skip = 0;
+    const size_t window = std::min<size_t>(8, key_size_ - skip);
+    NtxLargeArray<SortItem> items, spare;
+    items.resize(n);
+    spare.resize(n);
+    std::vector<size_t> counts(8 * 256, 0);
+    for (size_t i = 0; i < n; ++i) {
+        const uint32_t index = in_order ? uint32_t(i) : by_recno[i];
+        const uint8_t* k = key(index) + skip;
+        uint64_t p = 0;
+        for (size_t b = 0; b < 8; ++b) p = (p << 8) | (b < window ? k[b] : 0);
+        if (header_.descend) p = ~p;
+        items[i] = SortItem{p, index, 0};
+        for (size_t b = 0; b < 8; ++b) ++counts[b * 256 + ((p >> (8 * b)) & 0xff)];
+    }
+    std::vector<uint32_t>().swap(by_recno);
+    for (size_t b = 0; b < 8 && n > 1; ++b) {
+        size_t* count = counts.data() + b * 256;
+        bool one_bucket = false;
+        for (size_t v = 0; v < 256; ++v) one_bucket |= count[v] == n;
+        if (one_bucket) continue;
+        size_t start = 0;
+        for (size_t v = 0; v < 256; ++v) {
+            size_t c = count[v];
+            count[v] = start;
+            start += c;
+        }
+        for (size_t i = 0; i < n; ++i) {
+            const SortItem& item = items[i];
+            spare[count[(item.prefix >> (8 * b)) & 0xff]++] = item;
+        }
+        items.swap(spare);
+    }
+    spare.clear_memory();
+    order_.resize(n);
+    for (size_t i = 0; i < n; ++i) order_[i] = items[i].index;
+    if (skip + window < key_size_) {
+        const size_t depth = skip + window;
+        auto less = [this, depth](uint32_t a, uint32_t b) { return Less(a, b, depth); };
+        for (size_t i = 0; i < n;) {
+            size_t j = i + 1;
+            while (j < n && items[j].prefix == items[i].prefix) ++j;
+            uint32_t* run = order_.data() + i;
+            size_t len = j - i;
+            if (len > kInsertionSortLimit) {
+                std::sort(run, run + len, less);
+            } else {
+                for (size_t x = 1; x < len; ++x) {
+                    uint32_t v = run[x];
+                    size_t y = x;
+                    for (; y > 0 && less(v, run[y - 1]); --y) run[y] = run[y - 1];
+                    run[y] = v;
+                }
+            }
+            i = j;
+        }
+    }
     if (header_.unique && n > 0) {
         size_t kept = 1;
         for (size_t i = 1; i < n; ++i) {
@@ -121,24 +149,50 @@ void NtxBuilder::Sort() {
     sorted_ = true;
 }
 
-uint32_t NtxBuilder::NewPage() {
-    size_t offset = image_.size();
-    image_.resize(offset + kNtxPageSize);
-    NtxPage(image_.data() + offset, header_.max_items, header_.key_size).Init();
-    return uint32_t(offset);
-}
+// Collects finished pages and hands them to the file in large writes; the
+// header page at offset 0 is written last.
+class NtxBuilder::PageSink {
+public:
+    explicit PageSink(File* file) : file_(file) { buffer_.reserve(kWriteChunk); }
+
+    // Appends a page; returns its offset in the file.
+    uint32_t Append(const uint8_t* page) {
+        uint64_t offset = next_;
+        next_ += kNtxPageSize;
+        buffer_.insert(buffer_.end(), page, page + kNtxPageSize);
+        if (buffer_.size() >= kWriteChunk) Flush();
+        return uint32_t(std::min<uint64_t>(offset, UINT32_MAX));
+    }
+    void Flush() {
+        if (status_.ok() && !buffer_.empty()) {
+            status_ = file_->WriteAt(written_, buffer_.data(), buffer_.size());
+        }
+        written_ += buffer_.size();
+        buffer_.clear();
+    }
+    uint64_t end() const { return next_; }
+    const Status& status() const { return status_; }
+
+private:
+    File* file_;
+    std::vector<uint8_t> buffer_;
+    uint64_t written_ = kNtxPageSize;
+    uint64_t next_ = kNtxPageSize;
+    Status status_;
+};
 
 // Writes the subtree of height `height` holding the sorted keys
-// [first, first + count) and returns its page offset.  Children are spread
-// as evenly as possible, so every page of a level holds about as many keys.
-uint32_t NtxBuilder::EmitTree(size_t first, size_t count, int height) {
+// [first, first + count), children before their parent, and returns its
+// page offset.  Children are spread as evenly as possible, so every page of
+// a level holds about as many keys.
+uint32_t NtxBuilder::EmitTree(PageSink* sink, size_t first, size_t count, int height) {
     const size_t item_size = key_size_ + 8;
     const size_t base = size_t(header_.max_items + 2) * 2;
-    uint32_t offset = NewPage();
-    // Items are written to the slots in order, so the offsets stay as Init
-    // laid them out.
+    uint8_t page[kNtxPageSize];
+    NtxPage(page, header_.max_items, header_.key_size).Init();
+    // Items go to the slots in order, so the offsets stay as Init laid them out.
     auto put_item = [&](size_t slot, uint32_t child, size_t sorted_pos) {
-        uint8_t* s = image_.data() + offset + base + slot * item_size;
+        uint8_t* s = page + base + slot * item_size;
         PutU32(s, child);
         if (sorted_pos != SIZE_MAX) {
             uint32_t k = order_[sorted_pos];
@@ -148,10 +202,16 @@ uint32_t NtxBuilder::EmitTree(size_t first, size_t count, int height) {
     };
     if (height == 1) {
         for (size_t i = 0; i < count; ++i) put_item(i, 0, first + i);
-        PutU16(image_.data() + offset, uint16_t(count));
+        PutU16(page, uint16_t(count));
         emitted_ += count;
-        if (progress_ && *progress_) (*progress_)(double(emitted_) / double(order_.size()));
-        return offset;
+        if (progress_ && *progress_) {
+            int percent = int(uint64_t(emitted_) * 100 / std::max<size_t>(order_.size(), 1));
+            if (percent != reported_percent_) {
+                reported_percent_ = percent;
+                (*progress_)(double(emitted_) / double(order_.size()));
+            }
+        }
+        return sink->Append(page);
     }
     const uint64_t child_cap = capacity_[size_t(height) - 2];
     size_t children = size_t((count + 1 + child_cap) / (child_cap + 1));
@@ -161,7 +221,7 @@ uint32_t NtxBuilder::EmitTree(size_t first, size_t count, int height) {
     size_t pos = first;
     for (size_t c = 0; c < children; ++c) {
         size_t n = each + (c < extra ? 1 : 0);
-        uint32_t child = EmitTree(pos, n, height - 1);
+        uint32_t child = EmitTree(sink, pos, n, height - 1);
         pos += n;
         if (c + 1 < children) {
             put_item(c, child, pos);
@@ -171,12 +231,12 @@ uint32_t NtxBuilder::EmitTree(size_t first, size_t count, int height) {
             put_item(c, child, SIZE_MAX);
         }
     }
-    PutU16(image_.data() + offset, uint16_t(children - 1));
-    return offset;
+    PutU16(page, uint16_t(children - 1));
+    return sink->Append(page);
 }
 
 Status NtxBuilder::WriteFile(Env* env, const std::string& path,
-                             const std::function<void(double)>& progress) {
+                             const std::function<void(double)>& progress, bool sync) {
     Sort();
     const uint64_t m = uint64_t(header_.max_items);
     capacity_.clear();
@@ -186,34 +246,33 @@ Status NtxBuilder::WriteFile(Env* env, const std::string& path,
         capacity_.push_back((m + 1) * capacity_.back() + m);
         ++height;
     }
-    size_t pages_guess = order_.size() / size_t(header_.half_page) + 2;
-    image_.clear();
-    image_.reserve((pages_guess + 1) * kNtxPageSize);
-    image_.resize(kNtxPageSize);  // the header, written last
-    emitted_ = 0;
-    progress_ = &progress;
-    uint32_t root = EmitTree(0, order_.size(), height);
-    progress_ = nullptr;
-    if (image_.size() > UINT32_MAX) {
-        return Status::InvalidArgument("Index file " + path + " would exceed 4 GB");
-    }
-    NtxHeader h = header_;
-    h.root = root;
-    h.free_head = 0;
-    h.version = 1;
-    EncodeNtxHeader(h, image_.data());
-
     const std::string temp = NtxTempName(path);
     Status s;
     {
         auto file = env->Create(temp);
         if (!file.ok()) return file.status();
-        for (size_t at = 0; at < image_.size() && s.ok(); at += kWriteChunk) {
-            s = (*file)->WriteAt(at, image_.data() + at, std::min(kWriteChunk, image_.size() - at));
+        PageSink sink(file->get());
+        emitted_ = 0;
+        reported_percent_ = -1;
+        progress_ = &progress;
+        uint32_t root = EmitTree(&sink, 0, order_.size(), height);
+        progress_ = nullptr;
+        sink.Flush();
+        s = sink.status();
+        if (s.ok() && sink.end() > UINT32_MAX) {
+            s = Status::InvalidArgument("Index file " + path + " would exceed 4 GB");
         }
-        if (s.ok()) s = (*file)->Sync();
+        if (s.ok()) {
+            NtxHeader h = header_;
+            h.root = root;
+            h.free_head = 0;
+            h.version = 1;
+            uint8_t page[kNtxPageSize];
+            EncodeNtxHeader(h, page);
+            s = (*file)->WriteAt(0, page, kNtxPageSize);
+        }
+        if (s.ok() && sync) s = (*file)->Sync();
     }
-    std::vector<uint8_t>().swap(image_);
     if (s.ok() && env->Exists(path)) {
         // Another program using the old index keeps it: take its exclusive
         // lock first, and give up when that fails.

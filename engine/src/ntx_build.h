@@ -11,6 +11,7 @@
 
 #include "file.h"
 #include "ntx_format.h"
+#include "ntx_map.h"
 #include "status.h"
 
 namespace sde {
@@ -28,34 +29,34 @@ public:
     size_t size() const { return recnos_.size(); }
 
     // Sorts the keys and writes the index to path through env.  progress,
-    // when set, is told the share done (0.0 .. 1.0) while pages are written.
+    // when set, is told the share done (0.0 .. 1.0) while pages are written;
+    // sync hands the new file to the disk before it replaces the old one.
     // An existing file at path is replaced only once the new one is complete,
     // and only when no other program has it open; otherwise it stays as it is.
     Status WriteFile(Env* env, const std::string& path,
-                     const std::function<void(double)>& progress = nullptr);
+                     const std::function<void(double)>& progress = nullptr, bool sync = true);
 
-    // The sorted order as positions into the added keys (after Sort).
+    // Sorts the keys (done by WriteFile).
     void Sort();
-    const std::vector<uint32_t>& order() const { return order_; }
 
 private:
+    class PageSink;
+
     const uint8_t* key(uint32_t i) const { return keys_.data() + size_t(i) * key_size_; }
-    void SortRange(uint32_t* a, uint32_t* tmp, size_t n, size_t depth);
     bool Less(uint32_t a, uint32_t b, size_t depth) const;
-    uint32_t EmitTree(size_t first, size_t count, int height);
-    uint32_t NewPage();
+    uint32_t EmitTree(PageSink* sink, size_t first, size_t count, int height);
 
     NtxHeader header_;
     size_t key_size_;
-    std::vector<uint8_t> keys_;
-    std::vector<uint32_t> recnos_;
-    std::vector<uint32_t> order_;
+    NtxLargeArray<uint8_t> keys_;
+    NtxLargeArray<uint32_t> recnos_;
+    NtxLargeArray<uint32_t> order_;  // sorted positions into keys_ and recnos_
     bool sorted_ = false;
 
     // Writing state.
-    std::vector<uint8_t> image_;
     std::vector<uint64_t> capacity_;  // keys a tree of height h + 1 holds
     size_t emitted_ = 0;
+    int reported_percent_ = -1;
     const std::function<void(double)>* progress_ = nullptr;
 };
 

@@ -1,3 +1,5 @@
+// Memory the index code takes straight from the operating system.
+//
 // A shared memory mapping of an index file, so that reading and writing index
 // pages costs no system call: stores land in the operating system's page
 // cache at once, exactly as a write would, and survive the process.  The
@@ -7,7 +9,9 @@
 #define SDE61_NTX_MAP_H
 
 #include <cstddef>
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string>
 
@@ -37,6 +41,67 @@ private:
     bool writable_;
     uint8_t* data_ = nullptr;
     uint64_t length_ = 0;
+};
+
+// Memory for the large arrays of an index build, taken straight from the
+// system (in large pages where it offers them, so that filling tens of
+// megabytes does not fault in every 4 KB page on its own).  Zeroed.
+void* NtxAllocateLarge(size_t bytes);
+void NtxFreeLarge(void* memory, size_t bytes);
+
+// A growable array of plain values in such memory.
+template <typename T>
+class NtxLargeArray {
+public:
+    NtxLargeArray() = default;
+    ~NtxLargeArray() { Release(); }
+    NtxLargeArray(const NtxLargeArray&) = delete;
+    NtxLargeArray& operator=(const NtxLargeArray&) = delete;
+
+    void reserve(size_t n) {
+        if (n <= capacity_) return;
+        T* grown = static_cast<T*>(NtxAllocateLarge(n * sizeof(T)));
+        if (size_ > 0) std::memcpy(static_cast<void*>(grown), data_, size_ * sizeof(T));
+        Release();
+        data_ = grown;
+        capacity_ = n;
+    }
+    // New elements are zero.
+    void resize(size_t n) {
+        if (n > capacity_) reserve(std::max(n, capacity_ * 2));
+        size_ = n;
+    }
+    void append(const T* values, size_t n) {
+        if (size_ + n > capacity_) reserve(std::max(size_ + n, capacity_ * 2 + 1024));
+        std::memcpy(static_cast<void*>(data_ + size_), values, n * sizeof(T));
+        size_ += n;
+    }
+    void push_back(const T& value) { append(&value, 1); }
+    void swap(NtxLargeArray& other) {
+        std::swap(data_, other.data_);
+        std::swap(size_, other.size_);
+        std::swap(capacity_, other.capacity_);
+    }
+    void clear_memory() {
+        Release();
+        size_ = 0;
+    }
+
+    T* data() { return data_; }
+    const T* data() const { return data_; }
+    size_t size() const { return size_; }
+    T& operator[](size_t i) { return data_[i]; }
+    const T& operator[](size_t i) const { return data_[i]; }
+
+private:
+    void Release() {
+        if (data_ != nullptr) NtxFreeLarge(data_, capacity_ * sizeof(T));
+        data_ = nullptr;
+        capacity_ = 0;
+    }
+    T* data_ = nullptr;
+    size_t size_ = 0;
+    size_t capacity_ = 0;
 };
 
 }  // namespace sde

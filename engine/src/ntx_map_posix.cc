@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <new>
 
 #include "ntx_map.h"
 
@@ -54,6 +55,18 @@ Status NtxMapping::Grow(uint64_t length) {
     data_ = static_cast<uint8_t*>(p);
     length_ = window;
     return Status::OK();
+}
+
+void* NtxAllocateLarge(size_t bytes) {
+    if (bytes == 0) bytes = 1;
+    void* p = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (p == MAP_FAILED) throw std::bad_alloc();
+    if (bytes >= (4u << 20)) (void)madvise(p, bytes, MADV_HUGEPAGE);
+    return p;
+}
+
+void NtxFreeLarge(void* memory, size_t bytes) {
+    if (memory != nullptr) munmap(memory, bytes == 0 ? 1 : bytes);
 }
 
 }  // namespace sde

@@ -318,9 +318,9 @@ Result<std::unique_ptr<NtxOrder>> NtxOrder::Build(OrderHost* host, const std::st
         }
     }
     report(50);
-    SDE_RETURN_IF_ERROR(builder.WriteFile(host->env(), host->env()->Resolve(path), [&](double f) {
-        report(50 + int(f * 49.0));
-    }));
+    SDE_RETURN_IF_ERROR(builder.WriteFile(
+        host->env(), host->env()->Resolve(path), [&](double f) { report(50 + int(f * 49.0)); },
+        host->commit_full()));
     auto order = Open(host, path);
     if (!order.ok()) return order.status();
     report(100);

@@ -17,6 +17,16 @@ constexpr const char kReadOnlyText[] = "Cannot modify a read-only data set";
 // Records written per call when many are appended at once.
 constexpr size_t kBulkRecords = 4096;
 
+// Bytes of records read at once in exclusive use.
+constexpr size_t kReadAheadBytes = 64 * 1024;
+
+// The first 32 header bytes as the encryption code reads them.
+void HeaderPrefix(const DbfHeader& header, uint8_t out[kDbfPrefixSize]) {
+    std::fill(out, out + kDbfPrefixSize, 0);
+    out[0] = header.version;
+    std::copy(header.engine_mark, header.engine_mark + kEngineMarkSize, out + kEngineMarkOffset);
+}
+
 }  // namespace
 
 Table::~Table() { Close(); }
@@ -25,7 +35,7 @@ Result<std::unique_ptr<Table>> Table::Open(const std::string& path, OpenMode mod
                                            bool commit_full, Env* env) {
     std::unique_ptr<Table> table(new Table());
     table->env_ = env;
-    table->path_ = env->Resolve(path);
+    table->path_ = env->Resolve(WithTableExtension(path));
     table->mode_ = mode;
     table->commit_full_ = commit_full;
     FileAccess access = mode == OpenMode::kReadOnly ? FileAccess::kReadOnly : FileAccess::kReadWrite;
@@ -42,6 +52,11 @@ Result<std::unique_ptr<Table>> Table::Open(const std::string& path, OpenMode mod
         return Status::Locked("table " + table->path_ + " is in use by another user");
     }
     SDE_RETURN_IF_ERROR(ReadDbfHeader(table->file_.get(), &table->header_));
+    {
+        uint8_t prefix[kDbfPrefixSize];
+        HeaderPrefix(table->header_, prefix);
+        table->encrypted_ = HasEncryptionMark(prefix);
+    }
     if (table->header_.has_memo()) {
         std::string memo_path = env->Resolve(MemoPathFor(table->path_));
         auto memo = MemoFile::Open(env, memo_path, access, lock, table->is_shared());
@@ -53,7 +68,10 @@ Result<std::unique_ptr<Table>> Table::Open(const std::string& path, OpenMode mod
         }
         table->memo_ = std::move(memo.value());
     }
-    if (mode == OpenMode::kExclusive) table->header_map_ = table->file_->MapPrefix(8);
+    // Commit level full syncs every commit anyway; there the count goes through WriteAt.
+    if (mode == OpenMode::kExclusive && !commit_full) {
+        table->header_map_ = table->file_->MapPrefix(8);
+    }
     SDE_RETURN_IF_ERROR(table->GoTop());
     return table;
 }
@@ -97,8 +115,26 @@ void Table::MaskForMissingPassword(std::string* record) const {
 }
 
 Status Table::ReadRecord(uint32_t recno, std::string* record) {
-    record->resize(header_.record_length);
-    SDE_RETURN_IF_ERROR(file_->ReadExact(header_.RecordOffset(recno), record->data(), record->size()));
+    const uint32_t length = header_.record_length;
+    record->resize(length);
+    if (is_shared()) {
+        SDE_RETURN_IF_ERROR(file_->ReadExact(header_.RecordOffset(recno), record->data(), length));
+    } else {
+        // Nobody else writes the file: records are read ahead in blocks.
+        if (recno < read_ahead_first_ || recno >= read_ahead_first_ + read_ahead_count_) {
+            uint32_t wanted = std::max<uint32_t>(1, uint32_t(kReadAheadBytes / length));
+            uint32_t count = std::min<uint32_t>(wanted, header_.record_count - recno + 1);
+            if (recno > header_.record_count) count = 1;
+            read_ahead_count_ = 0;
+            read_ahead_.resize(size_t(count) * length);
+            SDE_RETURN_IF_ERROR(file_->ReadExact(header_.RecordOffset(recno), read_ahead_.data(),
+                                                 read_ahead_.size()));
+            read_ahead_first_ = recno;
+            read_ahead_count_ = count;
+        }
+        std::memcpy(record->data(), read_ahead_.data() + size_t(recno - read_ahead_first_) * length,
+                    length);
+    }
     if (cipher_) {
         cipher_->CryptFields(recno, reinterpret_cast<uint8_t*>(record->data()) + 1,
                              record->size() - 1);
@@ -393,6 +429,7 @@ Status Table::Unlock(uint32_t recno) {
 }
 
 Status Table::WriteRecordBytes(uint32_t recno, const std::string& record, bool with_eof_mark) {
+    DropReadAhead();
     std::string& bytes = write_buffer_;
     bytes.assign(record);
     if (cipher_) {
@@ -506,7 +543,7 @@ Status Table::StoreFieldAt(const FieldDesc& f, std::string_view text, std::strin
     if (f.type == 'C') {
         size_t n = std::min<size_t>(text.size(), f.width);
         char* out = buffer->data() + record_start + f.offset;
-        std::memcpy(out, text.data(), n);
+        if (n > 0) std::memcpy(out, text.data(), n);
         std::memset(out + n, ' ', f.width - n);
         if (translate_) AnsiToOemInPlace(reinterpret_cast<uint8_t*>(out), n);
         return Status::OK();
@@ -545,6 +582,8 @@ Status Table::PutRecord(const uint8_t* data, size_t size) {
             case 'F':
             case 'D':
             case 'L':
+                // An unchanged value is kept as stored, even one another program wrote oddly.
+                if (std::memcmp(text, record.data() + f.offset, f.width) == 0) break;
                 SDE_RETURN_IF_ERROR(StoreField(f, std::string_view(text, f.width), &record));
                 break;
             default:
@@ -613,6 +652,7 @@ Status Table::Zap() {
     SDE_RETURN_IF_ERROR(CheckWritable());
     if (append_pending_) header_.record_count--;
     dirty_ = append_pending_ = append_unindexed_ = false;
+    DropReadAhead();
     SDE_RETURN_IF_ERROR(WriteCountToHeader(0));
     header_.record_count = 0;
     SDE_RETURN_IF_ERROR(file_->Truncate(header_.header_length));
@@ -633,6 +673,7 @@ Status Table::Zap() {
 
 Status Table::AppendRecords(std::string* records, uint32_t n) {
     if (n == 0) return Status::OK();
+    DropReadAhead();
     const uint32_t length = header_.record_length;
     bool shared = is_shared();
     if (shared) {
@@ -758,7 +799,7 @@ Status Table::CopyStructureTo(const std::string& target) {
 Status Table::CopyTo(const std::string& target) {
     SDE_RETURN_IF_ERROR(FlushPending());
     SDE_RETURN_IF_ERROR(RefreshCount());
-    std::string target_path = env_->Resolve(target);
+    std::string target_path = env_->Resolve(WithTableExtension(target));
     if (target_path == path_) return Status::InvalidArgument("cannot copy " + path_ + " onto itself");
     if (memo_ && encrypted() && !cipher_) {
         return Status::InvalidArgument("table " + path_ + " is encrypted: it needs its password");
@@ -856,18 +897,7 @@ Status Table::CopyTo(const std::string& target) {
 
 // ---- settings, orders ----------------------------------------------------
 
-// The first 32 header bytes as the encryption code reads them.
-static void HeaderPrefix(const DbfHeader& header, uint8_t out[kDbfPrefixSize]) {
-    std::fill(out, out + kDbfPrefixSize, 0);
-    out[0] = header.version;
-    std::copy(header.engine_mark, header.engine_mark + kEngineMarkSize, out + kEngineMarkOffset);
-}
-
-bool Table::encrypted() const {
-    uint8_t prefix[kDbfPrefixSize];
-    HeaderPrefix(header_, prefix);
-    return HasEncryptionMark(prefix);
-}
+bool Table::encrypted() const { return encrypted_; }
 
 Status Table::SetPassword(std::string_view password) {
     if (!encrypted()) return Status::OK();

@@ -188,12 +188,18 @@ private:
     std::string disk_record_;  // the current record as last read or written
     std::string scratch_record_;  // reused buffers: no allocation per record
     std::string write_buffer_;
+    // Records read ahead in exclusive use (as stored, before decryption).
+    std::string read_ahead_;
+    uint32_t read_ahead_first_ = 0;
+    uint32_t read_ahead_count_ = 0;
+    void DropReadAhead() { read_ahead_count_ = 0; }
     bool dirty_ = false;
     bool append_pending_ = false;   // exclusive append not yet on disk
     bool append_unindexed_ = false; // appended record the orders have not seen yet
     std::set<uint32_t> locked_records_;
 
     bool translate_ = false;
+    bool encrypted_ = false;  // the header carries the encryption mark
     std::optional<TableEncryption> cipher_;
 
     std::vector<std::unique_ptr<Order>> orders_;

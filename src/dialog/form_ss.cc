@@ -20,8 +20,10 @@
 #include "common/messages.h"
 #include "common/ui_services.h"
 #include "common/version_text.h"
+#include "controls/number_edit_qt.h"
 #include "dialog/form_progress.h"
 #include "dialog/glyphs.h"
+#include "dialog/parameter_table.h"
 #include "dialog/settings_file.h"
 #include "imports/zip_components.h"
 
@@ -153,7 +155,12 @@ TformSs::TformSs(FormSsSetup setup, QWidget* parent)
     LoadGlyphs();
     // Key preview: the dialog sees every key of its windows first.
     qApp->installEventFilter(this);
-    if (!ReadTakeOverSwitches()) return;
+    // A failed start-up has shown its message and asked the application to
+    // quit; the dialog then ends as soon as it is shown, without any work.
+    if (!ReadTakeOverSwitches()) {
+        startup_failed_ = true;
+        return;
+    }
     run_report_ = std::make_unique<RunReport>();
     settings_ = std::make_unique<SettingsFile>(program_directory_ + kSettingsFileName);
     LoadRememberedInputs();
@@ -240,8 +247,9 @@ void TformSs::BuildFowisPage() {
     QPalette palette = sleZielFowis->palette();
     palette.setColor(QPalette::Base, kLightYellow);
     sleZielFowis->setPalette(palette);
-    sleFaktorFowis = MakeEdit("sleFaktorFowis", tbFowis, 160, 94, 110);
-    sleFaktorFowis->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    sleFaktorFowis = new TNumberEdit(tbFowis);
+    ConfigureFactorField(*sleFaktorFowis);
+    sleFaktorFowis->setGeometry(160, 94, 110, 21);
     MakeLabel("&Quelldatei (trfowis.sdf):", tbFowis, 8, 37, 150, sleQuelleFowis);
     MakeLabel("&Zielpfad (fowispr.dbf):", tbFowis, 8, 67, 150, sleZielFowis);
     MakeLabel("&Faktor:", tbFowis, 8, 97, 150, sleFaktorFowis);
@@ -307,13 +315,21 @@ void TformSs::LoadGlyphs() {
     pbFotocoOpen->setIcon(Glyph("BM_VASSIST"));
 }
 
-// The take-over switches in gbPara come from the host's parameter table.
-// Reading that table arrives with the parameter table itself; until then
-// every switch starts off and the start-up goes on.
+// The take-over switches in gbPara come from the host's parameter table,
+// which stays open while the dialog lives.  When it cannot be read the user
+// has been told, the application asked to quit, and the start-up stops here.
 bool TformSs::ReadTakeOverSwitches() {
-    for (QCheckBox* box : {cbGhWg, cbGhLief, cbGhSuchcode, cbEkPr, cbVkPr}) {
-        box->setChecked(false);
+    apPara = std::make_unique<ParameterTable>();
+    const std::optional<TakeOverSwitches> switches = apPara->ReadAtStartUp(program_directory_);
+    if (!switches) {
+        startup_failed_ = true;
+        return false;
     }
+    cbGhWg->setChecked(switches->warengruppe);
+    cbGhLief->setChecked(switches->lieferant);
+    cbGhSuchcode->setChecked(switches->suchcode);
+    cbEkPr->setChecked(switches->ek_preis);
+    cbVkPr->setChecked(switches->vk_preis);
     return true;
 }
 
@@ -337,8 +353,8 @@ void TformSs::LoadRememberedInputs() {
     }
     sleQuelleFowis->setText(Q(settings.ReadString(kSettingsSection, "QuellPfadFowis", "")));
     sleZielFowis->setText(Q(data_path_));
-    const long long factor = settings.ReadInteger(kSettingsSection, "FaktorFowis", 0);
-    sleFaktorFowis->setText(QString::number(static_cast<double>(factor) / 10000.0, 'f', 4));
+    const int factor = settings.ReadInteger(kSettingsSection, "FaktorFowis", 0);
+    sleFaktorFowis->SetValue(static_cast<long double>(factor) / 10000.0L);
     sleAusgabe->setText(Q(settings.ReadString(kSettingsSection, "Zielpfad", "")));
     sleAusgabeFotoco->setText(Q(settings.ReadString(kSettingsSection, "ZielpfadFotoco", "")));
     cbPool->setChecked(settings.ReadBool(kSettingsSection, "Pool", false));
@@ -384,6 +400,13 @@ void TformSs::FormShow() {
 }
 
 void TformSs::showEvent(QShowEvent* event) {
+    if (startup_failed_) {
+        // Ends at once, without work and without writing settings.
+        QDialog::showEvent(event);
+        QMetaObject::invokeMethod(this, [this] { QDialog::done(QDialog::Rejected); },
+                                  Qt::QueuedConnection);
+        return;
+    }
     if (!shown_once_) {
         shown_once_ = true;
         if (QScreen* screen = QGuiApplication::primaryScreen()) {
@@ -391,7 +414,11 @@ void TformSs::showEvent(QShowEvent* event) {
             frame.moveCenter(screen->availableGeometry().center());
             move(frame.topLeft());
         }
-        FormShow();
+        if (startup_failed_) {
+            QMetaObject::invokeMethod(this, &QDialog::reject, Qt::QueuedConnection);
+        } else {
+            FormShow();
+        }
     }
     QDialog::showEvent(event);
 }
@@ -538,11 +565,7 @@ bool TformSs::IsChecked(DialogControl box) const {
     return widget && widget->isChecked();
 }
 
-long double TformSs::FactorValue() const {
-    bool ok = false;
-    const double value = sleFaktorFowis->text().remove(',').toDouble(&ok);
-    return ok ? value : 0.0L;
-}
+long double TformSs::FactorValue() const { return sleFaktorFowis->Value(); }
 
 void TformSs::SetFocus(DialogControl control) {
     if (run_working_) {

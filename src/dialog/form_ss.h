@@ -27,7 +27,9 @@ class QWidget;
 
 namespace zer1 {
 
+class ParameterTable;
 class TAbZipper;
+class TNumberEdit;
 
 // What the dialog is created with.
 struct FormSsSetup {
@@ -97,7 +99,7 @@ public:
     QLineEdit* sleQuelleFowis;
     QToolButton* pbFowisOpen;
     QLineEdit* sleZielFowis;
-    QLineEdit* sleFaktorFowis;
+    TNumberEdit* sleFaktorFowis;
     QWidget* tbFotoco;
     QLineEdit* sleQuelleFotoco;
     QToolButton* pbFotocoOpen;
@@ -154,8 +156,10 @@ private:
     std::unique_ptr<SettingsFile> settings_;
     std::unique_ptr<TAbZipper> AbZip;  // lists the members of the chosen archives
     std::unique_ptr<DialogKeep> keep_;  // released before the settings file
+    std::unique_ptr<ParameterTable> apPara;  // the host's parameter table, open while the dialog lives
 
     bool shown_once_ = false;
+    bool startup_failed_ = false;  // the parameter table failed: the dialog ends when shown
     bool options_saved_ = false;
     bool run_working_ = false;
     std::optional<DialogControl> focus_after_run_;

@@ -1,6 +1,7 @@
 #include "entry/library_runs.h"
 
 #include "common/messages.h"
+#include "fowis/fowis_run.h"
 
 namespace zer1 {
 namespace {
@@ -15,7 +16,7 @@ void InterfaceNotAvailable(RunHost&) {
 InterfaceRuns LibraryRuns() {
     InterfaceRuns runs;
     runs.dgh = &InterfaceNotAvailable;
-    runs.fowis = &InterfaceNotAvailable;
+    runs.fowis = &RunFowisConversion;
     runs.fotoco = &InterfaceNotAvailable;
     return runs;
 }

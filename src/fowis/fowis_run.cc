@@ -1,8 +1,11 @@
 #include "fowis/fowis_run.h"
 
-#include <cfenv>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <climits>
 #include <cmath>
-#include <limits>
 #include <memory>
 
 #include "common/file_names.h"
@@ -11,32 +14,63 @@
 #include "dialog/run_host.h"
 #include "dialog/settings_file.h"
 #include "fowis/backup_rotation.h"
-#include "fowis/price_text.h"
+#include "fowis/price_list_conversion.h"
+#include "fowis/price_table_replacement.h"
 #include "fowis/table_creation.h"
 #include "fowis/table_structures.h"
+#include "storage/apollo_table.h"
 
 namespace zer1 {
 namespace {
 
-constexpr int kEanWidth = 13;
-constexpr const char* kArticleExpression = "LTRIM(UPPER(ARTIKEL))";
+// The three Fowis tables.  They belong to the dialog: the manufacturer table
+// stays open from the run that opened it until the dialog is closed.
+struct FowisTables {
+    TApolloTable staging;
+    TApolloTable price;
+    TApolloTable manufacturer;
+};
 
-std::string WithText(const char* pattern, const std::string& text) {
-    std::string message = pattern;
-    const std::size_t at = message.find("%s");
-    if (at != std::string::npos) message.replace(at, 2, text);
-    return message;
+std::string WithArgument(const char* pattern, const std::string& argument) {
+    std::string text = pattern;
+    if (auto at = text.find("%s"); at != std::string::npos) text.replace(at, 2, argument);
+    return text;
 }
 
-// However the run ends: the progress window goes first, then the staging and
-// price tables are closed and the buttons enabled again.
+// Points a table object at its file unless it is open (the manufacturer table
+// of an earlier run).
+void Aim(TApolloTable& table, const std::string& directory, const char* file, bool exclusive) {
+    if (table.Active()) return;
+    table.SetDatabaseName(directory);
+    table.SetTableName(file);
+    table.SetTableType(ttSXNTX);
+    table.SetExclusive(exclusive);
+}
+
+// Opens a table exclusively, closing it first; false when that fails.
+bool ReopenExclusive(TApolloTable& table) {
+    table.Close();
+    table.SetExclusive(true);
+    try {
+        table.Open();
+    } catch (const EApolloError&) {
+        return false;
+    }
+    return true;
+}
+
+// What has to happen however the run ends once it has begun to work: the
+// progress window goes first, then the staging and price tables are closed
+// and the start and close buttons enabled.
 class RunEnd {
 public:
-    RunEnd(RunHost& host, FowisTables& tables) : host_(host), tables_(tables) {}
+    RunEnd(RunHost& host, FowisTables& tables) : host_(host), tables_(tables) {
+        host_.SetEnabled(DialogControl::kPbStart, false);
+    }
     ~RunEnd() {
         progress.reset();
-        tables_.staging.Close();
-        tables_.prices.Close();
+        CloseQuietly(tables_.staging);
+        CloseQuietly(tables_.price);
         host_.SetEnabled(DialogControl::kPbStart, true);
         host_.SetEnabled(DialogControl::kPbClose, true);
     }
@@ -46,161 +80,90 @@ public:
     std::unique_ptr<ProgressWindow> progress;
 
 private:
+    static void CloseQuietly(TApolloTable& table) {
+        try {
+            table.Close();
+        } catch (...) {
+            // Closing fails only when the engine is gone; nothing is left to do.
+        }
+    }
+
     RunHost& host_;
     FowisTables& tables_;
 };
 
-// Opens `table` exclusively (closing it first); false when that fails.
-bool OpenExclusive(TApolloTable& table) {
-    table.Close();
-    table.SetExclusive(true);
+// The manufacturer table: created when missing, opened shared and left open.
+bool OpenManufacturerTable(TApolloTable& table, const std::string& program_directory) {
+    if (!FileExists(program_directory + kManufacturerTableFile)) {
+        bool created = false;
+        try {
+            created = CreateManufacturerTable(table, program_directory);
+        } catch (const EApolloError&) {
+            created = false;
+        }
+        if (!created) {
+            ErrorMessage(program_directory + kManufacturerNotCreatedSuffix);
+            return false;
+        }
+    }
+    Aim(table, program_directory, kManufacturerTableFile, false);
     try {
         table.Open();
-    } catch (const Error&) {
+    } catch (const EApolloError&) {
+        ErrorMessage(program_directory + kManufacturerNotOpenedSuffix);
         return false;
     }
     return true;
 }
 
-// One staging record into the pending price record, field by field in the order
-// the price table is written.
-void ConvertRecord(TApolloTable& staging, TApolloTable& prices, float factor) {
-    auto text = [&](const std::string& name) { return staging.FieldByName(name).AsString(); };
-    auto copy = [&](const std::string& to, const std::string& from) {
-        prices.FieldByName(to).SetAsString(text(from));
-    };
-    auto price = [&](const std::string& to, const std::string& from) {
-        prices.FieldByName(to).SetAsFloat(ConvertPriceForField(to, text(from), factor));
-    };
-    auto numbered = [](char letter, int number) { return letter + std::to_string(number); };
-
-    copy("ARTNR1", "ARTNR1");
-    if (staging.FieldIsEmpty("EAN")) {
-        // "F", characters 2 to 4 of the firm code, the article number.
-        const std::string firma = text("FIRMA");
-        std::string ean = "F";
-        if (firma.size() > 1) ean += firma.substr(1, 3);
-        ean += text("ARTNR1");
-        prices.FieldByName("EAN").SetAsString(ean.substr(0, kEanWidth));
-    } else {
-        copy("EAN", "EAN");
-    }
-    price("LEK", "LEK");
-    price("UEVP", "UEVK");
-    for (int k = 1; k <= 10; ++k) copy(numbered('G', k), numbered('G', k));
-    for (int k = 1; k <= 10; ++k) price(numbered('T', k), numbered('T', k));
-    for (int k = 1; k <= 5; ++k) copy(numbered('V', k), numbered('V', k));
-    for (int k = 1; k <= 5; ++k) price(numbered('P', k), numbered('P', k));
-    prices.FieldByName("ARTIKEL").SetAsString(staging.EvalString(kArticleExpression));
-    copy("RF_NR", "RF_NR");
-    copy("RF2", "RF2");
-    price("RP1", "RP1");
-    price("RP2", "RP2");
-    copy("FIRMA", "FIRMA");
-}
-
-}  // namespace
-
-int FactorSettingValue(long double factor) {
-    const int previous_mode = std::fegetround();
-    std::fesetround(FE_TONEAREST);
-    const long double scaled = std::nearbyint(factor * 10000.0L);
-    std::fesetround(previous_mode);
-    if (std::isnan(scaled)) return 0;
-    if (scaled >= std::numeric_limits<int>::max()) return std::numeric_limits<int>::max();
-    if (scaled <= std::numeric_limits<int>::min()) return std::numeric_limits<int>::min();
-    return static_cast<int>(scaled);
-}
-
-void RunFowisConversion(RunHost& host) {
-    // Checks; nothing is changed before all three have passed.
-    const std::string source_as_entered = host.Text(DialogControl::kSleQuelleFowis);
-    const std::string source_path(TrimBlanks(source_as_entered));
-    if (source_path.empty()) {
-        ErrorMessage(WithText(kNoValidInputMessage, "Quelldatei"));
-        host.SetFocus(DialogControl::kSleQuelleFowis);
-        return;
-    }
-    if (!FileExists(source_as_entered)) {
-        ErrorMessage(WithText(kFileMissingMessage, source_as_entered));
-        host.SetFocus(DialogControl::kSleQuelleFowis);
-        return;
-    }
-    const std::string target_as_entered = host.Text(DialogControl::kSleZielFowis);
-    if (!DirectoryExists(target_as_entered)) {
-        ErrorMessage(WithText(kNoValidInputMessage, "Zielpfad"));
-        return;
-    }
-
-    const long double factor_value = host.FactorValue();
-    host.Settings().WriteInteger(kSettingsSection, settings_key::kFaktorFowis,
-                                 FactorSettingValue(factor_value));
-    host.Settings().WriteString(kSettingsSection, settings_key::kQuellPfadFowis, source_as_entered);
-    // Every price is multiplied by the factor at single precision.
-    const float factor = static_cast<float>(factor_value);
-
-    const std::string target_directory =
-        WithTrailingSeparator(std::string(TrimBlanks(target_as_entered)));
+// Everything from the disabled start button to the end of a run whose inputs
+// passed their checks.
+void Convert(RunHost& host, const std::string& source_path, const std::string& target_directory,
+             float factor) {
     const std::string& program_directory = host.ProgramDirectory();
     FowisTables& tables = host.Keep().Get<FowisTables>();
-    tables.staging.Close();
-    tables.prices.Close();
-    tables.staging.SetDatabaseName(program_directory);
-    tables.staging.SetTableName(kStagingTableFile);
-    // The manufacturer table stays open from an earlier run; its place never changes.
-    if (!tables.manufacturers.Active()) {
-        tables.manufacturers.SetDatabaseName(program_directory);
-        tables.manufacturers.SetTableName(kManufacturerTableFile);
-    }
-    tables.prices.SetDatabaseName(target_directory);
-    tables.prices.SetTableName(kPriceTableFile);
+    Aim(tables.staging, program_directory, kStagingTableFile, true);
+    Aim(tables.price, target_directory, kPriceTableFile, true);
 
-    host.SetEnabled(DialogControl::kPbStart, false);
     RunEnd end(host, tables);
 
     if (!FileExists(target_directory + kPriceTableFile) &&
-        !CreatePriceTable(tables.prices, target_directory)) {
+        !CreatePriceTable(tables.price, target_directory)) {
         return;
     }
     if (!FileExists(program_directory + kStagingTableFile) &&
         !CreateStagingTable(tables.staging, program_directory)) {
         return;
     }
-    if (!OpenExclusive(tables.staging)) {
+    if (!ReopenExclusive(tables.staging)) {
         ErrorMessage(kStagingNotOpenedMessage);
         return;
     }
-    if (!OpenExclusive(tables.prices)) {
+    if (!ReopenExclusive(tables.price)) {
         ErrorMessage(kPriceTableNotOpenedMessage);
         return;
     }
-    tables.prices.Zap();
 
-    // The index of the price table is not built again; an old one would be stale.
-    const std::string price_index = target_directory + kPriceIndexFile;
-    if (FileExists(price_index) && !DeleteFile(price_index)) {
-        InformationMessage("ACHTUNG - " + target_directory + "FOWISPR.NTX konnte nicht gelöscht werden!");
-    }
-
-    if (!FileExists(program_directory + kManufacturerTableFile) &&
-        !CreateManufacturerTable(tables.manufacturers, program_directory)) {
-        ErrorMessage(program_directory + "FNR.DBF konnte nicht erstellt werden!");
+    // The new price records go into a table of their own, which replaces the
+    // price table only when the whole list is converted.  Until then the price
+    // table stays open exclusively and unchanged.
+    PriceTableReplacement replacement(tables.price);
+    if (!replacement.Begin()) {
+        ErrorMessage(kPriceTableNotCreatedMessage);
         return;
     }
-    if (!tables.manufacturers.Active()) {
-        tables.manufacturers.SetExclusive(false);
-        try {
-            tables.manufacturers.Open();
-        } catch (const Error&) {
-            ErrorMessage(program_directory + "FNR.DBF konnte nicht geöffnet werden!");
-            return;
-        }
+
+    const std::string index_file = target_directory + kPriceIndexFile;
+    if (FileExists(index_file) && !DeleteFileNotInUse(index_file)) {
+        InformationMessage(kIndexWarningPrefix + target_directory + kIndexNotDeletedSuffix);
     }
+
+    if (!OpenManufacturerTable(tables.manufacturer, program_directory)) return;
 
     end.progress = host.OpenProgress();
     ProgressWindow& progress = *end.progress;
-    progress.SetCaption("Info");
-    progress.SetInfo("Daten aus TRFOWIS.SDF werden eingelesen...");
+    progress.SetCaption(kFowisProgressCaption);
+    progress.SetInfo(kReadingSourceInfo);
     progress.Show();
 
     tables.staging.Zap();
@@ -209,22 +172,68 @@ void RunFowisConversion(RunHost& host) {
         return;
     }
 
-    progress.SetInfo("Daten werden nach FOWISPR.DBF geschrieben...");
-    progress.SetMaximum(static_cast<int>(tables.staging.RecordCount()));
-    tables.staging.First();
-    // A record whose conversion fails is never posted: closing the table drops it.
-    for (int n = 1; !tables.staging.Eof(); ++n) {
-        progress.SetPosition(n);
-        tables.prices.Append();
-        ConvertRecord(tables.staging, tables.prices, factor);
-        tables.prices.Post();
-        tables.staging.Next();
-    }
+    progress.SetInfo(kWritingPricesInfo);
+    ConvertStagedPriceList(tables.staging, replacement.Fresh(), factor, progress);
     end.progress.reset();
+    replacement.Commit();
 
     if (!host.FowisTransferDirectory().empty()) {
         RotateBackups(DirectoryPart(source_path), kFowisSourceFileName, kFowisBackupGenerations);
     }
+}
+
+}  // namespace
+
+int FactorSettingValue(long double factor) {
+    if (std::isnan(factor)) return 0;
+    const long double scaled = factor * 10000.0L;
+    long double rounded = std::floor(scaled);
+    const long double fraction = scaled - rounded;
+    if (fraction > 0.5L || (fraction == 0.5L && std::fmod(rounded, 2.0L) != 0)) rounded += 1;
+    if (rounded >= static_cast<long double>(INT_MAX)) return INT_MAX;
+    if (rounded <= static_cast<long double>(INT_MIN)) return INT_MIN;
+    return static_cast<int>(rounded);
+}
+
+bool DeleteFileNotInUse(const std::string& path) {
+    const std::string on_disk = ResolveFileName(path);
+    const int fd = ::open(on_disk.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return DeleteFile(on_disk);
+    // Every open of a table or index takes a flock on it; a file that cannot
+    // be locked exclusively is in use.
+    const bool in_use = ::flock(fd, LOCK_EX | LOCK_NB) != 0;
+    const bool deleted = !in_use && DeleteFile(on_disk);
+    ::close(fd);
+    return deleted;
+}
+
+void RunFowisConversion(RunHost& host) {
+    const std::string source_text = host.Text(DialogControl::kSleQuelleFowis);
+    const std::string target_text = host.Text(DialogControl::kSleZielFowis);
+
+    const std::string source_path(TrimBlanks(source_text));
+    if (source_path.empty()) {
+        ErrorMessage(WithArgument(kNoValidInputMessage, kSourceFieldName));
+        host.SetFocus(DialogControl::kSleQuelleFowis);
+        return;
+    }
+    if (!FileExists(source_text)) {
+        ErrorMessage(WithArgument(kFileMissingMessage, source_text));
+        host.SetFocus(DialogControl::kSleQuelleFowis);
+        return;
+    }
+    if (!DirectoryExists(target_text)) {
+        ErrorMessage(WithArgument(kNoValidInputMessage, kTargetFieldName));
+        return;
+    }
+
+    const long double factor = host.FactorValue();
+    SettingsFile& settings = host.Settings();
+    settings.WriteInteger(kSettingsSection, settings_key::kFaktorFowis, FactorSettingValue(factor));
+    settings.WriteString(kSettingsSection, settings_key::kQuellPfadFowis, source_text);
+
+    const std::string target_directory = WithTrailingSeparator(std::string(TrimBlanks(target_text)));
+    Convert(host, source_path, target_directory, static_cast<float>(factor));
 }
 
 }  // namespace zer1

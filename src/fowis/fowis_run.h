@@ -1,12 +1,13 @@
-// The Fowis conversion run: the fixed-width price list TRFOWIS.SDF is appended
-// into the staging table FO_1.DBF in the program directory and converted record
-// by record into the price table FOWISPR.DBF in the target directory, prices
-// scaled by the factor the user entered.  After a successful run with a Fowis
-// transfer directory the list moves into its numbered backups.
+// The Fowis run started by the dialog's start button on the Fowis page: checks
+// the page's inputs, remembers them, appends the price list TRFOWIS.SDF into
+// the staging table FO_1.DBF, converts it into the price table FOWISPR.DBF in
+// the target directory and, when the host gave a transfer directory, moves the
+// list into its numbered backups.  It reaches the dialog only through RunHost
+// and reports only through message boxes; on success it shows nothing.
 #ifndef ZER1_FOWIS_FOWIS_RUN_H
 #define ZER1_FOWIS_FOWIS_RUN_H
 
-#include "storage/apollo_table.h"
+#include <string>
 
 namespace zer1 {
 
@@ -14,24 +15,36 @@ class RunHost;
 
 inline constexpr const char* kNoValidInputMessage = "Der Bereich \"%s\" enthält keine gültige Eingabe!";
 inline constexpr const char* kFileMissingMessage = "Die Datei \"%s\" existiert nicht!";
+inline constexpr const char* kSourceFieldName = "Quelldatei";
+inline constexpr const char* kTargetFieldName = "Zielpfad";
 inline constexpr const char* kStagingNotOpenedMessage = "Fehler beim Öffnen von FO_1.DBF !";
 inline constexpr const char* kPriceTableNotOpenedMessage = "Fehler beim Öffnen von FOWISPR.DBF !";
+// "ACHTUNG - " + target directory + this.
+inline constexpr const char* kIndexWarningPrefix = "ACHTUNG - ";
+inline constexpr const char* kIndexNotDeletedSuffix = "FOWISPR.NTX konnte nicht gelöscht werden!";
+// Program directory + these.
+inline constexpr const char* kManufacturerNotCreatedSuffix = "FNR.DBF konnte nicht erstellt werden!";
+inline constexpr const char* kManufacturerNotOpenedSuffix = "FNR.DBF konnte nicht geöffnet werden!";
 inline constexpr const char* kSourceNotReadMessage = "TRFOWIS.SDF konnte nicht eingelesen werden!";
+inline constexpr const char* kFowisProgressCaption = "Info";
+inline constexpr const char* kReadingSourceInfo = "Daten aus TRFOWIS.SDF werden eingelesen...";
+inline constexpr const char* kWritingPricesInfo = "Daten werden nach FOWISPR.DBF geschrieben...";
 
-// The run's table objects, kept by the dialog: the manufacturer table stays
-// open from the first run until the dialog closes.
-struct FowisTables {
-    TApolloTable staging;        // FO_1.DBF
-    TApolloTable prices;         // FOWISPR.DBF
-    TApolloTable manufacturers;  // FNR.DBF
-};
-
-// The factor as the settings file keeps it: times 10000, rounded to the nearest
-// integer with exact halves to the even neighbour, held within 32 bits.
+// The value stored as "FaktorFowis": the factor times 10000, rounded to the
+// nearest integer with exact halves going to the even neighbour, held within
+// the range of a 32-bit integer.
 int FactorSettingValue(long double factor);
 
-// The run of the start button on the Fowis page.  Reports through message boxes;
-// a price that cannot be converted ends it with a raised error.
+// Deletes `path` unless another program (or another open in this one) holds
+// it open under a lock, as the host's file system refuses to delete a file in
+// use.  False when the file is missing, locked or cannot be removed.
+bool DeleteFileNotInUse(const std::string& path);
+
+// The run.  Errors it does not catch (a price text that is no number, a price
+// too large for its field, a failing table operation) reach the dialog's
+// default error display; however it ends, the staging and price tables are
+// closed, the start and close buttons are enabled again, and the price table
+// is either completely converted or exactly as it was before.
 void RunFowisConversion(RunHost& host);
 
 }  // namespace zer1

@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "dialog/parameter_table.h"
 #include "tests/common/temp_dir.h"
 
 namespace {
@@ -44,8 +45,27 @@ private:
     std::string old_;
 };
 
+// The host's parameter table beside the program, made for the test when the
+// folder has none and removed again afterwards.
+class ParameterTableGuard {
+public:
+    ParameterTableGuard() {
+        made_ = !zer1::testing::PathExists(path_) &&
+                zer1::CreateParameterTable(ZER1_LIBRARY_DIR, "0000000");
+    }
+    ~ParameterTableGuard() {
+        std::error_code ignored;
+        if (made_) std::filesystem::remove(path_, ignored);
+    }
+
+private:
+    std::string path_ = std::string(ZER1_LIBRARY_DIR "/") + zer1::kParameterTableName;
+    bool made_ = false;
+};
+
 TEST(EntryCallTest, HostCallShowsTheDialogAndReturnsWhenItCloses) {
     IniGuard ini(ZER1_LIBRARY_DIR "/zer1.ini");
+    ParameterTableGuard parameters;
     zer1::testing::TempDir data;
     zer1::testing::TempDir transfer;
     zer1::testing::WriteFile(transfer / "TRFOWIS.SDF", "x");

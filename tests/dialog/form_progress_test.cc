@@ -11,6 +11,7 @@
 #include "common/ui_services.h"
 #include "dialog/form_progress.h"
 #include "dialog/form_ss.h"
+#include "dialog/parameter_table.h"
 #include "dialog/recording_run_host.h"
 #include "dialog/settings_file.h"
 #include "tests/common/temp_dir.h"
@@ -21,6 +22,7 @@ namespace {
 class ProgressTest : public ::testing::Test {
 protected:
     std::unique_ptr<TformSs> MakeForm() {
+        EXPECT_TRUE(CreateParameterTable(program.path(), ""));  // the host's parameter table
         FormSsSetup setup;
         setup.data_path = program.path();
         setup.program_directory = program.path();

@@ -19,7 +19,9 @@
 
 #include "common/error.h"
 #include "common/ui_services.h"
+#include "controls/number_edit_qt.h"
 #include "dialog/form_ss.h"
+#include "dialog/parameter_table.h"
 #include "dialog/settings_file.h"
 #include "tests/common/temp_dir.h"
 #include "tests/dialog/stored_zip.h"
@@ -33,6 +35,10 @@ using testing::WriteFile;
 class FormSsTest : public ::testing::Test {
 protected:
     std::unique_ptr<TformSs> MakeForm() {
+        // The host's parameter table (all switches off) unless a test put its own.
+        if (!testing::PathExists(program / kParameterTableName)) {
+            EXPECT_TRUE(CreateParameterTable(program.path(), ""));
+        }
         FormSsSetup setup;
         setup.data_path = data.path();
         setup.program_directory = program.path();
@@ -83,6 +89,7 @@ TEST_F(FormSsTest, StartsWithDefaultsWithoutSettingsFileAndCreatesItOnClose) {
     EXPECT_TRUE(form->sleQuelleFowis->text().isEmpty());
     EXPECT_EQ(form->sleZielFowis->text().toStdString(), data.path());
     EXPECT_EQ(form->FactorValue(), 0.0L);
+    EXPECT_EQ(form->sleFaktorFowis->text(), "0.0000");
     for (QCheckBox* box : {form->cbPool, form->cbUpdate, form->cbStandard, form->cbLagerUpdate,
                            form->cbLagerNeu}) {
         EXPECT_FALSE(box->isChecked()) << box->objectName().toStdString();
@@ -132,6 +139,7 @@ TEST_F(FormSsTest, StartsFromRememberedInputsAndListsRememberedArchives) {
     EXPECT_EQ(form->Text(DialogControl::kSleQuelleFowis), "/tmp/fowis/TRFOWIS.SDF");
     EXPECT_EQ(form->Text(DialogControl::kSleZielFowis), data.path());
     EXPECT_EQ(form->FactorValue(), 1.25L);
+    EXPECT_EQ(form->sleFaktorFowis->text(), "1.2500");
     EXPECT_EQ(form->Text(DialogControl::kSleAusgabe), "/tmp/aus dgh");
     EXPECT_EQ(form->Text(DialogControl::kSleAusgabeFotoco), "/tmp/aus fotoco/");
     EXPECT_TRUE(form->IsChecked(DialogControl::kCbPool));

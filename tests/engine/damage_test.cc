@@ -125,6 +125,13 @@ TEST(DamageTest, BrokenMemosGiveErrorsNamingTheMemoFile) {
     ASSERT_EQ(sx_Skip(1), 1);
     EXPECT_EQ(sx_GetMemo("NOTIZ", buf, sizeof buf), -1);
     EXPECT_NE(std::string(sx_ErrorText()).find("no end mark"), std::string::npos) << sx_ErrorText();
+    // A memo header whose next free block lies far past the end is not written through.
+    std::string header = ReadWholeFile(memo);
+    header.replace(0, 4, std::string("\xF0\xFF\xFF\x0F", 4));
+    WriteWholeFile(memo, header);
+    EXPECT_EQ(sx_PutMemo("NOTIZ", "neu", 3), 0);
+    EXPECT_NE(std::string(sx_ErrorText()).find("next free block"), std::string::npos) << sx_ErrorText();
+    EXPECT_EQ(ReadWholeFile(memo).size(), header.size());
     // Copying the table stops at the first broken memo and leaves no target.
     EXPECT_EQ(sx_CopyFile(dir.File("COPY.DBF").c_str()), 0);
     EXPECT_EQ(ReadWholeFile(dir.File("COPY.DBF")), "");

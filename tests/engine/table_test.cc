@@ -194,6 +194,55 @@ TEST(TableTest, MemoChangesGoToTheEndAndPutRecordKeepsPointers) {
     EXPECT_EQ(dbf.substr(32 + 6 * 32 + 2 + 44 + 34, 10), std::string(10, ' '));
 }
 
+TEST(TableTest, PutRecordKeepsUnchangedOddValuesAndChecksChangedOnes) {
+    TempDir dir;
+    std::string path = dir.File("SAMPLE.DBF");
+    CreateSample(path);
+    Open(path);
+    AppendRow("A", "1", "1", "", "T", nullptr);
+    ASSERT_EQ(sx_Close(), 1);
+    // Another program left something odd in MENGE.
+    std::string dbf = ReadWholeFile(path);
+    dbf.replace(32 + 6 * 32 + 2 + 1 + 12 + 8, 4, " ab ");
+    WriteWholeFile(path, dbf);
+    Open(path);
+    ASSERT_EQ(sx_GoTop(), 1);
+    std::string rec = GetRecord();
+    rec.replace(1, 5, "Neuer");
+    ASSERT_EQ(sx_PutRecord(rec.data(), int(rec.size())), 1) << sx_ErrorText();
+    EXPECT_EQ(GetString("MENGE"), " ab ");
+    rec.replace(1 + 12 + 8, 4, " cd ");
+    EXPECT_EQ(sx_PutRecord(rec.data(), int(rec.size())), 0);
+    rec.replace(1 + 12 + 8, 4, "7   ");  // a changed number is stored right-aligned
+    ASSERT_EQ(sx_PutRecord(rec.data(), int(rec.size())), 1) << sx_ErrorText();
+    EXPECT_EQ(GetString("MENGE"), "   7");
+    ASSERT_EQ(sx_Close(), 1);
+}
+
+TEST(TableTest, RecordsReadAheadInExclusiveUseFollowEveryWrite) {
+    TempDir dir;
+    std::string path = dir.File("SAMPLE.DBF");
+    CreateSample(path);
+    Open(path);
+    for (const char* name : {"A", "B", "C"}) AppendRow(name, "1", "1", "", "T", nullptr);
+    ASSERT_EQ(sx_GoTop(), 1);  // reads ahead all three
+    ASSERT_EQ(sx_Skip(1), 1);
+    ASSERT_EQ(sx_Replace("NAME", "B2"), 1);
+    ASSERT_EQ(sx_Skip(1), 1);  // leaving the record writes it
+    ASSERT_EQ(sx_Go(2), 1);
+    EXPECT_EQ(GetString("NAME"), "B2          ");
+    AppendRow("D", "1", "1", "", "T", nullptr);
+    ASSERT_EQ(sx_Go(4), 1);
+    EXPECT_EQ(GetString("NAME"), "D           ");
+    ASSERT_EQ(sx_Zap(), 1);
+    AppendRow("E", "1", "1", "", "T", nullptr);
+    ASSERT_EQ(sx_GoTop(), 1);
+    EXPECT_EQ(GetString("NAME"), "E           ");
+    ASSERT_EQ(sx_Skip(1), 1);
+    EXPECT_EQ(sx_Eof(), 1);
+    ASSERT_EQ(sx_Close(), 1);
+}
+
 TEST(TableTest, DeletedRecordsAreCountedReadAndKept) {
     TempDir dir;
     std::string path = dir.File("SAMPLE.DBF");
@@ -260,7 +309,7 @@ TEST(TableTest, CopyFileReplacesTheTargetWithExactlyTheSourceRecords) {
     AppendRow("C", "3", "3", "", "T", "drei");
     ASSERT_EQ(sx_Go(2), 1);
     ASSERT_EQ(sx_Delete(), 1);
-    ASSERT_EQ(sx_CopyFile(dir.File("COPY.DBF").c_str()), 1) << sx_ErrorText();  // the pending delete goes along
+    ASSERT_EQ(sx_CopyFile(dir.File("COPY").c_str()), 1) << sx_ErrorText();  // the pending delete goes along
     ASSERT_EQ(sx_Close(), 1);
 
     Open(target, SX_EXCLUSIVE, "NEW");
@@ -383,7 +432,7 @@ TEST(WorkAreaTest, AliasesSelectionAndOpenFailures) {
     CreateSample(path);
     EXPECT_EQ(sx_UseEx(dir.File("none.dbf").c_str(), "X", SX_SHARED, SX_SDENTX, 1), 0);
     EXPECT_NE(std::string(sx_ErrorText()).find("none.dbf"), std::string::npos);
-    int a = Open(dir.File("sample.dbf"), SX_SHARED, "ERSTE");
+    int a = Open(dir.File("sample"), SX_SHARED, "ERSTE");  // ".DBF" is added, case ignored
     int b = Open(path, SX_SHARED, "ZWEITE");
     ASSERT_NE(a, b);
     EXPECT_EQ(sx_UseEx(path.c_str(), "erste", SX_SHARED, SX_SDENTX, 1), 0);  // alias taken

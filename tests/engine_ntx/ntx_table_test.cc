@@ -429,7 +429,7 @@ TEST(NtxTable, SharedTableWithSecondProcess) {
     ASSERT_EQ(WEXITSTATUS(status), 0);
 
     // Read the table back and compare both indexes with its contents.
-    ASSERT_GE(sx_UseEx(table.c_str(), "ROWS", SX_EXCLUSIVE, SX_SDENTX, 1), 1);
+    ASSERT_GE(sx_UseEx(table.c_str(), "ROWS", SX_EXCLUSIVE, SX_SDENTX, 1), 1) << sx_ErrorText();
     ASSERT_EQ(sx_RecCount(), 800);
     std::vector<Entry> by_name, by_amount;
     char buf[32];

@@ -140,6 +140,25 @@ TEST(NtxTree, BuilderMatchesIncrementalInserts) {
     }
 }
 
+// Keys handed over out of record order, with long shared beginnings: equal
+// keys still come out in record order.
+TEST(NtxTree, BuilderSortsKeysGivenOutOfOrder) {
+    sde_test::TempDir dir;
+    const int ks = 30;
+    std::vector<Entry> entries;
+    uint32_t seed = 17;
+    for (uint32_t i = 1; i <= 3000; ++i) {
+        std::string tail = RandomKey(&seed, 3, 4);
+        entries.emplace_back(Key("SAME-BEGINNING-" + tail + "-" + std::to_string(i % 7), ks), i);
+    }
+    std::vector<Entry> shuffled = entries;
+    std::shuffle(shuffled.begin(), shuffled.end(), std::mt19937(9));
+    Build(dir.File("O.NTX"), ks, shuffled);
+    auto built = OpenIndex(dir.File("O.NTX"));
+    ASSERT_TRUE(built);
+    EXPECT_EQ(WalkForward(built.get()), Sorted(entries));
+}
+
 // Deleting from a built tree and inserting into it keeps it valid.
 TEST(NtxTree, BuiltTreeAcceptsChanges) {
     sde_test::TempDir dir;

@@ -1,0 +1,136 @@
+// A Fowis run that fails: the message as the user sees it, the buttons and
+// tables released, and the price table left exactly as it was.
+#include <sys/file.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "common/file_names.h"
+#include "fowis/price_text.h"
+#include "fowis_run_fixture.h"
+
+namespace zer1 {
+namespace {
+
+class FowisRunFailureTest : public FowisRunTest {
+protected:
+    // A first, successful run leaves a price table of two records.
+    void SetUp() override {
+        FowisRunTest::SetUp();
+        WriteSource(Lines({SourceLine({{"ARTNR1", "alt1"}, {"LEK", "1,00"}}),
+                           SourceLine({{"ARTNR1", "alt2"}, {"LEK", "2,00"}})}));
+        Run();
+        ASSERT_EQ(uncaught_, "");
+        ASSERT_TRUE(ui_.messages.empty());
+        before_ = temp_.Read("data/fowispr.dbf");
+        ASSERT_FALSE(before_.empty());
+        host_->enable_requests.clear();
+    }
+
+    // The run ended with its tables closed and nothing left behind.
+    void ExpectUnchangedAndReleased() {
+        EXPECT_EQ(temp_.Read("data/fowispr.dbf"), before_);
+        EXPECT_FALSE(temp_.Has("data/fowispr_neu.dbf"));
+        ExpectButtonsRestored();
+        for (const auto& progress : host_->progress_windows) EXPECT_TRUE(progress->released);
+        // Closed: both tables open exclusively again.
+        for (const std::string& file : {PriceFile(), ProgramDirectory() + "fo_1.dbf"}) {
+            TApolloTable table;
+            table.SetDatabaseName(DirectoryPart(file));
+            table.SetTableName(FileNamePart(file));
+            table.SetExclusive(true);
+            EXPECT_NO_THROW(table.Open()) << file;
+        }
+    }
+
+    std::string before_;
+};
+
+TEST_F(FowisRunFailureTest, PriceTextThatIsNoNumberStopsTheRun) {
+    MakeHost(SourceDirectory());  // with a transfer directory: no backup after a failure
+    WriteSource(Lines({SourceLine({{"ARTNR1", "neu1"}, {"LEK", "3,00"}}),
+                       SourceLine({{"ARTNR1", "neu2"}, {"UEVK", "1.234,56"}}),
+                       SourceLine({{"ARTNR1", "neu3"}})}));
+    Run();
+    EXPECT_EQ(uncaught_, "'1.234,56' ist kein gültiger Gleitkommawert");
+    EXPECT_TRUE(ui_.messages.empty());  // shown by the dialog's default error display
+    ExpectUnchangedAndReleased();
+    const auto records = ReadPriceTable();
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(records[0].at("ARTNR1"), "alt1");
+    EXPECT_TRUE(temp_.Has("src/TRFOWIS.SDF"));
+    EXPECT_FALSE(temp_.Has("src/TRFOW001.SDF"));
+
+    // The next good run converts as usual.
+    WriteSource(Lines({SourceLine({{"ARTNR1", "neu"}})}));
+    Run();
+    EXPECT_EQ(uncaught_, "");
+    ASSERT_EQ(ReadPriceTable().size(), 1u);
+}
+
+TEST_F(FowisRunFailureTest, PriceBeyondTheFieldIsRefusedNotStored) {
+    WriteSource(Lines({SourceLine({{"ARTNR1", "teuer"}, {"T3", "60000,00"}})}));
+    host_->factor = 2;
+    Run();
+    EXPECT_EQ(uncaught_, "Der Wert 120000.00 passt nicht in das Feld T3 (N 8,2)!");
+    ExpectUnchangedAndReleased();
+
+    // 99999.99 itself still fits.
+    WriteSource(Lines({SourceLine({{"ARTNR1", "grenze"}, {"T3", "99999,99"}})}));
+    host_->factor = 0;
+    Run();
+    EXPECT_EQ(uncaught_, "");
+    const auto records = ReadPriceTable();
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0].at("T3"), "99999.99");
+}
+
+TEST_F(FowisRunFailureTest, StagingTableInUseCannotBeOpened) {
+    const int holder = ::open((ProgramDirectory() + "fo_1.dbf").c_str(), O_RDONLY);
+    ASSERT_GE(holder, 0);
+    ASSERT_EQ(::flock(holder, LOCK_SH | LOCK_NB), 0);
+    Run();
+    ::close(holder);
+    EXPECT_EQ(MessageTexts(), std::vector<std::string>{"Fehler beim Öffnen von FO_1.DBF !"});
+    EXPECT_EQ(ui_.messages[0].kind, MessageKind::kError);
+    EXPECT_EQ(host_->progress_windows.size(), 1u);  // only the first run's
+    ExpectUnchangedAndReleased();
+}
+
+TEST_F(FowisRunFailureTest, PriceTableInUseCannotBeOpened) {
+    const int holder = ::open(PriceFile().c_str(), O_RDONLY);
+    ASSERT_GE(holder, 0);
+    ASSERT_EQ(::flock(holder, LOCK_SH | LOCK_NB), 0);
+    Run();
+    ::close(holder);
+    EXPECT_EQ(MessageTexts(), std::vector<std::string>{"Fehler beim Öffnen von FOWISPR.DBF !"});
+    ExpectUnchangedAndReleased();
+}
+
+TEST_F(FowisRunFailureTest, ManufacturerTableThatCannotBeCreatedLeavesPricesAlone) {
+    MakeHost("");  // a new dialog: the manufacturer table is no longer open
+    std::filesystem::remove(ProgramDirectory() + "FNR.DBF");
+    std::filesystem::create_directory(ProgramDirectory() + "FNR.DBF");  // blocks the name
+    WriteSource(Lines({SourceLine({{"ARTNR1", "neu"}})}));
+    Run();
+    EXPECT_EQ(uncaught_, "");
+    EXPECT_EQ(MessageTexts(), std::vector<std::string>{ProgramDirectory() +
+                                                       "FNR.DBF konnte nicht erstellt werden!"});
+    EXPECT_TRUE(host_->progress_windows.empty());
+    ExpectUnchangedAndReleased();
+}
+
+TEST_F(FowisRunFailureTest, ManufacturerTableStaysOpenBetweenRuns) {
+    // Held shared by the dialog: an exclusive open from elsewhere fails.
+    TApolloTable other;
+    other.SetDatabaseName(ProgramDirectory());
+    other.SetTableName("FNR.DBF");
+    other.SetExclusive(true);
+    EXPECT_THROW(other.Open(), EApolloError);
+    MakeHost("");  // the dialog closes and releases it
+    EXPECT_NO_THROW(other.Open());
+}
+
+}  // namespace
+}  // namespace zer1
