@@ -2,10 +2,17 @@
 // and the conversion of lines into working-record values.
 #include <benchmark/benchmark.h>
 
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "imports/dgh_conversion.h"
+#include "imports/dgh_import.h"
 #include "imports/dgh_source.h"
+#include "imports/working_table.h"
+#include "storage/apollo_table.h"
 
 namespace {
 
@@ -40,7 +47,8 @@ BENCHMARK(BM_DecodeDghMember)->Arg(10000);
 
 void BM_ConvertDghLine(benchmark::State& state) {
     const std::string line =
-        "Zusatz;text;4000000000001;Gr\xC3\xBC\xC3\x9F" "e Artikel;Lieferant;x;4000000000001;;;;;;"
+        "Zusatz;text;4000000000001;Gr\xC3\xBC\xC3\x9F"
+        "e Artikel;Lieferant;x;4000000000001;;;;;;"
         "1.50;2.99 \xE2\x82\xAC;;WG1";
     for (auto _ : state) {
         benchmark::DoNotOptimize(zer1::ConvertDghLine(line, "09.03.26"));
@@ -48,6 +56,32 @@ void BM_ConvertDghLine(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(BM_ConvertDghLine);
+
+// A whole member into an emptied working table, as the DGH run does it.
+void BM_ImportDghSourceFile(benchmark::State& state) {
+    namespace fs = std::filesystem;
+    const fs::path dir = fs::temp_directory_path() / ("dgh_bench_" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    const std::string member = (dir / "artikel.txt").string();
+    std::ofstream(member, std::ios::binary) << MakeMember(static_cast<int>(state.range(0)));
+    if (!zer1::CreateWorkingTable((dir / "TMPDGH.DBF").string())) {
+        state.SkipWithError("working table not created");
+        return;
+    }
+    zer1::TApolloTable working;
+    working.SetDatabaseName(dir.string());
+    working.SetTableName("TMPDGH.DBF");
+    working.SetExclusive(true);
+    working.Open();
+    for (auto _ : state) {
+        working.Zap();
+        benchmark::DoNotOptimize(zer1::ImportDghSourceFile(working, member));
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+    working.Close();
+    fs::remove_all(dir);
+}
+BENCHMARK(BM_ImportDghSourceFile)->Arg(10000)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -13,7 +13,9 @@ namespace zer1 {
 
 namespace {
 
-bool IsBreak(char c) { return c == '\r' || c == '\n'; }
+bool IsBreak(char c) {
+    return c == '\r' || c == '\n';
+}
 
 }  // namespace
 

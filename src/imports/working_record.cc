@@ -4,7 +4,9 @@
 
 namespace zer1 {
 
-std::size_t StoredLength(std::string_view utf8) { return CodePointCount(utf8); }
+std::size_t StoredLength(std::string_view utf8) {
+    return CodePointCount(utf8);
+}
 
 std::string CutToWidth(std::string_view utf8, std::size_t width) {
     // No more characters than bytes: a text of at most `width` bytes fits.

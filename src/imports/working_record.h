@@ -44,7 +44,9 @@ inline constexpr std::array<WorkingFieldLayout, kWorkingFieldCount> kWorkingTabl
 }};
 
 // Width of FELDn (n = 1..14).
-constexpr int WorkingFieldWidth(int n) { return kWorkingTableLayout[n - 1].width; }
+constexpr int WorkingFieldWidth(int n) {
+    return kWorkingTableLayout[n - 1].width;
+}
 
 // Number of stored characters of a UTF-8 text (its code points).
 std::size_t StoredLength(std::string_view utf8);
@@ -60,7 +62,7 @@ std::string StoredValue(std::string_view utf8, std::size_t width);
 // read it back after storing it, so later rules that build on a field see
 // exactly what a read of the field gives.
 class WorkingRecord {
-public:
+  public:
     // FELDn as read back (n = 1..13): at most the field width, no trailing blanks.
     const std::string& get(int n) const { return fields_[n - 1]; }
     void set(int n, std::string_view value) {
@@ -69,7 +71,7 @@ public:
 
     bool operator==(const WorkingRecord&) const = default;
 
-private:
+  private:
     std::array<std::string, kWorkingTextFieldCount> fields_;
 };
 

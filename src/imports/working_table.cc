@@ -43,10 +43,15 @@ TApolloField& TextField(TApolloTable& working, int n) {
 
 void AppendWorkingRecord(TApolloTable& working, const WorkingRecord& record) {
     working.Append();
-    for (int n = 1; n <= kWorkingTextFieldCount; ++n) {
-        TextField(working, n).SetAsString(record.get(n));
+    try {
+        for (int n = 1; n <= kWorkingTextFieldCount; ++n) {
+            TextField(working, n).SetAsString(record.get(n));
+        }
+        working.Post();
+    } catch (...) {
+        working.Cancel();  // never leave a half-filled record for a later move to store
+        throw;
     }
-    working.Post();
 }
 
 }  // namespace zer1

@@ -2,8 +2,10 @@
 
 #include <array>
 #include <exception>
+#include <string>
 
 #include "common/messages.h"
+#include "common/text_encoding.h"
 #include "common/ui_services.h"
 #include "storage/apollo_table.h"
 
@@ -15,7 +17,9 @@ constexpr int kPoolFieldCount = 13;  // FELD1 to FELD13; FELD14 stays in the wor
 constexpr int kKeyWidth = 13;        // width of FELD1 and of the JE1.NTX key
 constexpr int kProgressStep = 100;
 
-std::string FieldName(int n) { return "FELD" + std::to_string(n); }
+std::string FieldName(int n) {
+    return "FELD" + std::to_string(n);
+}
 
 // FELD1 to FELD13 of one table, looked up once for the whole update.
 using PoolFields = std::array<TApolloField*, kPoolFieldCount>;
@@ -28,10 +32,7 @@ PoolFields LookUpPoolFields(TApolloTable& table) {
 
 // FELD1 padded with blanks to the key width, counted in stored characters.
 std::string PoolKey(const std::string& feld1) {
-    std::size_t chars = 0;
-    for (unsigned char c : feld1) {
-        if ((c & 0xC0) != 0x80) ++chars;
-    }
+    const std::size_t chars = CodePointCount(feld1);
     std::string key = feld1;
     if (chars < kKeyWidth) key.append(kKeyWidth - chars, ' ');
     return key;

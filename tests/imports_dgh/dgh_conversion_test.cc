@@ -11,7 +11,9 @@ using namespace std::chrono;
 
 constexpr const char* kDate = "07.03.26";
 
-std::string Blanks(int n) { return std::string(static_cast<std::size_t>(n), ' '); }
+std::string Blanks(int n) {
+    return std::string(static_cast<std::size_t>(n), ' ');
+}
 
 // A line of 16 columns with the given texts in columns 3, 7, 13, 14 and 15.
 std::string Line(const std::string& c3, const std::string& c7, const std::string& c13,
@@ -71,7 +73,7 @@ TEST(DghConversionTest, SubstituteSalesPriceOnlyForEmptyOrZero) {
 
 TEST(DghConversionTest, FifteenColumnsMakeColumnFifteenTheProductGroup) {
     WorkingRecord rec = ConvertDghLine("A;B;1;T;L;x;4711;;;;;;1.50;;3.49", kDate);
-    EXPECT_EQ(rec.get(3), "");  // nothing was put into FELD3 ...
+    EXPECT_EQ(rec.get(3), "");         // nothing was put into FELD3 ...
     EXPECT_EQ(rec.get(9), "DGH3.49");  // ... column 15 is the product group
     EXPECT_EQ(rec.get(4), Blanks(6) + "1.50");
 }
@@ -88,13 +90,22 @@ TEST(DghConversionTest, PriceNormalisation) {
     EXPECT_EQ(ConvertDghLine(Line("1", "2", "12345678 9", "x", ""), kDate).get(4),
               Blanks(2) + "12345678");
     EXPECT_EQ(NormalisePrice("", true), Blanks(10));
-    EXPECT_EQ(NormalisePrice("\xE2\x82\xAC" "1", false), Blanks(8) + "\xE2\x82\xAC" "1");
+    EXPECT_EQ(NormalisePrice("\xE2\x82\xAC"
+                             "1",
+                             false),
+              Blanks(8) +
+                  "\xE2\x82\xAC"
+                  "1");
 }
 
 TEST(DghConversionTest, UpperCasingTouchesOnlyAsciiLetters) {
-    WorkingRecord rec =
-        ConvertDghLine("zus\xC3\xA4tz;lich;1;gr\xC3\xBC\xC3\x9F" "e 5x;m\xC3\xBCller;x;4711;G", kDate);
-    EXPECT_EQ(rec.get(2), "GR\xC3\xBC\xC3\x9F" "E 5X");
+    WorkingRecord rec = ConvertDghLine(
+        "zus\xC3\xA4tz;lich;1;gr\xC3\xBC\xC3\x9F"
+        "e 5x;m\xC3\xBCller;x;4711;G",
+        kDate);
+    EXPECT_EQ(rec.get(2),
+              "GR\xC3\xBC\xC3\x9F"
+              "E 5X");
     EXPECT_EQ(rec.get(5), "M\xC3\xBCLLER");
     EXPECT_EQ(rec.get(6), "ZUS\xC3\xA4TZLICH");
     EXPECT_EQ(rec.get(9), "DGHG");  // the product group keeps its case
@@ -109,7 +120,10 @@ TEST(DghConversionTest, FieldsAreCutInStoredCharacters) {
     rec = ConvertDghLine("x;y;1;" + std::string(38, 'b') + "\xE2\x82\xAC;L;x;4711;G", kDate);
     EXPECT_EQ(rec.get(2), std::string(38, 'B') + "\xE2\x82\xAC");
     // A character outside the basic plane still counts as one.
-    rec = ConvertDghLine("x;y;1;D;" + std::string(14, 'l') + "\xF0\x9F\x98\x80" "abc;x;4711;G", kDate);
+    rec = ConvertDghLine("x;y;1;D;" + std::string(14, 'l') +
+                             "\xF0\x9F\x98\x80"
+                             "abc;x;4711;G",
+                         kDate);
     EXPECT_EQ(rec.get(5), std::string(14, 'L') + "\xF0\x9F\x98\x80");
 }
 

@@ -24,7 +24,9 @@ std::string Utf16Le(std::u16string_view text) {
     return bytes;
 }
 
-std::string WithBom(std::u16string_view text) { return Utf16Le(u"\uFEFF") + Utf16Le(text); }
+std::string WithBom(std::u16string_view text) {
+    return Utf16Le(u"\uFEFF") + Utf16Le(text);
+}
 
 TEST(DghSourceTest, ByteOrderMarkIsSkippedAndLinesSplitAtCrLf) {
     EXPECT_EQ(DecodeDghLines(WithBom(u"a;b\r\nc;d\r\n")), (Lines{"a;b", "c;d"}));
@@ -64,9 +66,10 @@ TEST(DghSourceTest, CharactersAreDecodedAsUtf16) {
                      "e;\xF0\x9F\x98\x80"}));
     // Lone surrogates become the replacement character, neighbours survive.
     EXPECT_EQ(DecodeDghLines(WithBom(std::u16string{u'a', char16_t(0xD83D), u'b'})),
-              (Lines{"a\xEF\xBF\xBD" "b"}));
-    EXPECT_EQ(DecodeDghLines(WithBom(std::u16string{char16_t(0xDE00), u'c'})),
-              (Lines{"\xEF\xBF\xBD" "c"}));
+              (Lines{"a\xEF\xBF\xBD"
+                     "b"}));
+    EXPECT_EQ(DecodeDghLines(WithBom(std::u16string{char16_t(0xDE00), u'c'})), (Lines{"\xEF\xBF\xBD"
+                                                                                      "c"}));
     EXPECT_EQ(DecodeDghLines(WithBom(std::u16string{u'x', char16_t(0xD83D)})),
               (Lines{"x\xEF\xBF\xBD"}));
 }
@@ -76,8 +79,8 @@ TEST(DghSourceTest, OddTrailingByteBecomesAReplacementCharacter) {
 }
 
 TEST(DghSourceTest, ReadsAFileAndNamesAMissingOne) {
-    auto dir = std::filesystem::temp_directory_path() /
-               ("dgh_source_test_" + std::to_string(::getpid()));
+    auto dir =
+        std::filesystem::temp_directory_path() / ("dgh_source_test_" + std::to_string(::getpid()));
     std::filesystem::create_directories(dir);
     std::string path = (dir / "artikel.txt").string();
     std::u16string text = u"\uFEFF";

@@ -48,7 +48,9 @@ inline RawDbf ReadRawDbf(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in) throw std::runtime_error("cannot open " + path);
     std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    auto u8 = [&](std::size_t at) { return static_cast<std::uint32_t>(static_cast<unsigned char>(bytes.at(at))); };
+    auto u8 = [&](std::size_t at) {
+        return static_cast<std::uint32_t>(static_cast<unsigned char>(bytes.at(at)));
+    };
     std::uint32_t count = u8(4) | u8(5) << 8 | u8(6) << 16 | u8(7) << 24;
     std::uint32_t header = u8(8) | u8(9) << 8;
     std::uint32_t length = u8(10) | u8(11) << 8;

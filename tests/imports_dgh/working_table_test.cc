@@ -9,9 +9,9 @@
 
 #include "common/ui_services.h"
 #include "imports/dgh_import.h"
+#include "imports/working_table.h"
 #include "raw_dbf.h"
 #include "storage/apollo_table.h"
-#include "imports/working_table.h"
 
 namespace zer1 {
 namespace {
@@ -47,7 +47,7 @@ std::string CommandOutput(const std::string& command) {
 }
 
 class WorkingTableTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         dir_ = fs::temp_directory_path() /
                ("working_table_test_" + std::to_string(::getpid()) + "_" +
@@ -90,9 +90,9 @@ TEST_F(WorkingTableTest, CreatesTheFourteenFieldsInOrder) {
     EXPECT_TRUE(fs::exists(Path("TMPDGH.DBT")));
 
     // An independent reader sees the same layout.
-    std::string layout = CommandOutput("/usr/bin/python3 -c \"import dbf; t = dbf.Table('" +
-                             Path("TMPDGH.DBF") +
-                             "'); t.open(); print(len(t), ';'.join(t.structure()))\" 2>&1");
+    std::string layout =
+        CommandOutput("/usr/bin/python3 -c \"import dbf; t = dbf.Table('" + Path("TMPDGH.DBF") +
+                      "'); t.open(); print(len(t), ';'.join(t.structure()))\" 2>&1");
     EXPECT_NE(layout.find("0 feld1 C(13);feld2 C(40);feld3 C(10)"), std::string::npos) << layout;
     EXPECT_NE(layout.find("feld13 C(13);feld14 M"), std::string::npos) << layout;
 }

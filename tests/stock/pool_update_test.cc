@@ -14,9 +14,9 @@
 #include <vector>
 
 #include "common/ui_services.h"
+#include "imports/working_table.h"
 #include "raw_dbf.h"
 #include "storage/apollo_table.h"
-#include "imports/working_table.h"
 
 namespace zer1 {
 namespace {
@@ -32,14 +32,14 @@ struct PoolFieldDef {
     int width;
 };
 constexpr PoolFieldDef kPoolFields[] = {
-    {"FELD11", 2}, {"FELD1", 13}, {"FELD2", 40}, {"FELD3", 10}, {"FELD4", 10},
+    {"FELD11", 2},  {"FELD1", 13}, {"FELD2", 40}, {"FELD3", 10}, {"FELD4", 10},
     {"FELD13", 13}, {"FELD5", 15}, {"FELD8", 13}, {"FELD9", 13}, {"FELD6", 40},
-    {"FELD7", 40}, {"FELD10", 8}, {"FELD12", 1}, {"NOTIZ", 20},
+    {"FELD7", 40},  {"FELD10", 8}, {"FELD12", 1}, {"NOTIZ", 20},
 };
 
 // The five index files with key expressions of the kind the host uses.
-constexpr const char* kIndexExpressions[kPoolIndexCount] = {
-    "FELD1", "UPPER(FELD2)", "FELD13", "FELD9+FELD1", "FELD11+FELD1"};
+constexpr const char* kIndexExpressions[kPoolIndexCount] = {"FELD1", "UPPER(FELD2)", "FELD13",
+                                                            "FELD9+FELD1", "FELD11+FELD1"};
 
 // The key of index k (0-based) computed from a record's stored bytes.
 std::string ExpectedKey(const RawDbf& dbf, long recno, int k) {
@@ -83,11 +83,11 @@ std::string Pad(std::string value, std::size_t width) {
     return value;
 }
 
-class RecordingProgress : public StepProgress {
-public:
-    void SetInfo(const std::string& text) override { info.push_back(text); }
-    void SetMaximum(int value) override { maximum = value; }
-    void SetPosition(int value) override { positions.push_back(value); }
+// A stand-in for the run's progress window, reached through the adapter.
+struct RecordingWindow {
+    void SetInfo(const std::string& text) { info.push_back(text); }
+    void SetMaximum(int value) { maximum = value; }
+    void SetPosition(int value) { positions.push_back(value); }
 
     std::vector<std::string> info;
     int maximum = -1;
@@ -112,7 +112,7 @@ WorkingRecord Article(const std::string& ean, const std::string& text,
 }
 
 class PoolUpdateTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         root_ = fs::temp_directory_path() /
                 ("pool_update_test_" + std::to_string(::getpid()) + "_" +
@@ -177,7 +177,9 @@ protected:
 
     void AddWorking(const WorkingRecord& rec) { AppendWorkingRecord(working_, rec); }
 
-    void Update() { UpdatePool(PoolTable{pool_, orders_}, data_path_, working_, progress_, report_); }
+    void Update() {
+        UpdatePool(PoolTable{pool_, orders_}, data_path_, working_, progress_adapter_, report_);
+    }
 
     // Every index holds each record of the pool once, in key order; our own
     // walk through the table layer and Perl XBase's walk of the file agree.
@@ -202,8 +204,7 @@ protected:
 
             std::vector<long> walked;
             walker.SetOrder(orders[k]);
-            for (walker.First(); !walker.Eof() && walked.size() <= expected.size();
-                 walker.Next()) {
+            for (walker.First(); !walker.Eof() && walked.size() <= expected.size(); walker.Next()) {
                 walked.push_back(walker.RecNo());
             }
             EXPECT_EQ(walked, expected) << "our walk";
@@ -225,7 +226,8 @@ protected:
     TApolloTable working_;
     TApolloTable pool_;
     std::array<int, kPoolIndexCount> orders_{};
-    RecordingProgress progress_;
+    RecordingWindow progress_;
+    StepProgressOn<RecordingWindow> progress_adapter_{progress_};
     std::vector<std::string> report_;
     RecordingUiServices ui_;
     ScopedUiServices ui_scope_{&ui_};
@@ -240,8 +242,9 @@ TEST_F(PoolUpdateTest, TwoHundredFiftyNewArticlesMoveTheBarEveryHundred) {
     EXPECT_EQ(progress_.info, (std::vector<std::string>{"Pool wird aktualisiert..."}));
     EXPECT_EQ(progress_.maximum, 250);
     EXPECT_EQ(progress_.positions, (std::vector<int>{100, 200, 250}));
-    EXPECT_EQ(report_,
-              (std::vector<std::string>{"Pool aktualisiert: 250 Neuanlagen,0 \xC3\x84nderungen\r"}));
+    EXPECT_EQ(
+        report_,
+        (std::vector<std::string>{"Pool aktualisiert: 250 Neuanlagen,0 \xC3\x84nderungen\r"}));
     EXPECT_TRUE(ui_.messages.empty());
     EXPECT_GT(ui_.process_events_calls, 0);
 
@@ -276,12 +279,26 @@ TEST_F(PoolUpdateTest, DuplicateKeyInTheWorkingTableIsAddedThenChanged) {
 TEST_F(PoolUpdateTest, RecordOfTheOtherWholesalerIsOverwrittenAndBlanksCarryOver) {
     HostAddsToPool({
         {{"FELD1", "111"}, {"FELD2", "BLEIBT"}, {"FELD11", "FO"}},
-        {{"FELD1", "4711"}, {"FELD2", "VON FOTOCO"}, {"FELD11", "FO"}, {"FELD7", "ALT"},
-         {"FELD8", "SUCH"}, {"NOTIZ", "vom Host"}},
+        {{"FELD1", "4711"},
+         {"FELD2", "VON FOTOCO"},
+         {"FELD11", "FO"},
+         {"FELD7", "ALT"},
+         {"FELD8", "SUCH"},
+         {"NOTIZ", "vom Host"}},
     });
     AddWorking(Article("4711", "VON DGH"));
     AddWorking(Article("999", "NEU"));
-    Update();
+    {
+        // The host holds the pool open meanwhile: the update shares it.
+        FILE* host = popen(
+            ("flock -s -n " + data_path_ + "JEVDBF.DBF -c 'echo offen; sleep 0.5'").c_str(), "r");
+        ASSERT_NE(host, nullptr);
+        char line[16] = {};
+        ASSERT_NE(fgets(line, sizeof line, host), nullptr);
+        ASSERT_EQ(std::string(line), "offen\n");
+        Update();
+        pclose(host);
+    }
     EXPECT_EQ(report_,
               (std::vector<std::string>{"Pool aktualisiert: 1 Neuanlagen,1 \xC3\x84nderungen\r"}));
     pool_.Close();
@@ -338,9 +355,9 @@ TEST_F(PoolUpdateTest, SecondUpdateWhileTheDialogStaysOpen) {
     const auto first_orders = orders_;
     Update();
     EXPECT_EQ(orders_, first_orders);
-    EXPECT_EQ(report_, (std::vector<std::string>{
-                           "Pool aktualisiert: 30 Neuanlagen,0 \xC3\x84nderungen\r",
-                           "Pool aktualisiert: 0 Neuanlagen,30 \xC3\x84nderungen\r"}));
+    EXPECT_EQ(report_,
+              (std::vector<std::string>{"Pool aktualisiert: 30 Neuanlagen,0 \xC3\x84nderungen\r",
+                                        "Pool aktualisiert: 0 Neuanlagen,30 \xC3\x84nderungen\r"}));
     EXPECT_TRUE(ui_.messages.empty());
     pool_.Close();
     EXPECT_EQ(ReadRawDbf(data_path_ + "JEVDBF.DBF").records.size(), 30u);
@@ -348,8 +365,12 @@ TEST_F(PoolUpdateTest, SecondUpdateWhileTheDialogStaysOpen) {
 }
 
 TEST_F(PoolUpdateTest, TextsAreStoredInCodePage850AndReadBackUnchanged) {
-    const std::string umlauts = "GR\xC3\x9CN \xC3\x84\xC3\x96\xC3\x9C \xC3\x9F \xC3\xA9";  // GRÜN ÄÖÜ ß é
-    AddWorking(Article("\xC3\x84" "B12", umlauts));
+    const std::string umlauts =
+        "GR\xC3\x9CN \xC3\x84\xC3\x96\xC3\x9C \xC3\x9F \xC3\xA9";  // GRÜN ÄÖÜ ß é
+    AddWorking(
+        Article("\xC3\x84"
+                "B12",
+                umlauts));
     Update();
     // The key with an umlaut is found again on the second pass.
     Update();
@@ -358,7 +379,9 @@ TEST_F(PoolUpdateTest, TextsAreStoredInCodePage850AndReadBackUnchanged) {
 
     RawDbf dbf = ReadRawDbf(data_path_ + "JEVDBF.DBF");
     ASSERT_EQ(dbf.records.size(), 1u);
-    EXPECT_EQ(dbf.Value(1, "FELD1"), Pad("\x8E" "B12", 13));
+    EXPECT_EQ(dbf.Value(1, "FELD1"), Pad("\x8E"
+                                         "B12",
+                                         13));
     EXPECT_EQ(dbf.Value(1, "FELD2"), Pad("GR\x9AN \x8E\x99\x9A \xE1 \x82", 40));
 
     TApolloTable reader;
@@ -368,7 +391,9 @@ TEST_F(PoolUpdateTest, TextsAreStoredInCodePage850AndReadBackUnchanged) {
     reader.SetOEMTranslate(true);
     reader.First();
     EXPECT_EQ(reader.FieldByName("FELD2").AsString(), umlauts);
-    EXPECT_EQ(reader.FieldByName("FELD1").AsString(), "\xC3\x84" "B12");
+    EXPECT_EQ(reader.FieldByName("FELD1").AsString(),
+              "\xC3\x84"
+              "B12");
     reader.Close();
     ExpectIndexesMatchTable();
 }
