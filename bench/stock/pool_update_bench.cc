@@ -33,11 +33,7 @@ double SecondsSince(Clock::time_point start) {
 
 // Processor time of the process (user and system), which other load on the
 // machine does not stretch the way it stretches wall time.
-double CpuSeconds() {
-    timespec now{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
-    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
-}
+double CpuSeconds() { return static_cast<double>(std::clock()) / CLOCKS_PER_SEC; }
 
 long PeakResidentKiB() {
     rusage usage{};
@@ -54,9 +50,12 @@ void WriteMember(const std::string& path, long lines) {
     std::u16string text = u"\uFEFF";
     for (long i = 0; i < lines; ++i) {
         std::u16string number;
-        for (char c : Ean(i)) number += static_cast<char16_t>(c);
-        text += u"Zusatz;text;" + number + u";Gr\u00FC\u00DFe Artikel;Lieferant;x;" + number +
-                u";;;;;;1.50;2.99;;WG" + static_cast<char16_t>(u'0' + i % 10) + u"\r\n";
+        for (char c : Ean(i)) number.push_back(static_cast<char16_t>(c));
+        text.append(u"Zusatz;text;").append(number);
+        text.append(u";Gr\u00FC\u00DFe Artikel;Lieferant;x;").append(number);
+        text.append(u";;;;;;1.50;2.99;;WG");
+        text.push_back(static_cast<char16_t>(u'0' + i % 10));
+        text.append(u"\r\n");
     }
     std::string bytes;
     bytes.reserve(text.size() * 2);
@@ -91,10 +90,12 @@ void MakePool(const std::string& dir, long records) {
     for (long i = 0; i < records; ++i) {
         pool.Append();
         pool.FieldByName("FELD1").SetAsString(Ean(2 * i));
-        pool.FieldByName("FELD2").SetAsString("POOLARTIKEL " + std::to_string(i));
-        pool.FieldByName("FELD9").SetAsString("FOWG" + std::to_string(i % 10));
+        pool.FieldByName("FELD2").SetAsString(std::string("POOLARTIKEL ") += std::to_string(i));
+        pool.FieldByName("FELD9").SetAsString(std::string("FOWG") += std::to_string(i % 10));
         pool.FieldByName("FELD11").SetAsString("FO");
-        pool.FieldByName("FELD13").SetAsString("/" + std::to_string(i));
+        std::string order_number = "/";
+        order_number += std::to_string(i);
+        pool.FieldByName("FELD13").SetAsString(order_number);
         pool.Post();
     }
     const std::array<const char*, zer1::kPoolIndexCount> keys{
