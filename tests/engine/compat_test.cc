@@ -9,19 +9,11 @@
 #include "test_util.h"
 
 using sde_test::RunCommand;
+using sde_test::Field;
 using sde_test::TempDir;
 using sde_test::WriteWholeFile;
 
 namespace {
-
-std::string Field(const char* name) {
-    int n = sx_GetString(name, nullptr, 0);
-    if (n < 0) return "<error: " + std::string(sx_ErrorText()) + ">";
-    std::string s(size_t(n) + 1, '\0');
-    sx_GetString(name, s.data(), int(s.size()));
-    s.resize(size_t(n));
-    return s;
-}
 
 // Runs a script file with the given interpreter; returns its output.
 std::string RunScript(const TempDir& dir, const std::string& interpreter,

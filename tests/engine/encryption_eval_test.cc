@@ -10,18 +10,10 @@
 #include "test_util.h"
 
 using sde_test::ReadWholeFile;
+using sde_test::Field;
 using sde_test::TempDir;
 
 namespace {
-
-std::string Field(const char* name) {
-    int n = sx_GetString(name, nullptr, 0);
-    if (n < 0) return "<error: " + std::string(sx_ErrorText()) + ">";
-    std::string s(size_t(n) + 1, '\0');
-    sx_GetString(name, s.data(), int(s.size()));
-    s.resize(size_t(n));
-    return s;
-}
 
 void CreateEncrypted(const std::string& path, const char* password) {
     ASSERT_EQ(sx_CreateNew(path.c_str(), "GEHEIM", SX_SDENTX, 5), 1);

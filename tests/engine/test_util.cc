@@ -1,5 +1,7 @@
 #include "test_util.h"
 
+#include "sde61.h"
+
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -53,6 +55,15 @@ int RunCommand(const std::string& command, std::string* output) {
     while ((n = fread(buf, 1, sizeof buf, pipe)) > 0) output->append(buf, n);
     int status = pclose(pipe);
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::string Field(const char* name) {
+    int n = sx_GetString(name, nullptr, 0);
+    if (n < 0) return "<error: " + std::string(sx_ErrorText()) + ">";
+    std::string s(size_t(n) + 1, '\0');
+    sx_GetString(name, s.data(), int(s.size()));
+    s.resize(size_t(n));
+    return s;
 }
 
 }  // namespace sde_test

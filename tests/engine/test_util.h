@@ -31,6 +31,10 @@ int RunInChild(const std::function<int()>& fn);
 // Runs a shell command and returns its exit status and standard output.
 int RunCommand(const std::string& command, std::string* output);
 
+// The selected table's field at full width through sx_GetString, or
+// "<error: ...>" with the engine's error text.
+std::string Field(const char* name);
+
 }  // namespace sde_test
 
 #endif
