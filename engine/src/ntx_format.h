@@ -107,6 +107,11 @@ class NtxPage {
         : data_(data), max_items_(max_items), key_size_(key_size) {}
 
     int count() const { return GetU16(data_); }
+    // Asks the processor to fetch the whole page at once: a binary search
+    // then waits for one memory access instead of one per probe.
+    void Prefetch() const {
+        for (size_t line = 0; line < kNtxPageSize; line += 64) __builtin_prefetch(data_ + line);
+    }
     bool is_leaf() const { return child(0) == 0; }
     bool is_full() const { return count() >= max_items_; }
 

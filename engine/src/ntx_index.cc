@@ -245,15 +245,13 @@ Status NtxIndex::Flush() {
 
 // ---- Pages --------------------------------------------------------------------
 
-std::unique_ptr<NtxIndex::CachedPage> NtxIndex::NewEntry(uint32_t offset) {
-    auto page = std::make_unique<CachedPage>();
+void NtxIndex::FillEntry(CachedPage* page, uint32_t offset) {
     if (map_ && offset + kNtxPageSize <= disk_size_ && offset + kNtxPageSize <= map_->length()) {
         page->data = map_->data() + offset;
     } else {
         page->copy.reset(new uint8_t[kNtxPageSize]);
         page->data = page->copy.get();
     }
-    return page;
 }
 
 Status NtxIndex::GrowMapping() {
@@ -276,10 +274,16 @@ Result<NtxIndex::CachedPage*> NtxIndex::Load(uint32_t offset) {
                                    " lies outside the file (" + std::to_string(file_size_) +
                                    " bytes)");
     }
-    auto page = NewEntry(offset);
-    if (page->copy) SDE_RETURN_IF_ERROR(ReadBytes(offset, page->data, kNtxPageSize));
-    SDE_RETURN_IF_ERROR(View(page.get()).Check(offset, file_size_, path()));
-    return cache_.Put(offset, std::move(page));
+    CachedPage* page = cache_.Put(offset);
+    FillEntry(page, offset);
+    Status s;
+    if (page->copy) s = ReadBytes(offset, page->data, kNtxPageSize);
+    if (s.ok()) s = View(page).Check(offset, file_size_, path());
+    if (!s.ok()) {
+        cache_.Erase(offset);
+        return s;
+    }
+    return page;
 }
 
 // The next free page stored in a free page (slot 0's child pointer).
@@ -358,7 +362,10 @@ Result<uint32_t> NtxIndex::AllocateNew() {
     }
     header_dirty_ = true;
     CachedPage* page = cache_.Find(offset);
-    if (page == nullptr) page = cache_.Put(offset, NewEntry(offset));
+    if (page == nullptr) {
+        page = cache_.Put(offset);
+        FillEntry(page, offset);
+    }
     View(page).Init();
     if (!page->dirty) {
         page->dirty = true;
@@ -417,6 +424,7 @@ int NtxIndex::CompareItem(NtxPage& page, int i, const uint8_t* key, size_t prefi
 
 int NtxIndex::LowerBound(NtxPage& page, const uint8_t* key, size_t prefix_len,
                          uint32_t recno) const {
+    page.Prefetch();
     int lo = 0, hi = page.count();
     while (lo < hi) {
         int mid = (lo + hi) / 2;
@@ -777,7 +785,8 @@ Status NtxIndex::ClearLocked() {
     DropCache();
     SDE_RETURN_IF_ERROR(file_->Truncate(2 * kNtxPageSize));
     file_size_ = disk_size_ = 2 * kNtxPageSize;
-    CachedPage* page = cache_.Put(kNtxPageSize, NewEntry(kNtxPageSize));
+    CachedPage* page = cache_.Put(kNtxPageSize);
+    FillEntry(page, kNtxPageSize);
     View(page).Init();
     page->dirty = true;
     dirty_.push_back(kNtxPageSize);

@@ -105,35 +105,58 @@ class NtxIndex {
         std::unique_ptr<uint8_t[]> copy;
         bool dirty = false;
     };
-    // Cached pages by page number (offset / page size): a lookup is one
-    // index into a vector, which matters on the seek path.
+    // Cached pages by page number (offset / page size).  The entries lie in
+    // chunks of fixed size, so a lookup is two indexes and no pointer chase
+    // (this matters on the seek path), and an entry keeps its address until
+    // the table is cleared.
     class PageTable {
       public:
         CachedPage* Find(uint32_t offset) const {
             size_t i = offset / kNtxPageSize;
-            return i < slots_.size() ? slots_[i].get() : nullptr;
+            size_t c = i >> kChunkBits;
+            if (c >= chunks_.size() || !chunks_[c]) return nullptr;
+            CachedPage* p = &chunks_[c][i & kChunkMask];
+            return p->data != nullptr ? p : nullptr;
         }
-        CachedPage* Put(uint32_t offset, std::unique_ptr<CachedPage> page) {
+        // The entry of the page at offset, made empty (data null) for the
+        // caller to fill.
+        CachedPage* Put(uint32_t offset) {
             size_t i = offset / kNtxPageSize;
-            if (i >= slots_.size()) slots_.resize(std::max(i + 1, slots_.size() * 2));
-            if (!slots_[i]) ++count_;
-            slots_[i] = std::move(page);
-            return slots_[i].get();
+            size_t c = i >> kChunkBits;
+            if (c >= chunks_.size()) chunks_.resize(c + 1);
+            if (!chunks_[c]) chunks_[c] = std::make_unique<CachedPage[]>(kChunkEntries);
+            CachedPage* p = &chunks_[c][i & kChunkMask];
+            if (p->data == nullptr) ++count_;
+            *p = CachedPage();
+            return p;
+        }
+        void Erase(uint32_t offset) {
+            if (CachedPage* p = Find(offset)) {
+                *p = CachedPage();
+                --count_;
+            }
         }
         void Clear() {
-            slots_.clear();
+            chunks_.clear();
             count_ = 0;
         }
         template <typename Fn>
         void ForEach(Fn&& fn) {
-            for (size_t i = 0; i < slots_.size(); ++i) {
-                if (slots_[i]) fn(uint32_t(i * kNtxPageSize), slots_[i].get());
+            for (size_t c = 0; c < chunks_.size(); ++c) {
+                if (!chunks_[c]) continue;
+                for (size_t j = 0; j < kChunkEntries; ++j) {
+                    CachedPage* p = &chunks_[c][j];
+                    if (p->data != nullptr) fn(uint32_t(((c << kChunkBits) + j) * kNtxPageSize), p);
+                }
             }
         }
         size_t size() const { return count_; }
 
       private:
-        std::vector<std::unique_ptr<CachedPage>> slots_;
+        static constexpr size_t kChunkBits = 10;
+        static constexpr size_t kChunkEntries = size_t(1) << kChunkBits;
+        static constexpr size_t kChunkMask = kChunkEntries - 1;
+        std::vector<std::unique_ptr<CachedPage[]>> chunks_;
         size_t count_ = 0;
     };
     // One step of a descent: a page and the position taken in it.
@@ -153,7 +176,8 @@ class NtxIndex {
     // Allocates n pages ahead of a split, so that nothing can fail once
     // pages are being changed; Allocate hands them out first.
     Status Reserve(size_t n);
-    std::unique_ptr<CachedPage> NewEntry(uint32_t offset);
+    // Points a new cache entry at the page: into the mapping, or at a copy.
+    void FillEntry(CachedPage* page, uint32_t offset);
     Status GrowMapping();
     Status Release(uint32_t offset);
     Status CheckFreeChain();

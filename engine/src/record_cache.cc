@@ -9,9 +9,11 @@ namespace sde {
 
 namespace {
 
-// Bytes of one block and blocks of one sequential read.
+// Bytes of one block, and blocks read together: a miss reads the aligned
+// group of blocks around the record, so that both a pass through the table
+// and random seeks over it need few reads.
 constexpr uint32_t kBlockBytes = 4096;
-constexpr uint32_t kBlocksPerSequentialRead = 16;
+constexpr uint32_t kBlocksPerGroup = 16;
 // Most bytes kept; when the arena is full the cache starts again empty.
 constexpr size_t kMaxCachedBytes = size_t(64) << 20;
 
@@ -39,16 +41,16 @@ void RecordCache::Reset(uint32_t record_length, uint64_t first_offset) {
 void RecordCache::Clear() {
     blocks_.clear();
     slots_used_ = 0;
-    last_miss_ = UINT32_MAX;
 }
 
-void RecordCache::MakeRoom(uint32_t needed, uint32_t record_count) {
-    if (arena_ != nullptr && slots_used_ + needed <= arena_slots_) return;
+void RecordCache::MakeRoom(uint32_t record_count) {
+    if (arena_ != nullptr && slots_used_ + kBlocksPerGroup <= arena_slots_) return;
     Clear();
     // Room for the whole table (and some growth), within the limit.
     size_t table_blocks = size_t(record_count) / per_block_ + 1;
-    size_t wanted = std::max<size_t>(needed, table_blocks + table_blocks / 8 + 16);
-    wanted = std::max<size_t>(needed, std::min(wanted, kMaxCachedBytes / block_bytes_));
+    size_t wanted = table_blocks + table_blocks / 8 + kBlocksPerGroup;
+    wanted = std::min(wanted, kMaxCachedBytes / block_bytes_);
+    wanted = std::max<size_t>(kBlocksPerGroup, wanted / kBlocksPerGroup * kBlocksPerGroup);
     if (arena_ != nullptr && arena_slots_ >= wanted) return;
     FreeArena();
     arena_ = static_cast<char*>(NtxAllocateLarge(wanted * block_bytes_));
@@ -62,29 +64,36 @@ Status RecordCache::Read(File* file, uint32_t recno, uint32_t record_count, char
         std::memcpy(out, blocks_[index].data + size_t(offset_in_block) * length_, length_);
         return Status::OK();
     }
-    // Read this block, and the next ones too when the reads go forward.
-    const uint32_t blocks =
-        last_miss_ != UINT32_MAX && index == last_miss_ + 1 ? kBlocksPerSequentialRead : 1;
-    const uint32_t first = index * per_block_ + 1;  // first record of the block
-    const uint64_t wanted = uint64_t(blocks) * per_block_;
-    const uint32_t count = uint32_t(std::min<uint64_t>(wanted, uint64_t(record_count) - first + 1));
-    read_buffer_.resize(size_t(count) * length_);
-    SDE_RETURN_IF_ERROR(file->ReadExact(first_offset_ + uint64_t(first - 1) * length_,
-                                        read_buffer_.data(), read_buffer_.size()));
-    std::memcpy(out, read_buffer_.data() + size_t(offset_in_block) * length_, length_);
-
-    const uint32_t read_blocks = (count + per_block_ - 1) / per_block_;
-    MakeRoom(read_blocks, record_count);
-    const uint32_t last = index + read_blocks - 1;
-    if (blocks_.size() <= last) blocks_.resize(std::max<size_t>(last + 1, blocks_.size() * 2));
-    for (uint32_t done = 0, b = index; done < count; done += per_block_, ++b) {
-        uint32_t n = std::min(per_block_, count - done);
-        Block& block = blocks_[b];
-        if (block.data == nullptr) block.data = arena_ + block_bytes_ * slots_used_++;
-        std::memcpy(block.data, read_buffer_.data() + size_t(done) * length_, size_t(n) * length_);
-        block.count = n;
+    // The blocks of a group lie side by side in the arena, so the group is
+    // read from the file straight into its place.
+    const uint32_t first_block = index / kBlocksPerGroup * kBlocksPerGroup;
+    const uint64_t first_record = uint64_t(first_block) * per_block_ + 1;
+    const uint32_t count = uint32_t(
+        std::min<uint64_t>(uint64_t(kBlocksPerGroup) * per_block_, record_count - first_record + 1));
+    if (blocks_.size() < first_block + kBlocksPerGroup) {
+        blocks_.resize(std::max<size_t>(first_block + kBlocksPerGroup, blocks_.size() * 2));
     }
-    last_miss_ = last;
+    char* base = blocks_[first_block].data;
+    if (base == nullptr) {
+        MakeRoom(record_count);
+        if (blocks_.size() < first_block + kBlocksPerGroup) {
+            blocks_.resize(first_block + kBlocksPerGroup);  // MakeRoom may have emptied it
+        }
+        base = arena_ + block_bytes_ * slots_used_;
+        slots_used_ += kBlocksPerGroup;
+        for (uint32_t b = 0; b < kBlocksPerGroup; ++b) {
+            blocks_[first_block + b].data = base + block_bytes_ * b;
+        }
+    }
+    for (uint32_t b = 0; b < kBlocksPerGroup; ++b) blocks_[first_block + b].count = 0;
+    SDE_RETURN_IF_ERROR(file->ReadExact(first_offset_ + (first_record - 1) * length_, base,
+                                        size_t(count) * length_));
+    for (uint32_t b = 0, left = count; b < kBlocksPerGroup && left > 0; ++b) {
+        uint32_t n = std::min(per_block_, left);
+        blocks_[first_block + b].count = n;
+        left -= n;
+    }
+    std::memcpy(out, blocks_[index].data + size_t(offset_in_block) * length_, length_);
     return Status::OK();
 }
 

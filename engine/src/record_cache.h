@@ -48,8 +48,8 @@ class RecordCache {
         char* data = nullptr;  // per_block_ records in the arena, the first count valid
         uint32_t count = 0;
     };
-    // Room for `needed` more blocks in a table of record_count records.
-    void MakeRoom(uint32_t needed, uint32_t record_count);
+    // Room for one more group in a table of record_count records.
+    void MakeRoom(uint32_t record_count);
     void FreeArena();
 
     uint32_t length_ = 0;
@@ -61,8 +61,6 @@ class RecordCache {
     char* arena_ = nullptr;
     size_t arena_slots_ = 0;
     size_t slots_used_ = 0;
-    uint32_t last_miss_ = UINT32_MAX;
-    std::string read_buffer_;
 };
 
 }  // namespace sde

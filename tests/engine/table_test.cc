@@ -244,8 +244,9 @@ TEST(TableTest, RecordsReadAheadInExclusiveUseFollowEveryWrite) {
     ASSERT_EQ(sx_Close(), 1);
 }
 
-// Several blocks of cached records: random reads, changes and appends in
-// exclusive use must show what the file holds, now and after reopening.
+// Several groups of cached blocks (the last one partly filled, then grown by
+// appends): random reads, changes and appends in exclusive use must show what
+// the file holds, now and after reopening.
 TEST(TableTest, CachedRecordsOverManyBlocksMatchTheFile) {
     TempDir dir;
     std::string path = dir.File("SAMPLE.DBF");
@@ -253,7 +254,7 @@ TEST(TableTest, CachedRecordsOverManyBlocksMatchTheFile) {
     Open(path);
     std::vector<std::string> names;
     auto name_of = [](int n) { return "N" + std::to_string(n); };
-    for (int i = 1; i <= 400; ++i) {
+    for (int i = 1; i <= 3500; ++i) {
         ASSERT_EQ(sx_AppendBlank(), 1) << sx_ErrorText();
         ASSERT_EQ(sx_Replace("NAME", name_of(i).c_str()), 1);
         names.push_back(name_of(i));
@@ -264,7 +265,7 @@ TEST(TableTest, CachedRecordsOverManyBlocksMatchTheFile) {
         seed = seed * 1103515245u + 12345u;
         return int((seed >> 8) % unsigned(n)) + 1;
     };
-    for (int step = 0; step < 600; ++step) {
+    for (int step = 0; step < 3000; ++step) {
         int recno = next(int(names.size()));
         ASSERT_EQ(sx_Go(recno), 1);
         std::string name = GetString("NAME");
