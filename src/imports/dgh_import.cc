@@ -18,16 +18,23 @@ long ImportDghSourceFile(TApolloTable& working, const std::string& path, const T
     // is made again only when the day has changed.
     std::chrono::year_month_day formattedDay{};
     std::string dateText;
-    ReadDghSourceFile(path, [&](std::string_view line) {
-        const std::chrono::year_month_day day = today();
-        if (dateText.empty() || day != formattedDay) {
-            dateText = FormatImportDate(day);
-            formattedDay = day;
-        }
-        AppendWorkingRecord(working, ConvertDghLine(line, dateText));
-        ++stored;
-        ProcessPendingMessages();
-    });
+    // Lines come in the table's code page and are stored as they are
+    // converted: no UTF-8 on the way, no buffers made per line.
+    DghLineConverter converter;
+    WorkingRecordWriter writer(working);
+    ReadDghSourceFile(
+        path,
+        [&](std::string_view line) {
+            const std::chrono::year_month_day day = today();
+            if (dateText.empty() || day != formattedDay) {
+                dateText = FormatImportDate(day);
+                formattedDay = day;
+            }
+            writer.Append(converter.Convert(line, dateText));
+            ++stored;
+            ProcessPendingMessages();
+        },
+        DghLineText::kWindows1252);
     return stored;
 }
 
