@@ -13,9 +13,6 @@ namespace zer1 {
 
 namespace {
 
-// Bytes read from the file at a time.
-constexpr std::size_t kBlockSize = std::size_t{1} << 18;
-
 constexpr char16_t kCr = 0x000D;
 constexpr char16_t kLf = 0x000A;
 
@@ -121,8 +118,8 @@ void ReadDghSourceFile(const std::string& path, const DghLineSink& sink, DghLine
     bool first_block = true;
     for (;;) {
         const std::size_t carried = bytes.size();
-        bytes.resize(carried + kBlockSize);
-        in.read(bytes.data() + carried, static_cast<std::streamsize>(kBlockSize));
+        bytes.resize(carried + kDghReadBlockSize);
+        in.read(bytes.data() + carried, static_cast<std::streamsize>(kDghReadBlockSize));
         bytes.resize(carried + static_cast<std::size_t>(in.gcount()));
         if (in.bad()) throw Error("Cannot read file " + path);
         const bool at_end = in.eof();

@@ -12,12 +12,16 @@
 #ifndef ZER1_IMPORTS_DGH_SOURCE_H
 #define ZER1_IMPORTS_DGH_SOURCE_H
 
+#include <cstddef>
 #include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace zer1 {
+
+// Bytes the file reading takes at a time.
+inline constexpr std::size_t kDghReadBlockSize = std::size_t{1} << 18;
 
 // Receives one line without its terminator; the view is valid during the call.
 using DghLineSink = std::function<void(std::string_view line)>;
