@@ -229,6 +229,12 @@ std::string Cp437ToUtf8(std::string_view bytes) {
 
 std::string Utf16LeToUtf8(std::string_view bytes) {
     std::string out;
+    Utf16LeToUtf8(bytes, out);
+    return out;
+}
+
+void Utf16LeToUtf8(std::string_view bytes, std::string& out) {
+    out.clear();
     out.reserve(bytes.size());
     const std::size_t units = bytes.size() / 2;
     auto unit_at = [&](std::size_t i) {
@@ -247,7 +253,6 @@ std::string Utf16LeToUtf8(std::string_view bytes) {
         AppendUtf8(out, u);  // a lone surrogate becomes U+FFFD here
     }
     if (bytes.size() % 2 != 0) AppendUtf8(out, kReplacementCharacter);
-    return out;
 }
 
 void Utf16LeToWindows1252(std::string_view bytes, std::string& out) {

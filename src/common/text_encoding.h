@@ -42,6 +42,8 @@ std::string Cp437ToUtf8(std::string_view bytes);
 // decoded like any other character (U+FEFF); callers that do not want it
 // strip it first.
 std::string Utf16LeToUtf8(std::string_view bytes);
+// The same into `out`, replacing what it held and keeping its storage.
+void Utf16LeToUtf8(std::string_view bytes, std::string& out);
 
 // Decodes little-endian UTF-16 like Utf16LeToUtf8 and puts the text into
 // `out` (replacing what it held) in Windows-1252 at once: the same bytes as

@@ -47,7 +47,7 @@ class LineEmitter {
         if (form_ == DghLineText::kWindows1252) {
             Utf16LeToWindows1252(unit_bytes, text_);
         } else {
-            text_ = Utf16LeToUtf8(unit_bytes);
+            Utf16LeToUtf8(unit_bytes, text_);
         }
         if (!TrimBlanks(text_).empty()) sink_(text_);
     }
