@@ -206,6 +206,22 @@ TEST_F(WorkingTableTest, ImportStoresWhatTheUtf8RoadStores) {
     }
 }
 
+TEST_F(WorkingTableTest, TableIsFirstTouchedByTheFirstLine) {
+    // A member of blank lines stores nothing and needs no open table; a
+    // missing member is reported as such whatever state the table is in.
+    const std::string member = Path("leer.txt");
+    std::ofstream(member, std::ios::binary) << Utf16Le(u"\uFEFF \r\n\t\r\n\r\n");
+    TApolloTable closed;
+    EXPECT_EQ(ImportDghSourceFile(closed, member), 0);
+    const std::string missing = Path("fehlt.txt");
+    try {
+        ImportDghSourceFile(closed, missing);
+        FAIL() << "no error";
+    } catch (const std::exception& e) {
+        EXPECT_NE(std::string(e.what()).find(missing), std::string::npos) << e.what();
+    }
+}
+
 TEST_F(WorkingTableTest, MissingSourceFileIsAnErrorNamingIt) {
     ASSERT_TRUE(CreateWorkingTable(Path("TMPDGH.DBF")));
     TApolloTable working;
