@@ -1,5 +1,7 @@
-// Throughput of reading a DGH member: UTF-16LE decoding with line splitting,
-// and the conversion of lines into working-record values.
+// Throughput of reading a DGH member: UTF-16LE decoding with line splitting
+// (into UTF-8 and into the table's Windows-1252), the conversion of lines into
+// working-record values (UTF-8 and stored bytes), and a whole member into the
+// working table.
 #include <benchmark/benchmark.h>
 
 #include <unistd.h>
@@ -45,6 +47,20 @@ void BM_DecodeDghMember(benchmark::State& state) {
 }
 BENCHMARK(BM_DecodeDghMember)->Arg(10000);
 
+// The form the import reads in: straight into the working table's code page.
+void BM_DecodeDghMemberWindows1252(benchmark::State& state) {
+    const std::string member = MakeMember(static_cast<int>(state.range(0)));
+    for (auto _ : state) {
+        long lines = 0;
+        zer1::ForEachDghLine(
+            member, [&lines](std::string_view) { ++lines; }, zer1::DghLineText::kWindows1252);
+        benchmark::DoNotOptimize(lines);
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
+                            static_cast<int64_t>(member.size()));
+}
+BENCHMARK(BM_DecodeDghMemberWindows1252)->Arg(10000);
+
 void BM_ConvertDghLine(benchmark::State& state) {
     const std::string line =
         "Zusatz;text;4000000000001;Gr\xC3\xBC\xC3\x9F"
@@ -56,6 +72,20 @@ void BM_ConvertDghLine(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(BM_ConvertDghLine);
+
+// The same line in Windows-1252 into stored bytes, as the import converts it.
+void BM_ConvertDghLineStored(benchmark::State& state) {
+    const std::string line =
+        "Zusatz;text;4000000000001;Gr\xFC\xDF"
+        "e Artikel;Lieferant;x;4000000000001;;;;;;"
+        "1.50;2.99 \x80;;WG1";
+    zer1::DghLineConverter converter;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(&converter.Convert(line, "09.03.26"));
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_ConvertDghLineStored);
 
 // A whole member into an emptied working table, as the DGH run does it.
 void BM_ImportDghSourceFile(benchmark::State& state) {

@@ -77,6 +77,15 @@ constexpr ReverseTable MakeReverse(const char16_t (&high)[128]) {
 
 constexpr ReverseTable kCp850Reverse = MakeReverse(kCp850High);
 
+// The Windows-1252 byte of a code point, "?" when the code page lacks it.
+char Windows1252Byte(char32_t cp) {
+    if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) return char(cp);
+    for (int i = 0; i < 32; ++i) {
+        if (kWindows1252C1[i] == cp) return char(0x80 + i);
+    }
+    return '?';
+}
+
 char LookUp(const ReverseTable& table, char32_t code_point) {
     auto it = std::lower_bound(table.begin(), table.end(), code_point,
                                [](const auto& entry, char32_t cp) { return entry.first < cp; });
@@ -195,19 +204,7 @@ std::string Utf8ToWindows1252(std::string_view text) {
     std::string out;
     out.reserve(text.size());
     for (std::size_t pos = 0; pos < text.size();) {
-        const char32_t cp = NextCodePoint(text, pos);
-        if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) {
-            out.push_back(char(cp));
-            continue;
-        }
-        char byte = '?';
-        for (int i = 0; i < 32; ++i) {
-            if (kWindows1252C1[i] == cp) {
-                byte = char(0x80 + i);
-                break;
-            }
-        }
-        out.push_back(byte);
+        out.push_back(Windows1252Byte(NextCodePoint(text, pos)));
     }
     return out;
 }
@@ -232,6 +229,12 @@ std::string Cp437ToUtf8(std::string_view bytes) {
 
 std::string Utf16LeToUtf8(std::string_view bytes) {
     std::string out;
+    Utf16LeToUtf8(bytes, out);
+    return out;
+}
+
+void Utf16LeToUtf8(std::string_view bytes, std::string& out) {
+    out.clear();
     out.reserve(bytes.size());
     const std::size_t units = bytes.size() / 2;
     auto unit_at = [&](std::size_t i) {
@@ -250,7 +253,32 @@ std::string Utf16LeToUtf8(std::string_view bytes) {
         AppendUtf8(out, u);  // a lone surrogate becomes U+FFFD here
     }
     if (bytes.size() % 2 != 0) AppendUtf8(out, kReplacementCharacter);
-    return out;
+}
+
+void Utf16LeToWindows1252(std::string_view bytes, std::string& out) {
+    const std::size_t units = bytes.size() / 2;
+    // One byte per unit at most (a pair gives one), plus one for a dangling byte.
+    out.resize(units + 1);
+    char* next = out.data();
+    const auto* in = reinterpret_cast<const unsigned char*>(bytes.data());
+    for (std::size_t i = 0; i < units; ++i) {
+        const char16_t u = char16_t(in[2 * i] | (in[2 * i + 1] << 8));
+        if (u < 0x80) {
+            *next++ = char(u);
+        } else if (u >= 0xD800 && u <= 0xDFFF) {
+            // Every character outside the basic plane is missing from the
+            // code page, so a valid pair gives one "?" just as a broken unit does.
+            if (u <= 0xDBFF && i + 1 < units) {
+                const char16_t low = char16_t(in[2 * i + 2] | (in[2 * i + 3] << 8));
+                if (low >= 0xDC00 && low <= 0xDFFF) ++i;
+            }
+            *next++ = '?';
+        } else {
+            *next++ = Windows1252Byte(u);
+        }
+    }
+    if (bytes.size() % 2 != 0) *next++ = '?';
+    out.resize(static_cast<std::size_t>(next - out.data()));
 }
 
 }  // namespace zer1

@@ -42,6 +42,16 @@ std::string Cp437ToUtf8(std::string_view bytes);
 // decoded like any other character (U+FEFF); callers that do not want it
 // strip it first.
 std::string Utf16LeToUtf8(std::string_view bytes);
+// The same into `out`, replacing what it held and keeping its storage.
+void Utf16LeToUtf8(std::string_view bytes, std::string& out);
+
+// Decodes little-endian UTF-16 like Utf16LeToUtf8 and puts the text into
+// `out` (replacing what it held) in Windows-1252 at once: the same bytes as
+// Utf8ToWindows1252(Utf16LeToUtf8(bytes)), one byte per character ("?" for
+// a character the code page lacks and for every broken unit), without the
+// UTF-8 text in between.  `out` keeps its capacity, so a caller decoding
+// line after line into the same string allocates nothing.
+void Utf16LeToWindows1252(std::string_view bytes, std::string& out);
 
 }  // namespace zer1
 

@@ -39,6 +39,21 @@ std::string NormalisePrice(std::string_view stored, bool blank_cut);
 // Converts one line (UTF-8, without terminator), dated with import_date.
 WorkingRecord ConvertDghLine(std::string_view line, std::string_view import_date);
 
+// Converts lines given in Windows-1252 (as the DGH source reading hands them
+// over in that form) straight into the bytes the working table stores: the
+// same values as ConvertDghLine on the UTF-8 form of the line gives once they
+// are stored, by the same rules, with no UTF-8 detour. Keeps its buffers from
+// line to line.
+class DghLineConverter {
+  public:
+    // The record stays valid until the next call.
+    const StoredWorkingRecord& Convert(std::string_view line, std::string_view import_date);
+
+  private:
+    StoredWorkingRecord record_;
+    std::string scratch_;
+};
+
 }  // namespace zer1
 
 #endif  // ZER1_IMPORTS_DGH_CONVERSION_H

@@ -17,9 +17,10 @@ class TApolloTable;
 void AppendDghLine(TApolloTable& working, std::string_view line, const TodayFn& today);
 
 // Reads the DGH source file at path into the open, positioned working table,
-// letting the user interface process its pending messages between records.
-// Returns the number of records stored. A file that cannot be read raises an
-// error naming it.
+// letting the user interface process its pending messages every few records.
+// Returns the number of records stored. A file that cannot be opened or read
+// raises an error naming it; the file is read block by block, so the records
+// of lines before a failing read stay stored.
 long ImportDghSourceFile(TApolloTable& working, const std::string& path,
                          const TodayFn& today = LocalToday);
 

@@ -1,6 +1,7 @@
 // The working table's record as the archive imports fill it: the layout of
 // TMPDGH.DBF / TMPFOTOCO.DBF (14 fields) and the text values of FELD1 to
-// FELD13 in UTF-8. FELD14 is a memo that the imports leave empty.
+// FELD13, in UTF-8 or as the stored Windows-1252 bytes. FELD14 is a memo that
+// the imports leave empty.
 //
 // Field widths count characters of the stored code page (Windows-1252), where
 // every character takes one byte; a UTF-8 value is therefore measured and cut
@@ -70,6 +71,29 @@ class WorkingRecord {
     }
 
     bool operator==(const WorkingRecord&) const = default;
+
+  private:
+    std::array<std::string, kWorkingTextFieldCount> fields_;
+};
+
+// FELD1 to FELD13 as the table stores them: Windows-1252, one byte per
+// character. set() keeps each value as it reads back (cut to the field width,
+// no trailing blanks), like WorkingRecord does for UTF-8 values. The values
+// keep their storage when set again, so a record filled line after line
+// allocates nothing once it has grown.
+class StoredWorkingRecord {
+  public:
+    std::string_view get(int n) const { return fields_[n - 1]; }
+    void set(int n, std::string_view bytes) {
+        const std::size_t width = static_cast<std::size_t>(WorkingFieldWidth(n));
+        if (bytes.size() > width) bytes = bytes.substr(0, width);
+        while (!bytes.empty() && bytes.back() == ' ') bytes.remove_suffix(1);
+        fields_[n - 1].assign(bytes);
+    }
+    // Empties every value.
+    void clear() {
+        for (std::string& value : fields_) value.clear();
+    }
 
   private:
     std::array<std::string, kWorkingTextFieldCount> fields_;

@@ -39,19 +39,41 @@ TApolloField& TextField(TApolloTable& working, int n) {
     return working.FieldByName(name);
 }
 
-}  // namespace
-
-void AppendWorkingRecord(TApolloTable& working, const WorkingRecord& record) {
+// Appends a record, lets fill() set its fields and writes it.
+template <class Fill>
+void AppendFilled(TApolloTable& working, const Fill& fill) {
     working.Append();
     try {
-        for (int n = 1; n <= kWorkingTextFieldCount; ++n) {
-            TextField(working, n).SetAsString(record.get(n));
-        }
+        fill();
         working.Post();
     } catch (...) {
         working.Cancel();  // never leave a half-filled record for a later move to store
         throw;
     }
+}
+
+}  // namespace
+
+void AppendWorkingRecord(TApolloTable& working, const WorkingRecord& record) {
+    AppendFilled(working, [&] {
+        for (int n = 1; n <= kWorkingTextFieldCount; ++n) {
+            TextField(working, n).SetAsString(record.get(n));
+        }
+    });
+}
+
+WorkingRecordWriter::WorkingRecordWriter(TApolloTable& working) : working_(working) {
+    for (int n = 1; n <= kWorkingTextFieldCount; ++n) {
+        fieldIndexes_[n - 1] = TextField(working, n).Index();
+    }
+}
+
+void WorkingRecordWriter::Append(const StoredWorkingRecord& record) {
+    AppendFilled(working_, [&] {
+        for (int n = 1; n <= kWorkingTextFieldCount; ++n) {
+            working_.Fields(fieldIndexes_[n - 1]).SetStoredText(record.get(n));
+        }
+    });
 }
 
 }  // namespace zer1

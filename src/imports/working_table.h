@@ -4,6 +4,7 @@
 #ifndef ZER1_IMPORTS_WORKING_TABLE_H
 #define ZER1_IMPORTS_WORKING_TABLE_H
 
+#include <array>
 #include <string>
 
 #include "working_record.h"
@@ -22,6 +23,19 @@ bool CreateWorkingTable(const std::string& full_file_name);
 // Appends a record to the open working table, fills FELD1 to FELD13 with the
 // record's values (FELD14 stays empty) and writes it.
 void AppendWorkingRecord(TApolloTable& working, const WorkingRecord& record);
+
+// Appends records of stored values to one open working table, record after
+// record, like AppendWorkingRecord but without a code page conversion; the
+// fields FELD1 to FELD13 are looked up once, when the writer is made.
+class WorkingRecordWriter {
+  public:
+    explicit WorkingRecordWriter(TApolloTable& working);
+    void Append(const StoredWorkingRecord& record);
+
+  private:
+    TApolloTable& working_;
+    std::array<int, kWorkingTextFieldCount> fieldIndexes_{};  // position of FELDn - 1
+};
 
 }  // namespace zer1
 

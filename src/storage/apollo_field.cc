@@ -256,6 +256,11 @@ void TApolloField::SetAsString(const std::string& value) {
     }
 }
 
+void TApolloField::SetStoredText(std::string_view bytes) {
+    requireKind(kind_ == TFieldKind::Text, "text");
+    storeBytes(bytes);
+}
+
 void TApolloField::Assign(const TApolloField& source) {
     if (kind_ != TFieldKind::Text || source.kind_ != TFieldKind::Text) {
         SetAsString(source.AsString());

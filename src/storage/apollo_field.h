@@ -67,6 +67,12 @@ class TApolloField {
     std::optional<TDate> AsDate() const;
     void SetAsDate(const TDate& value);
 
+    // Stores a text that is already in the table's code page (Windows-1252)
+    // in a text field: cut to the field width and padded with blanks, as
+    // SetAsString stores the result of its conversion.  For callers that
+    // produce Windows-1252 themselves and need no detour through UTF-8.
+    void SetStoredText(std::string_view bytes);
+
     // Takes the value of `source` (of this or another table) as
     // SetAsString(source.AsString()) would; text to text copies the stored
     // bytes without a detour through UTF-8.

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 namespace zer1 {
 namespace {
 
@@ -62,6 +65,76 @@ TEST(Utf16Le, DecodesSurrogatePairsAndReplacesBrokenUnits) {
     EXPECT_EQ(Utf16LeToUtf8("\x3D\xD8"s), "\xEF\xBF\xBD");  // high at end
     EXPECT_EQ(Utf16LeToUtf8("A\0B"s), "A\xEF\xBF\xBD");     // dangling byte
     EXPECT_EQ(Utf16LeToUtf8("\xFF\xFE"s), "\xEF\xBB\xBF");  // BOM passes as U+FEFF
+}
+
+// UTF-16LE bytes of a sequence of code units.
+std::string Utf16LeUnits(const std::vector<char16_t>& units) {
+    std::string bytes;
+    for (char16_t unit : units) {
+        bytes += static_cast<char>(unit & 0xFF);
+        bytes += static_cast<char>(unit >> 8);
+    }
+    return bytes;
+}
+
+// The direct decoder must give exactly what the detour through UTF-8 gives.
+void ExpectSameAsDetour(const std::string& bytes) {
+    std::string direct;
+    Utf16LeToWindows1252(bytes, direct);
+    ASSERT_EQ(direct, Utf8ToWindows1252(Utf16LeToUtf8(bytes))) << ::testing::PrintToString(bytes);
+}
+
+TEST(Utf16LeToWindows1252, EveryUnitGivesTheByteOfTheUtf8Detour) {
+    std::vector<char16_t> all;
+    for (char32_t unit = 0; unit <= 0xFFFF; ++unit) {
+        all.push_back(static_cast<char16_t>(unit));
+        ExpectSameAsDetour(Utf16LeUnits({static_cast<char16_t>(unit)}));
+    }
+    // All units in a row: highs meet highs, the last high meets the first low.
+    ExpectSameAsDetour(Utf16LeUnits(all));
+    std::string text;
+    Utf16LeToWindows1252(Utf16LeUnits({u'a', 0x20AC, 0x00FC, 0x0081, 0x0085, 0x2122}), text);
+    EXPECT_EQ(text, "a\x80\xFC\x81?\x99");
+}
+
+TEST(Utf16LeToWindows1252, SurrogatesAndDanglingBytesInEveryCombination) {
+    // Pairs, lone halves, halves in the wrong order (the first and last unit
+    // of each half among them), next to ordinary and unmappable characters;
+    // every sequence of up to four of them, each also with an odd byte after it.
+    const std::vector<char16_t> pieces{u'A',   0xD800, 0xD83D, 0xDBFF, 0xDC00,
+                                       0xDE00, 0xDFFF, 0x20AC, 0x0085, 0xFFFD};
+    std::vector<std::vector<char16_t>> sequences{{}};
+    for (int length = 1; length <= 4; ++length) {
+        std::vector<std::vector<char16_t>> longer;
+        for (const auto& sequence : sequences) {
+            if (static_cast<int>(sequence.size()) != length - 1) continue;
+            for (char16_t piece : pieces) {
+                longer.push_back(sequence);
+                longer.back().push_back(piece);
+            }
+        }
+        sequences.insert(sequences.end(), longer.begin(), longer.end());
+    }
+    ASSERT_EQ(sequences.size(), 1u + 10 + 100 + 1000 + 10000);
+    for (const auto& sequence : sequences) {
+        const std::string bytes = Utf16LeUnits(sequence);
+        ExpectSameAsDetour(bytes);
+        ExpectSameAsDetour(bytes + 'z');
+    }
+    std::string text;
+    Utf16LeToWindows1252(Utf16LeUnits({0xD83D, 0xDE00, u'!'}), text);
+    EXPECT_EQ(text, "?!");  // one character outside the basic plane, one "?"
+}
+
+TEST(Utf16LeToWindows1252, ReplacesWhatTheTargetHeldAndKeepsItsStorage) {
+    std::string text;
+    Utf16LeToWindows1252(Utf16LeUnits(std::vector<char16_t>(100, u'x')), text);
+    const char* storage = text.data();
+    Utf16LeToWindows1252(Utf16LeUnits({u'a', u'b'}), text);
+    EXPECT_EQ(text, "ab");
+    EXPECT_EQ(text.data(), storage);
+    Utf16LeToWindows1252("", text);
+    EXPECT_EQ(text, "");
 }
 
 TEST(Utf8, CountsAndValidates) {

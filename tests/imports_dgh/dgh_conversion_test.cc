@@ -3,6 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
+
+#include "common/text_encoding.h"
+#include "dgh_member.h"
 
 namespace zer1 {
 namespace {
@@ -148,6 +152,26 @@ TEST(DghConversionTest, ShortLinesKeepTheConstantFields) {
     EXPECT_EQ(rec.get(9), "DGH");
     EXPECT_EQ(rec.get(13), "/99");
     EXPECT_EQ(rec.get(1), "");
+}
+
+TEST(DghConversionTest, StoredConversionGivesTheBytesOfTheUtf8Conversion) {
+    // One converter for all lines, as the import uses it: nothing of a line
+    // may stay behind in the next.
+    DghLineConverter converter;
+    std::string ansi;
+    for (const std::u16string& tricky : testing::TrickyDghLines(4000)) {
+        // As it comes, and behind twelve columns, where it meets the price rules.
+        for (const std::u16string& text : {tricky, u"a;b;1;d;e;f;g;;;;;;" + tricky}) {
+            const std::string line = Utf16LeToUtf8(testing::Utf16Le(text));
+            const WorkingRecord utf8 = ConvertDghLine(line, kDate);
+            Utf16LeToWindows1252(testing::Utf16Le(text), ansi);
+            const StoredWorkingRecord& stored = converter.Convert(ansi, kDate);
+            for (int n = 1; n <= kWorkingTextFieldCount; ++n) {
+                ASSERT_EQ(stored.get(n), Utf8ToWindows1252(utf8.get(n)))
+                    << "FELD" << n << " of " << ::testing::PrintToString(line);
+            }
+        }
+    }
 }
 
 TEST(DghConversionTest, ImportDateIsDayMonthTwoDigitYear) {

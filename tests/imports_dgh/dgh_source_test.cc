@@ -1,6 +1,7 @@
 #include "imports/dgh_source.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -9,20 +10,15 @@
 #include <string>
 #include <vector>
 
+#include "common/text_encoding.h"
+#include "dgh_member.h"
+
 namespace zer1 {
 namespace {
 
 using Lines = std::vector<std::string>;
 
-// UTF-16LE bytes of a UTF-16 text.
-std::string Utf16Le(std::u16string_view text) {
-    std::string bytes;
-    for (char16_t unit : text) {
-        bytes += static_cast<char>(unit & 0xFF);
-        bytes += static_cast<char>(unit >> 8);
-    }
-    return bytes;
-}
+using testing::Utf16Le;
 
 std::string WithBom(std::u16string_view text) {
     return Utf16Le(u"\uFEFF") + Utf16Le(text);
@@ -76,6 +72,77 @@ TEST(DghSourceTest, CharactersAreDecodedAsUtf16) {
 
 TEST(DghSourceTest, OddTrailingByteBecomesAReplacementCharacter) {
     EXPECT_EQ(DecodeDghLines(WithBom(u"ab") + "z"), (Lines{"ab\xEF\xBF\xBD"}));
+}
+
+// The UTF-8 lines of a member in the working table's code page.
+Lines InWindows1252(const Lines& utf8_lines) {
+    Lines lines;
+    for (const std::string& line : utf8_lines) lines.push_back(Utf8ToWindows1252(line));
+    return lines;
+}
+
+class DghSourceFileTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        dir_ = std::filesystem::temp_directory_path() /
+               ("dgh_source_file_test_" + std::to_string(::getpid()));
+        std::filesystem::create_directories(dir_);
+    }
+    void TearDown() override { std::filesystem::remove_all(dir_); }
+
+    // Reads `bytes` from a file in both forms and expects what the decoding
+    // of the member in memory gives.
+    void ExpectReadAsInMemory(const std::string& bytes) {
+        const std::string path = (dir_ / "artikel.txt").string();
+        std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+        const Lines expected = DecodeDghLines(bytes);
+        Lines utf8;
+        ReadDghSourceFile(path, [&utf8](std::string_view l) { utf8.emplace_back(l); });
+        EXPECT_EQ(utf8, expected);
+        Lines ansi;
+        ReadDghSourceFile(
+            path, [&ansi](std::string_view l) { ansi.emplace_back(l); }, DghLineText::kWindows1252);
+        EXPECT_EQ(ansi, InWindows1252(expected));
+        // The same member in memory, in Windows-1252.
+        Lines in_memory;
+        ForEachDghLine(
+            bytes, [&in_memory](std::string_view l) { in_memory.emplace_back(l); },
+            DghLineText::kWindows1252);
+        EXPECT_EQ(in_memory, InWindows1252(expected));
+    }
+
+    std::filesystem::path dir_;
+};
+
+TEST_F(DghSourceFileTest, LinesAcrossTheBlockBoundaryReadAsInMemory) {
+    // A byte-order mark that is text, terminators of both orders, half
+    // terminators, a blank line, a surrogate pair, unmappable characters and
+    // an unterminated last line.
+    const std::u16string tail =
+        u"\uFEFFab\r\n\U0001F600;\u20AC\n\rc\r\r\n \t\r\nd\re\u0085\r\n\r\nlast";
+    // The first block ends before tail unit `cut`: between the halves of
+    // every terminator and of the pair, and right at the end of the file.
+    for (std::size_t cut = 0; cut <= tail.size(); ++cut) {
+        SCOPED_TRACE(cut);
+        const std::size_t head_bytes = kDghReadBlockSize - 2 * cut;
+        // Byte-order mark, one long line and its CR LF fill the head.
+        const std::u16string filler((head_bytes - 2 - 4) / 2, u'f');
+        const std::string bytes = WithBom(filler + u"\r\n" + tail);
+        ASSERT_EQ(bytes.size(), kDghReadBlockSize - 2 * cut + 2 * tail.size());
+        ExpectReadAsInMemory(bytes);
+        ExpectReadAsInMemory(bytes + "z");             // an odd last byte
+        ExpectReadAsInMemory(bytes + Utf16Le(u"\r"));  // a half terminator at the end
+    }
+}
+
+TEST_F(DghSourceFileTest, LongLinesAndSmallFilesReadAsInMemory) {
+    // A line longer than two blocks, between short ones.
+    const std::u16string long_line(kDghReadBlockSize + kDghReadBlockSize / 3, u'\u00E4');
+    ExpectReadAsInMemory(WithBom(u"a\r\n" + long_line + u"\r\nb\r\n"));
+    ExpectReadAsInMemory(Utf16Le(u"ohne BOM\r\n") + "z");
+    ExpectReadAsInMemory("\xFF\xFE");
+    ExpectReadAsInMemory("\xFF");
+    ExpectReadAsInMemory("");
 }
 
 TEST(DghSourceTest, ReadsAFileAndNamesAMissingOne) {

@@ -8,7 +8,9 @@
 #include <string>
 
 #include "common/ui_services.h"
+#include "dgh_member.h"
 #include "imports/dgh_import.h"
+#include "imports/dgh_source.h"
 #include "imports/working_table.h"
 #include "raw_dbf.h"
 #include "storage/apollo_table.h"
@@ -20,14 +22,7 @@ namespace fs = std::filesystem;
 using namespace std::chrono;
 using testing::ReadRawDbf;
 
-std::string Utf16Le(std::u16string_view text) {
-    std::string bytes;
-    for (char16_t unit : text) {
-        bytes += static_cast<char>(unit & 0xFF);
-        bytes += static_cast<char>(unit >> 8);
-    }
-    return bytes;
-}
+using testing::Utf16Le;
 
 std::string Pad(std::string value, std::size_t width) {
     value.resize(width, ' ');
@@ -169,6 +164,62 @@ TEST_F(WorkingTableTest, ImportStoresEveryLineInWindows1252) {
     working.Open();
     working.First();
     EXPECT_EQ(working.FieldByName("FELD2").AsString(), "GR\xC3\xBCN \xE2\x82\xAC");
+}
+
+TEST_F(WorkingTableTest, ImportStoresWhatTheUtf8RoadStores) {
+    // Tricky lines over more than one read block, with terminators of both
+    // orders, blank lines and an odd last byte; the import must store the
+    // very bytes that decoding to UTF-8, converting and storing through
+    // SetAsString store.
+    std::u16string text = u"\uFEFF";
+    int n = 0;
+    for (const std::u16string& line : testing::TrickyDghLines(6000)) {
+        text += line;
+        text += ++n % 7 == 0 ? u"\n\r" : u"\r\n";
+        if (n % 11 == 0) text += u" \r\n";
+    }
+    const std::string bytes = Utf16Le(text) + "z";
+    ASSERT_GT(bytes.size(), 2 * kDghReadBlockSize);
+    const std::string member = Path("artikel.txt");
+    std::ofstream(member, std::ios::binary) << bytes;
+    const auto today = [] { return 2026y / March / 9d; };
+
+    ASSERT_TRUE(CreateWorkingTable(Path("TMPDGH.DBF")));
+    TApolloTable working;
+    OpenWorking(working, "TMPDGH.DBF");
+    const long stored = ImportDghSourceFile(working, member, today);
+    working.Close();
+
+    ASSERT_TRUE(CreateWorkingTable(Path("UTF8ROAD.DBF")));
+    TApolloTable reference;
+    OpenWorking(reference, "UTF8ROAD.DBF");
+    const std::vector<std::string> lines = DecodeDghLines(bytes);
+    for (const std::string& line : lines) AppendDghLine(reference, line, today);
+    reference.Close();
+
+    EXPECT_EQ(stored, static_cast<long>(lines.size()));
+    const auto got = ReadRawDbf(Path("TMPDGH.DBF"));
+    const auto expected = ReadRawDbf(Path("UTF8ROAD.DBF"));
+    ASSERT_EQ(got.records.size(), expected.records.size());
+    for (std::size_t i = 0; i < got.records.size(); ++i) {
+        ASSERT_EQ(got.records[i], expected.records[i]) << "record " << i + 1;
+    }
+}
+
+TEST_F(WorkingTableTest, TableIsFirstTouchedByTheFirstLine) {
+    // A member of blank lines stores nothing and needs no open table; a
+    // missing member is reported as such whatever state the table is in.
+    const std::string member = Path("leer.txt");
+    std::ofstream(member, std::ios::binary) << Utf16Le(u"\uFEFF \r\n\t\r\n\r\n");
+    TApolloTable closed;
+    EXPECT_EQ(ImportDghSourceFile(closed, member), 0);
+    const std::string missing = Path("fehlt.txt");
+    try {
+        ImportDghSourceFile(closed, missing);
+        FAIL() << "no error";
+    } catch (const std::exception& e) {
+        EXPECT_NE(std::string(e.what()).find(missing), std::string::npos) << e.what();
+    }
 }
 
 TEST_F(WorkingTableTest, MissingSourceFileIsAnErrorNamingIt) {

@@ -327,6 +327,21 @@ TEST_F(TableFakeTest, TextIsStoredAsWindows1252CutAfterEncoding) {
     EXPECT_EQ(table.FieldByName("ARTNUM").AsString(), "?€");
 }
 
+TEST_F(TableFakeTest, StoredTextGoesInAsItIsCutAndPadded) {
+    table.Open();
+    table.Append();
+    TApolloField& text = table.FieldByName("ARTNUM");
+    // Windows-1252 bytes, among them some that are no UTF-8, are not converted.
+    text.SetStoredText("\xC4nderung \x80\xFC");
+    EXPECT_EQ(text.AsString(), "Änderung €");
+    text.SetStoredText("\xFC");
+    table.Post();
+    EXPECT_EQ(storedRecord(3).substr(1, 10), std::string("\xFC         "));
+    table.Edit();
+    EXPECT_NE(errorOf([&] { table.FieldByName("PREIS").SetStoredText("1.00"); }), "<no error>");
+    EXPECT_NE(errorOf([&] { table.FieldByName("NOTIZ").SetStoredText("x"); }), "<no error>");
+}
+
 TEST_F(TableFakeTest, NumbersThatDoNotFitAreRefusedNamingFieldAndValue) {
     table.Open();
     table.Edit();
