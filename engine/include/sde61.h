@@ -129,6 +129,11 @@ SDE61_API int sx_Deleted(void);
 /* Appends a blank record, which becomes current (and stays locked in shared
  * mode until sx_Unlock); returns 1 on success. */
 SDE61_API int sx_AppendBlank(void);
+/* Appends a record built from buf as sx_PutRecord takes it; it becomes
+ * current (locked in shared mode until sx_Unlock).  In shared mode the
+ * record reaches the file complete, never blank first; a refused field
+ * appends nothing.  Index changes follow at sx_Commit. */
+SDE61_API int sx_AppendRecord(const char* buf, int size);
 /* Replaces the current record with buf (flag byte first, sx_RecSize() bytes).
  * Memo pointers in buf are ignored: memos change only through sx_PutMemo.
  * Numeric text that does not fit its field is refused. */

@@ -296,6 +296,13 @@ int sx_AppendBlank(void) {
     return StatusCall([](Table* t) { return t->AppendBlank(); });
 }
 
+int sx_AppendRecord(const char* buf, int size) {
+    return StatusCall([&](Table* t) {
+        if (buf == nullptr || size < 0) return Status::InvalidArgument("no record given");
+        return t->AppendRecord(reinterpret_cast<const uint8_t*>(buf), size_t(size));
+    });
+}
+
 int sx_PutRecord(const char* buf, int size) {
     return StatusCall([&](Table* t) {
         if (buf == nullptr || size < 0) return Status::InvalidArgument("no record given");

@@ -481,13 +481,33 @@ Status Table::AppendBlank() {
         append_unindexed_ = true;
         return Status::OK();
     }
+    return AppendShared(BlankRecord());
+}
+
+Status Table::AppendRecord(const uint8_t* data, size_t size) {
+    SDE_RETURN_IF_ERROR(CheckWritable());
+    SDE_RETURN_IF_ERROR(CheckRecordBuffer(size));
+    SDE_RETURN_IF_ERROR(FlushPending());
+    // Built and checked first: a refused field appends nothing.
+    std::string record = BlankRecord();
+    SDE_RETURN_IF_ERROR(MergeIncoming(data, &record));
+    if (is_shared()) return AppendShared(record);
+    SDE_RETURN_IF_ERROR(AppendBlank());
+    record_.swap(record);
+    return Status::OK();
+}
+
+// The shared append: under the header lock the new record is locked and
+// written, with the data it already has, and the count raised; other
+// programs never see the record other than complete.
+Status Table::AppendShared(const std::string& record) {
+    bof_ = false;
     SDE_RETURN_IF_ERROR(file_->LockRange(kLockBase, 1, RangeLock::kWrite, LockWait::kWait));
     Status s = [&]() -> Status {
         SDE_RETURN_IF_ERROR(RefreshCount());
         uint32_t recno = header_.record_count + 1;
         SDE_RETURN_IF_ERROR(LockRecord(recno));
-        std::string blank = BlankRecord();
-        Status w = WriteRecordBytes(recno, blank, true);
+        Status w = WriteRecordBytes(recno, record, true);
         if (w.ok()) w = WriteCountToHeader(recno);
         if (!w.ok()) {
             Unlock(recno);
@@ -495,8 +515,8 @@ Status Table::AppendBlank() {
         }
         header_.record_count = recno;
         recno_ = recno;
-        record_ = blank;
-        disk_record_ = blank;
+        record_ = record;
+        disk_record_ = record;
         eof_ = false;
         append_unindexed_ = true;
         return Status::OK();
@@ -570,28 +590,28 @@ Status Table::StoreFieldAt(const FieldDesc& f, std::string_view text, std::strin
     return Status::OK();
 }
 
-Status Table::PutRecord(const uint8_t* data, size_t size) {
-    SDE_RETURN_IF_ERROR(CheckWritable());
-    if (eof_) return Status::InvalidArgument("there is no current record in " + path_);
+Status Table::CheckRecordBuffer(size_t size) const {
     if (size < header_.record_length) {
         return Status::InvalidArgument("record buffer of " + std::to_string(size) +
                                        " bytes is shorter than the record length " +
                                        std::to_string(header_.record_length));
     }
-    // Built in a scratch buffer so that a refused field leaves the record as it was.
-    std::string& record = scratch_record_;
-    record.assign(record_);
+    return Status::OK();
+}
+
+Status Table::MergeIncoming(const uint8_t* data, std::string* record) {
     const char* incoming = reinterpret_cast<const char*>(data);
-    record[0] = incoming[0] == char(kDeletedFlag) ? char(kDeletedFlag) : char(kLiveFlag);
+    (*record)[0] = incoming[0] == char(kDeletedFlag) ? char(kDeletedFlag) : char(kLiveFlag);
     for (const FieldDesc& f : header_.fields) {
         const char* text = incoming + f.offset;
         switch (f.type) {
             case 'M':
                 break;  // memos change only through PutMemo
             case 'C':
-                std::memcpy(record.data() + f.offset, text, f.width);
+                std::memcpy(record->data() + f.offset, text, f.width);
                 if (translate_) {
-                    AnsiToOemInPlace(reinterpret_cast<uint8_t*>(record.data()) + f.offset, f.width);
+                    AnsiToOemInPlace(reinterpret_cast<uint8_t*>(record->data()) + f.offset,
+                                     f.width);
                 }
                 break;
             case 'N':
@@ -599,14 +619,25 @@ Status Table::PutRecord(const uint8_t* data, size_t size) {
             case 'D':
             case 'L':
                 // An unchanged value is kept as stored, even one another program wrote oddly.
-                if (std::memcmp(text, record.data() + f.offset, f.width) == 0) break;
-                SDE_RETURN_IF_ERROR(StoreField(f, std::string_view(text, f.width), &record));
+                if (std::memcmp(text, record->data() + f.offset, f.width) == 0) break;
+                SDE_RETURN_IF_ERROR(StoreField(f, std::string_view(text, f.width), record));
                 break;
             default:
-                std::memcpy(record.data() + f.offset, text, f.width);
+                std::memcpy(record->data() + f.offset, text, f.width);
                 break;
         }
     }
+    return Status::OK();
+}
+
+Status Table::PutRecord(const uint8_t* data, size_t size) {
+    SDE_RETURN_IF_ERROR(CheckWritable());
+    if (eof_) return Status::InvalidArgument("there is no current record in " + path_);
+    SDE_RETURN_IF_ERROR(CheckRecordBuffer(size));
+    // Built in a scratch buffer so that a refused field leaves the record as it was.
+    std::string& record = scratch_record_;
+    record.assign(record_);
+    SDE_RETURN_IF_ERROR(MergeIncoming(data, &record));
     record_.swap(record);
     dirty_ = true;
     return Status::OK();

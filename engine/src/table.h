@@ -96,6 +96,9 @@ class Table : public OrderHost {
 
     // ---- writing ----
     Status AppendBlank();
+    // Appends a record built from caller bytes as PutRecord takes them; in
+    // shared use the record reaches the file complete in the same step.
+    Status AppendRecord(const uint8_t* data, size_t size);
     // Replaces the current record from caller bytes (memo pointers are kept).
     Status PutRecord(const uint8_t* data, size_t size);
     // Sets a field from text as callers see it.
@@ -156,6 +159,10 @@ class Table : public OrderHost {
     Status WriteCountToHeader(uint32_t count);
     Status CheckWritable();
     Status LockRecord(uint32_t recno);
+    Status AppendShared(const std::string& record);
+    Status CheckRecordBuffer(size_t size) const;
+    // Lays caller bytes over *record field by field (memos kept, values checked).
+    Status MergeIncoming(const uint8_t* data, std::string* record);
     Status WriteRecordBytes(uint32_t recno, const std::string& record, bool with_eof_mark);
     Status MoveTo(uint32_t recno);  // 0 means end
     std::string BlankRecord() const;

@@ -353,15 +353,15 @@ void TApolloTable::Post() {
     requireWritable();
     const EngineApi& api = selected();
     if (state_ == TDataSetState::dsInsert) {
-        if (!api.AppendBlank()) {
+        // The new record goes to the file with its data in one step.
+        if (!api.AppendRecord(record_.data(), static_cast<int>(record_.size()))) {
             throw EApolloError("Unable to append a record to " + FullFileName() + ": " +
                                engineErrorText());
         }
-        // The blank record exists now: a retry after a failure below writes it
+        // The record exists now: a retry after a failure below writes it
         // instead of appending another.
         state_ = TDataSetState::dsEdit;
-    }
-    if (!api.PutRecord(record_.data(), static_cast<int>(record_.size()))) {
+    } else if (!api.PutRecord(record_.data(), static_cast<int>(record_.size()))) {
         std::string why = engineErrorText();
         api.Unlock(0);
         throw EApolloError("Unable to write a record of " + FullFileName() + ": " + why);

@@ -40,7 +40,7 @@
     X(Empty)                     \
     X(GetMemo)                   \
     X(Deleted)                   \
-    X(AppendBlank)               \
+    X(AppendRecord)              \
     X(PutRecord)                 \
     X(Replace)                   \
     X(PutMemo)                   \

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <set>
 #include <string>
 
@@ -36,13 +37,27 @@ int Open(const std::string& path, int mode, const char* alias) {
     return sx_UseEx(path.c_str(), alias, mode, SX_SDENTX, SX_COMMIT_NORMAL);
 }
 
-// Appends count records WHO=who, NR=1..count; 0 when all went well.
-int AppendRecords(const std::string& path, const char* who, int count, int write_fd = -1) {
+// The caller's form of a record: flag, WHO (2), NR (8), memo pointer (10).
+std::string RecordBytes(const char* who, const std::string& nr) {
+    char buf[32];
+    snprintf(buf, sizeof buf, " %-2s%8s%10s", who, nr.c_str(), "");
+    return std::string(buf, 21);
+}
+
+// Appends count records WHO=who, NR=1..count, blank first and then filled,
+// or whole in one call; 0 when all went well.
+int AppendRecords(const std::string& path, const char* who, int count, int write_fd = -1,
+                  bool whole = false) {
     if (Open(path, SX_SHARED, "WRITER") < 1) return 10;
     for (int i = 1; i <= count; ++i) {
-        if (sx_AppendBlank() != 1) return 11;
-        if (sx_Replace("WHO", who) != 1) return 12;
-        if (sx_Replace("NR", std::to_string(i).c_str()) != 1) return 13;
+        if (whole) {
+            std::string rec = RecordBytes(who, std::to_string(i));
+            if (sx_AppendRecord(rec.data(), int(rec.size())) != 1) return 18;
+        } else {
+            if (sx_AppendBlank() != 1) return 11;
+            if (sx_Replace("WHO", who) != 1) return 12;
+            if (sx_Replace("NR", std::to_string(i).c_str()) != 1) return 13;
+        }
         if (sx_Commit() != 1) return 14;
         if (sx_Unlock(0) != 1) return 15;
         if (write_fd >= 0 && write(write_fd, &i, sizeof i) != sizeof i) return 16;
@@ -117,7 +132,7 @@ TEST(SharingTest, TwoProcessesAppendingAtOnceLoseNoRecord) {
     pid_t a = fork();
     if (a == 0) _exit(AppendRecords(path, "A", kEach));
     pid_t b = fork();
-    if (b == 0) _exit(AppendRecords(path, "B", kEach));
+    if (b == 0) _exit(AppendRecords(path, "B", kEach, -1, /*whole=*/true));
     int status_a = 0, status_b = 0;
     waitpid(a, &status_a, 0);
     waitpid(b, &status_b, 0);
@@ -137,6 +152,33 @@ TEST(SharingTest, TwoProcessesAppendingAtOnceLoseNoRecord) {
     ASSERT_EQ(sx_Close(), 1);
     std::string bytes = sde_test::ReadWholeFile(path);
     EXPECT_GE(bytes.size(), size_t(32 + 3 * 32 + 2 + 2 * kEach * 21));
+}
+
+// A record appended whole is in the file complete and locked before its
+// commit; one with a refused value appends nothing.
+TEST(SharingTest, RecordAppendedWholeIsNeverSeenBlank) {
+    TempDir dir;
+    std::string path = dir.File("SHARE.DBF");
+    CreateTable(path);
+    ASSERT_GE(Open(path, SX_SHARED, "W"), 1);
+    std::string rec = RecordBytes("AB", "42");
+    ASSERT_EQ(sx_AppendRecord(rec.data(), int(rec.size())), 1) << sx_ErrorText();
+    EXPECT_EQ(sx_RecNo(), 1);
+    EXPECT_EQ(sde_test::Field("NR"), "      42");
+    int seen = RunInChild([&] {
+        if (Open(path, SX_SHARED, "R") < 1 || sx_RecCount() != 1 || sx_Go(1) != 1) return 1;
+        if (sde_test::Field("WHO") != "AB" || sde_test::Field("NR") != "      42") return 2;
+        return LockHolder(path, kLockBase + 1) == getppid() ? 0 : 3;
+    });
+    EXPECT_EQ(seen, 0);
+    ASSERT_EQ(sx_Commit(), 1);
+    ASSERT_EQ(sx_Unlock(0), 1);
+    std::string bad = RecordBytes("CD", "12x4");
+    EXPECT_EQ(sx_AppendRecord(bad.data(), int(bad.size())), 0);
+    EXPECT_EQ(sx_AppendRecord(rec.data(), 5), 0);  // shorter than a record
+    EXPECT_EQ(sx_RecCount(), 1);
+    EXPECT_EQ(LockHolder(path, kLockBase), 0);
+    ASSERT_EQ(sx_Close(), 1);
 }
 
 TEST(SharingTest, WrittenRecordStaysLockedOnItsByteUntilUnlock) {

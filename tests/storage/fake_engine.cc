@@ -164,14 +164,14 @@ EngineApi makeApi() {
         return copyOut(it == a.memos.end() ? std::string() : it->second, buf, size);
     };
     api.Deleted = []() { return 0; };
-    api.AppendBlank = []() {
-        log("AppendBlank");
-        if (g_engine.failAppendBlank) {
+    api.AppendRecord = [](const char* buf, int size) {
+        log("AppendRecord");
+        Area& a = g_engine.cur();
+        if (g_engine.failAppend || size != recordSize(a)) {
             g_engine.error = "append refused";
             return 0;
         }
-        Area& a = g_engine.cur();
-        a.records.push_back(std::string(recordSize(a), ' '));
+        a.records.push_back(std::string(buf, size));
         a.recno = static_cast<long>(a.records.size());
         return 1;
     };

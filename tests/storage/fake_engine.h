@@ -44,7 +44,7 @@ struct Engine {
     std::vector<Field> nextFields;
     std::vector<std::string> nextRecords;
     bool refuseOpen = false;
-    bool failAppendBlank = false;
+    bool failAppend = false;
     int evalTest = 1;
     bool seekMissLeavesPosition = false;  // a miss leaves the record where it was
 

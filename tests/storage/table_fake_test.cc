@@ -207,7 +207,7 @@ TEST_F(TableFakeTest, PostOfAnInsertAppendsPutsCommitsAndUnlocks) {
     table.FieldByName("ARTNUM").SetAsString("NEU");
     table.FieldByName("NOTIZ").SetAsString("Notiz");
     table.Post();
-    Calls expected = {"AppendBlank", "PutRecord", "PutMemo(NOTIZ)", "Commit", "Unlock(0)"};
+    Calls expected = {"AppendRecord", "PutMemo(NOTIZ)", "Commit", "Unlock(0)"};
     EXPECT_EQ(withoutSelects(engine().takeCalls()), expected);
     EXPECT_EQ(table.State(), TDataSetState::dsBrowse);
     EXPECT_EQ(storedRecord(3), std::string(" NEU       ") + "    0.00" + "  " + "        " + "T" +
@@ -246,7 +246,7 @@ TEST_F(TableFakeTest, EditStateWritesOnlyModifiedRecords) {
     EXPECT_EQ(table.FieldByName("PREIS").AsString(), "2.50");
     table.First();  // moving writes the modified record
     EXPECT_TRUE(contains(engine().takeCalls(), "PutRecord"));
-    EXPECT_FALSE(contains(engine().calls, "AppendBlank"));
+    EXPECT_FALSE(contains(engine().calls, "AppendRecord"));
     EXPECT_EQ(storedRecord(2).substr(11, 8), "    2.50");
 
     EXPECT_EQ(errorOf([&] { table.FieldByName("PREIS").SetAsFloat(1); }),
@@ -261,10 +261,10 @@ TEST_F(TableFakeTest, FailedAppendKeepsTheInsertPending) {
     table.Open();
     table.Append();
     table.FieldByName("ARTNUM").SetAsString("X");
-    engine().failAppendBlank = true;
+    engine().failAppend = true;
     EXPECT_NE(errorOf([&] { table.Post(); }).find("append refused"), std::string::npos);
     EXPECT_EQ(table.State(), TDataSetState::dsInsert);
-    engine().failAppendBlank = false;
+    engine().failAppend = false;
     table.Post();
     EXPECT_EQ(engine().cur().records.size(), 3u);
 }
