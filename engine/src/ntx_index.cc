@@ -347,19 +347,30 @@ Result<uint32_t> NtxIndex::AllocateNew() {
         if (!next.ok()) return next.status();
         header_.free_head = *next;
     } else {
-        uint64_t end = (file_size_ + kNtxPageSize - 1) / kNtxPageSize * kNtxPageSize;
-        if (end + kNtxPageSize > UINT32_MAX) {
-            return Status::IOError("Index file " + path() + " is full (4 GB)");
-        }
-        offset = uint32_t(end);
-        file_size_ = end + kNtxPageSize;
-        if (map_) {
-            // The mapping reaches only bytes the file has: grow the file now.
-            SDE_RETURN_IF_ERROR(file_->Truncate(file_size_));
-            disk_size_ = file_size_;
-            SDE_RETURN_IF_ERROR(GrowMapping());
-        }
+        auto first = GrowFile(1);
+        if (!first.ok()) return first.status();
+        offset = *first;
     }
+    PrepareNewPage(offset);
+    return offset;
+}
+
+Result<uint32_t> NtxIndex::GrowFile(size_t pages) {
+    uint64_t end = (file_size_ + kNtxPageSize - 1) / kNtxPageSize * kNtxPageSize;
+    if (end + pages * kNtxPageSize > UINT32_MAX) {
+        return Status::IOError("Index file " + path() + " is full (4 GB)");
+    }
+    file_size_ = end + pages * kNtxPageSize;
+    if (map_) {
+        // The mapping reaches only bytes the file has: grow the file now.
+        SDE_RETURN_IF_ERROR(file_->Truncate(file_size_));
+        disk_size_ = file_size_;
+        SDE_RETURN_IF_ERROR(GrowMapping());
+    }
+    return uint32_t(end);
+}
+
+void NtxIndex::PrepareNewPage(uint32_t offset) {
     header_dirty_ = true;
     CachedPage* page = cache_.Find(offset);
     if (page == nullptr) {
@@ -371,14 +382,23 @@ Result<uint32_t> NtxIndex::AllocateNew() {
         page->dirty = true;
         dirty_.push_back(offset);
     }
-    return offset;
 }
 
 Status NtxIndex::Reserve(size_t n) {
-    while (reserved_.size() < n) {
+    // Free pages first; what they do not cover comes from one growth of the file.
+    while (reserved_.size() < n && header_.free_head != 0) {
         auto offset = AllocateNew();
         if (!offset.ok()) return offset.status();
         reserved_.insert(reserved_.begin(), *offset);
+    }
+    if (reserved_.size() >= n) return Status::OK();
+    const size_t missing = n - reserved_.size();
+    auto first = GrowFile(missing);
+    if (!first.ok()) return first.status();
+    for (size_t i = 0; i < missing; ++i) {
+        uint32_t offset = *first + uint32_t(i * kNtxPageSize);
+        PrepareNewPage(offset);
+        reserved_.insert(reserved_.begin(), offset);
     }
     return Status::OK();
 }

@@ -173,6 +173,10 @@ class NtxIndex {
     Status WriteBytes(uint64_t offset, const void* buf, size_t n);
     Result<uint32_t> Allocate();
     Result<uint32_t> AllocateNew();
+    // Adds pages at the end of the file; the offset of the first.
+    Result<uint32_t> GrowFile(size_t pages);
+    // A page just allocated: empty, in the cache, to be written.
+    void PrepareNewPage(uint32_t offset);
     // Allocates n pages ahead of a split, so that nothing can fail once
     // pages are being changed; Allocate hands them out first.
     Status Reserve(size_t n);
