@@ -268,6 +268,11 @@ Status NtxIndex::GrowMapping() {
 }
 
 Result<NtxIndex::CachedPage*> NtxIndex::Load(uint32_t offset) {
+    if (map_ && uint64_t(offset) + kNtxPageSize <= map_->length()) {
+        // The page's place in the mapping is known before its cache entry
+        // is read: start fetching it now, so that both come in together.
+        NtxPage(map_->data() + offset, header_.max_items, header_.key_size).Prefetch();
+    }
     if (CachedPage* cached = cache_.Find(offset)) return cached;
     if (!IsNtxPageOffset(offset, file_size_)) {
         return Damaged(path(), "page offset " + std::to_string(offset) +
