@@ -1,6 +1,8 @@
 #include "field_value.h"
 
+#include <algorithm>
 #include <cctype>
+#include <cstring>
 
 namespace sde {
 
@@ -29,53 +31,88 @@ Result<std::string> FormatNumber(std::string_view raw, const FieldDesc& field) {
         text.remove_prefix(1);
         text = Trim(text);
     }
-    std::string int_digits, frac_digits;
+    // The digits as they will be stored, in one buffer on the stack: a carry
+    // digit, the integer part without leading zeros, the fraction cut to the
+    // field's decimals.  The first fraction digit behind those decides the
+    // rounding.  Integer digits beyond the field's width are only counted:
+    // such a value cannot fit.
+    const size_t width = field.width;
+    const size_t decimals = field.decimals;
+    char stack_digits[1 + 32 + 32];
+    std::string wide_digits;  // only for fields too wide for the stack buffer
+    char* digits = stack_digits;
+    if (1 + width + decimals > sizeof stack_digits) {
+        wide_digits.resize(1 + width + decimals);
+        digits = wide_digits.data();
+    }
+    char* integer = digits + 1;
+    size_t int_count = 0;
+    size_t frac_count = 0;
+    bool any_digit = false;
     bool seen_point = false;
+    char rounding_digit = '0';
     for (char c : text) {
         if (c == '.' && !seen_point) {
             seen_point = true;
         } else if (std::isdigit(static_cast<unsigned char>(c))) {
-            (seen_point ? frac_digits : int_digits) += c;
+            any_digit = true;
+            if (!seen_point) {
+                if (int_count == 0 && c == '0') continue;
+                if (int_count < width) integer[int_count] = c;
+                ++int_count;
+            } else if (frac_count < decimals) {
+                integer[std::min(int_count, width) + frac_count++] = c;
+            } else if (frac_count++ == decimals) {
+                rounding_digit = c;
+            }
         } else {
             return NotANumber(raw, field);
         }
     }
-    if (int_digits.empty() && frac_digits.empty()) return NotANumber(raw, field);
-
-    // Round the fraction to the field's decimals, carrying into the integer part.
-    size_t decimals = field.decimals;
-    bool round_up = frac_digits.size() > decimals && frac_digits[decimals] >= '5';
-    frac_digits.resize(decimals, '0');
-    std::string digits = int_digits + frac_digits;
-    if (digits.empty()) digits = "0";
-    if (round_up) {
-        size_t i = digits.size();
-        while (i > 0) {
-            --i;
-            if (digits[i] == '9') {
-                digits[i] = '0';
-            } else {
-                ++digits[i];
-                break;
-            }
-            if (i == 0) digits.insert(digits.begin(), '1');
-        }
-    }
-    std::string int_part = digits.substr(0, digits.size() - decimals);
-    std::string frac_part = digits.substr(digits.size() - decimals);
-    size_t first = int_part.find_first_not_of('0');
-    int_part = first == std::string::npos ? "0" : int_part.substr(first);
-    bool zero = int_part == "0" && frac_part.find_first_not_of('0') == std::string::npos;
-
-    std::string out = (negative && !zero ? "-" : "") + int_part;
-    if (decimals > 0) out += "." + frac_part;
-    if (out.size() > field.width) {
+    if (!any_digit) return NotANumber(raw, field);
+    auto too_wide = [&] {
         return Status::InvalidArgument("the value " + std::string(Trim(raw)) +
                                        " does not fit field " + field.name + " (width " +
                                        std::to_string(field.width) + ", " +
                                        std::to_string(field.decimals) + " decimals)");
+    };
+    if (int_count > width) return too_wide();
+    const size_t kept_fraction = std::min(frac_count, decimals);
+    for (size_t i = kept_fraction; i < decimals; ++i) integer[int_count + i] = '0';
+
+    // Round half up, carrying into the integer part (and the carry digit).
+    digits[0] = '0';
+    size_t body_size = 1 + int_count + decimals;
+    if (rounding_digit >= '5') {
+        for (size_t i = body_size; i-- > 0;) {
+            if (digits[i] != '9') {
+                ++digits[i];
+                break;
+            }
+            digits[i] = '0';
+        }
     }
-    return std::string(field.width - out.size(), ' ') + out;
+    // The integer part starts at its first non-zero digit; "0" when there is none.
+    size_t int_end = 1 + int_count;
+    size_t int_start = 0;
+    while (int_start < int_end && digits[int_start] == '0') ++int_start;
+    bool zero = int_start == int_end;
+    for (size_t i = int_end; zero && i < body_size; ++i) zero = digits[i] == '0';
+    if (int_start == int_end) --int_start;  // keeps one "0"
+
+    const size_t int_len = int_end - int_start;
+    const size_t size = (negative && !zero ? 1 : 0) + int_len + (decimals > 0 ? 1 + decimals : 0);
+    if (size > width) return too_wide();
+    std::string out(width, ' ');
+    char* w = out.data() + (width - size);
+    if (negative && !zero) *w++ = '-';
+    std::memcpy(w, digits + int_start, int_len);
+    w += int_len;
+    if (decimals > 0) {
+        *w++ = '.';
+        std::memcpy(w, digits + int_end, decimals);
+    }
+    return out;
 }
 
 Result<std::string> FormatFieldValue(std::string_view text, const FieldDesc& field) {

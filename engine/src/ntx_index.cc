@@ -529,7 +529,8 @@ Status NtxIndex::InsertLocked(const uint8_t* key, uint32_t recno) {
             offset = page.child(i);
         }
     }
-    std::vector<PathStep> path;
+    std::vector<PathStep>& path = descent_;
+    path.clear();
     uint32_t offset = header_.root;
     for (;;) {
         if (path.size() >= size_t(kNtxMaxDepth)) return TooDeep();
@@ -562,7 +563,18 @@ Status NtxIndex::SplitAndInsert(std::vector<PathStep>& path, size_t level, uint3
                                 uint32_t recno, const uint8_t* key, uint32_t right_child) {
     const int ks = header_.key_size;
     const int m = header_.max_items;
-    std::vector<uint8_t> carried;  // the key pushed up to the next level
+    // A split works from a copy of the full page, so that the page itself can
+    // be rebuilt; the key pushed up to the next level is kept beside it.
+    // Both live on the stack: a split allocates nothing.
+    uint8_t before[kNtxPageSize];
+    uint8_t carried[kNtxMaxKeySize];
+    struct Item {
+        uint32_t child;
+        uint32_t recno;
+        const uint8_t* key;
+    };
+    // A header with more items than fit a page is refused on opening.
+    Item items[kNtxPageSize / 8 + 1];
     for (;;) {
         auto loaded = Load(path[level].page);
         if (!loaded.ok()) return loaded.status();
@@ -577,22 +589,18 @@ Status NtxIndex::SplitAndInsert(std::vector<PathStep>& path, size_t level, uint3
         }
         // The page overflows: lay out its m + 1 items, keep the lower half
         // here, move the upper half to a new page and push the middle item up.
-        struct Item {
-            uint32_t child;
-            uint32_t recno;
-            std::vector<uint8_t> key;
-        };
-        std::vector<Item> items;
-        items.reserve(size_t(m) + 1);
-        for (int i = 0; i < page.count(); ++i) {
-            items.push_back({page.child(i), page.recno(i),
-                             std::vector<uint8_t>(page.key(i), page.key(i) + ks)});
+        std::memcpy(before, cp->data, kNtxPageSize);
+        NtxPage full(before, m, ks);
+        const int n = full.count();
+        for (int i = 0, out = 0; i <= n; ++i) {
+            if (i == pos) items[out++] = Item{child, recno, key};
+            if (i < n) items[out++] = Item{full.child(i), full.recno(i), full.key(i)};
         }
-        uint32_t last_child = page.child(page.count());
-        items.insert(items.begin() + pos, Item{child, recno, std::vector<uint8_t>(key, key + ks)});
+        const int item_count = n + 1;
+        uint32_t last_child = full.child(n);
         if (right_child != 0) {
-            if (size_t(pos + 1) < items.size()) {
-                items[size_t(pos) + 1].child = right_child;
+            if (pos + 1 < item_count) {
+                items[pos + 1].child = right_child;
             } else {
                 last_child = right_child;
             }
@@ -603,22 +611,18 @@ Status NtxIndex::SplitAndInsert(std::vector<PathStep>& path, size_t level, uint3
         if (!right_loaded.ok()) return right_loaded.status();
         NtxPage right = View(*right_loaded);
 
-        const int mid = int(items.size()) / 2;
+        const int mid = item_count / 2;
         page.Init();
-        for (int i = 0; i < mid; ++i) {
-            page.InsertAt(i, items[size_t(i)].child, items[size_t(i)].recno,
-                          items[size_t(i)].key.data());
-        }
-        page.set_child(mid, items[size_t(mid)].child);
-        for (int i = mid + 1; i < int(items.size()); ++i) {
-            right.InsertAt(i - mid - 1, items[size_t(i)].child, items[size_t(i)].recno,
-                           items[size_t(i)].key.data());
+        for (int i = 0; i < mid; ++i) page.InsertAt(i, items[i].child, items[i].recno, items[i].key);
+        page.set_child(mid, items[mid].child);
+        for (int i = mid + 1; i < item_count; ++i) {
+            right.InsertAt(i - mid - 1, items[i].child, items[i].recno, items[i].key);
         }
         right.set_child(right.count(), last_child);
 
-        const Item& up = items[size_t(mid)];
-        std::vector<uint8_t> up_key = up.key;
-        uint32_t up_recno = up.recno;
+        // The middle item may be the carried key itself: memmove.
+        std::memmove(carried, items[mid].key, size_t(ks));
+        uint32_t up_recno = items[mid].recno;
         uint32_t left_offset = path[level].page;
         if (level == 0) {
             // Root growth: a new root holds the middle item alone.
@@ -627,7 +631,7 @@ Status NtxIndex::SplitAndInsert(std::vector<PathStep>& path, size_t level, uint3
             auto root_loaded = Load(*root_offset);
             if (!root_loaded.ok()) return root_loaded.status();
             NtxPage root = View(*root_loaded);
-            root.InsertAt(0, left_offset, up_recno, up_key.data());
+            root.InsertAt(0, left_offset, up_recno, carried);
             root.set_child(1, *right_offset);
             header_.root = *root_offset;
             header_dirty_ = true;
@@ -636,15 +640,15 @@ Status NtxIndex::SplitAndInsert(std::vector<PathStep>& path, size_t level, uint3
         --level;
         child = left_offset;
         recno = up_recno;
-        carried = std::move(up_key);
-        key = carried.data();
+        key = carried;
         right_child = *right_offset;
     }
 }
 
 Status NtxIndex::RemoveLocked(const uint8_t* key, uint32_t recno, bool* removed) {
     const size_t ks = header_.key_size;
-    std::vector<PathStep> path;
+    std::vector<PathStep>& path = descent_;
+    path.clear();
     uint32_t offset = header_.root;
     int found_level = -1;
     for (;;) {

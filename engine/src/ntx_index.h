@@ -222,6 +222,9 @@ class NtxIndex {
     std::vector<uint32_t> reserved_;  // pages allocated ahead of a split
     PageTable cache_;
     std::vector<uint32_t> dirty_;
+    // The pages of the current insert or removal, root first; kept between
+    // operations so that a descent does not allocate.
+    std::vector<PathStep> descent_;
     bool header_dirty_ = false;
     bool version_raised_ = false;  // exclusive use: counter raised once
     bool free_chain_checked_ = false;

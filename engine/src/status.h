@@ -5,6 +5,7 @@
 #ifndef SDE61_STATUS_H
 #define SDE61_STATUS_H
 
+#include <memory>
 #include <string>
 #include <utility>
 #include <variant>
@@ -24,6 +25,14 @@ public:
     };
 
     Status() = default;
+    Status(const Status& other) : failure_(other.failure_ ? new Failure(*other.failure_) : nullptr) {}
+    Status(Status&& other) noexcept = default;
+    Status& operator=(const Status& other) {
+        if (this != &other) failure_.reset(other.failure_ ? new Failure(*other.failure_) : nullptr);
+        return *this;
+    }
+    Status& operator=(Status&& other) noexcept = default;
+
     static Status OK() { return Status(); }
     static Status NotFound(std::string msg) { return Status(Code::kNotFound, std::move(msg)); }
     static Status Corruption(std::string msg) { return Status(Code::kCorruption, std::move(msg)); }
@@ -36,14 +45,22 @@ public:
         return Status(Code::kNotSupported, std::move(msg));
     }
 
-    bool ok() const { return code_ == Code::kOk; }
-    Code code() const { return code_; }
-    const std::string& message() const { return message_; }
+    bool ok() const { return failure_ == nullptr; }
+    Code code() const { return failure_ ? failure_->code : Code::kOk; }
+    const std::string& message() const {
+        static const std::string kNone;
+        return failure_ ? failure_->message : kNone;
+    }
 
 private:
-    Status(Code code, std::string msg) : code_(code), message_(std::move(msg)) {}
-    Code code_ = Code::kOk;
-    std::string message_;
+    // Only a failure has a body: an ok status is one null pointer, so the
+    // statuses passed up and down every call cost next to nothing.
+    struct Failure {
+        Code code;
+        std::string message;
+    };
+    Status(Code code, std::string msg) : failure_(new Failure{code, std::move(msg)}) {}
+    std::unique_ptr<Failure> failure_;
 };
 
 // A value or the Status that explains why there is none.

@@ -409,7 +409,9 @@ Status Table::CheckWritable() {
 }
 
 Status Table::LockRecord(uint32_t recno) {
-    if (!is_shared() || locked_records_.count(recno)) return Status::OK();
+    if (!is_shared()) return Status::OK();
+    auto place = std::lower_bound(locked_records_.begin(), locked_records_.end(), recno);
+    if (place != locked_records_.end() && *place == recno) return Status::OK();
     Status s = file_->LockRange(kLockBase + recno, 1, RangeLock::kWrite, LockWait::kNoWait);
     if (!s.ok()) {
         if (s.code() == Status::Code::kLocked) {
@@ -418,7 +420,7 @@ Status Table::LockRecord(uint32_t recno) {
         }
         return s;
     }
-    locked_records_.insert(recno);
+    locked_records_.insert(place, recno);
     return Status::OK();
 }
 

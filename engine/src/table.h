@@ -23,7 +23,6 @@
 #include <functional>
 #include <memory>
 #include <optional>
-#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -203,7 +202,9 @@ class Table : public OrderHost {
     bool dirty_ = false;
     bool append_pending_ = false;    // exclusive append not yet on disk
     bool append_unindexed_ = false;  // appended record the orders have not seen yet
-    std::set<uint32_t> locked_records_;
+    // Record numbers this table holds locks on, in ascending order (a
+    // few at most, usually one).
+    std::vector<uint32_t> locked_records_;
 
     bool translate_ = false;
     bool encrypted_ = false;  // the header carries the encryption mark

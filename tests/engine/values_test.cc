@@ -2,6 +2,8 @@
 // refusal, memo pointers, and the 1252/850 tables.
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "codepage.h"
 #include "field_value.h"
 
@@ -33,6 +35,13 @@ TEST(NumberFormatTest, RoundsHalfAwayFromZeroAndCarries) {
     EXPECT_EQ(Format("12.", 4, 0), "  12");
     EXPECT_EQ(Format("   ", 4, 0), "    ");
     EXPECT_EQ(Format("12345678901234567890", 20, 0), "12345678901234567890");
+    EXPECT_EQ(Format("99.5", 3, 0), "100");  // the carry fills the width exactly
+    EXPECT_EQ(Format("0.95", 4, 1), " 1.0");
+    // Leading zeros and fraction digits far beyond the field do not count.
+    EXPECT_EQ(Format((std::string(300, '0') + "42.125" + std::string(300, '9')).c_str(), 6, 2),
+              " 42.13");
+    // A field wider than the usual numbers: 40 digits, 30 of them decimals.
+    EXPECT_EQ(Format("-1.5", 40, 30), std::string(7, ' ') + "-1." + "5" + std::string(29, '0'));
 }
 
 TEST(NumberFormatTest, RefusesWhatDoesNotFitOrIsNoNumber) {
@@ -44,6 +53,8 @@ TEST(NumberFormatTest, RefusesWhatDoesNotFitOrIsNoNumber) {
     EXPECT_EQ(Format("-", 8, 1), "refused");
     EXPECT_EQ(Format(".", 8, 1), "refused");
     EXPECT_EQ(Format("**", 8, 1), "refused");
+    EXPECT_EQ(Format("123456789x", 4, 0), "refused");  // too long and no number
+    EXPECT_EQ(Format(std::string(300, '9').c_str(), 20, 0), "refused");
 }
 
 TEST(FieldValueTest, DatesLogicalsAndMemoPointers) {
