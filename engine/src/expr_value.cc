@@ -97,6 +97,63 @@ void FormatDtos(int32_t day_number, char* out) {
     }
 }
 
+namespace {
+
+// Writes the digits of |number| rounded to `decimals` into body: one carry
+// digit, the integer digits, then exactly `decimals` fraction digits.
+// Returns the number of digits, or 0 when they do not fit body.
+size_t RoundedDigits(double number, int decimals, char* body, size_t capacity) {
+    const double magnitude = std::fabs(number);
+    // Most numbers come from fields with no more decimals than asked for.
+    // Then |number| x 10^decimals is a whole number that divides back to the
+    // very same double.  Below 2^51 the doubles lie closer together than half
+    // a unit of the last decimal, so the text the search below would find
+    // rounds to exactly these digits: they are the answer without the search.
+    static constexpr double kPowersOfTen[] = {1e0, 1e1, 1e2, 1e3, 1e4,  1e5,  1e6,  1e7,
+                                              1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    if (decimals < int(std::size(kPowersOfTen))) {
+        const double scale = kPowersOfTen[decimals];
+        const double scaled = std::nearbyint(magnitude * scale);
+        if (scaled < 0x1p51 && scaled / scale == magnitude) {
+            char text[24];
+            auto [end, ec] = std::to_chars(text, text + sizeof text, uint64_t(scaled));
+            size_t n = size_t(end - text);
+            // At least one integer digit before the decimals, plus the carry digit.
+            size_t size = 1 + std::max(n, size_t(decimals) + 1);
+            if (ec != std::errc() || size > capacity) return 0;
+            std::memset(body, '0', size - n);
+            std::memcpy(body + (size - n), text, n);
+            return size;
+        }
+    }
+    // The shortest text that reads back as the same double ("2.675" for
+    // 2.675), rounded half away from zero in decimal: what a user expects
+    // of the number he sees.
+    char digits[64];
+    auto [end, ec] =
+        std::to_chars(digits, digits + sizeof(digits), magnitude, std::chars_format::fixed);
+    if (ec != std::errc()) return 0;
+    std::string_view text(digits, size_t(end - digits));
+    size_t point = text.find('.');
+    std::string_view integer = text.substr(0, point);
+    std::string_view fraction =
+        point == std::string_view::npos ? std::string_view() : text.substr(point + 1);
+    size_t size = 1 + integer.size() + size_t(decimals);
+    if (size > capacity) return 0;
+    body[0] = '0';
+    std::memcpy(body + 1, integer.data(), integer.size());
+    for (int i = 0; i < decimals; ++i) {
+        body[1 + integer.size() + size_t(i)] =
+            size_t(i) < fraction.size() ? fraction[size_t(i)] : '0';
+    }
+    if (fraction.size() > size_t(decimals) && fraction[size_t(decimals)] >= '5') {
+        IncrementDigits(body, size);
+    }
+    return size;
+}
+
+}  // namespace
+
 void FormatStr(double number, int width, int decimals, std::string* out) {
     out->clear();
     if (width <= 0) return;
@@ -105,39 +162,12 @@ void FormatStr(double number, int width, int decimals, std::string* out) {
         out->assign(size_t(width), '*');
         return;
     }
-    // The shortest text that reads back as the same double ("2.675" for
-    // 2.675), rounded half away from zero in decimal: what a user expects
-    // of the number he sees.
-    char digits[64];
-    auto [end, ec] =
-        std::to_chars(digits, digits + sizeof(digits), std::fabs(number), std::chars_format::fixed);
-    if (ec != std::errc()) {
+    // Kept on the stack so that STR allocates nothing.
+    char body[320];
+    size_t body_size = RoundedDigits(number, decimals, body, sizeof body);
+    if (body_size == 0) {
         out->assign(size_t(width), '*');
         return;
-    }
-    std::string_view text(digits, size_t(end - digits));
-    size_t point = text.find('.');
-    std::string_view integer = text.substr(0, point);
-    std::string_view fraction =
-        point == std::string_view::npos ? std::string_view() : text.substr(point + 1);
-
-    // integer digits (with room for a carry) followed by exactly `decimals`
-    // fraction digits; kept on the stack so that STR allocates nothing.
-    char body_buffer[320];
-    size_t body_size = 1 + integer.size() + size_t(decimals);
-    if (body_size > sizeof(body_buffer)) {
-        out->assign(size_t(width), '*');
-        return;
-    }
-    char* body = body_buffer;
-    body[0] = '0';
-    std::memcpy(body + 1, integer.data(), integer.size());
-    for (int i = 0; i < decimals; ++i) {
-        body[1 + integer.size() + size_t(i)] =
-            size_t(i) < fraction.size() ? fraction[size_t(i)] : '0';
-    }
-    if (fraction.size() > size_t(decimals) && fraction[size_t(decimals)] >= '5') {
-        IncrementDigits(body, body_size);
     }
     size_t int_len = body_size - size_t(decimals);
     size_t first = 0;

@@ -207,7 +207,7 @@ class PosixFile : public File {
                               ? Status::Locked("locked by another user: " + path_)
                               : Status::IOError(s.message() + ": " + path_));
         // Our own older locks inside the range are replaced by this one.
-        DropOwnRecords(offset, end);
+        if (!shared_->ranges.empty()) DropOwnRecords(offset, end);
         shared_->ranges.push_back({this, offset, end, kind});
         return Status::OK();
     }
@@ -303,10 +303,13 @@ class PosixFile : public File {
     // what other handles of the process still hold there (downgraded to their kind).
     Status ReleaseRanges(uint64_t offset, uint64_t end) {
         size_t own = 0;
+        size_t only_index = 0;
         HeldRange only{};
-        for (const HeldRange& r : shared_->ranges) {
+        for (size_t i = 0; i < shared_->ranges.size(); ++i) {
+            const HeldRange& r = shared_->ranges[i];
             if (r.owner == this && Overlaps(r, offset, end)) {
                 ++own;
+                only_index = i;
                 only = {this, std::max(r.offset, offset), std::min(r.end, end), r.kind};
             }
         }
@@ -319,7 +322,13 @@ class PosixFile : public File {
                 if (r.owner != this && Overlaps(r, only.offset, only.end)) others = true;
             }
             if (!others) {
-                DropOwnRecords(offset, end);
+                const HeldRange& held = shared_->ranges[only_index];
+                if (held.offset == only.offset && held.end == only.end) {
+                    // Released whole: the entry goes without a second search.
+                    shared_->ranges.erase(shared_->ranges.begin() + ptrdiff_t(only_index));
+                } else {
+                    DropOwnRecords(offset, end);
+                }
                 Status s = SetFcntl(shared_->fd, F_UNLCK, only.offset, only.end, false);
                 return s.ok() ? s : Status::IOError(s.message() + ": " + path_);
             }

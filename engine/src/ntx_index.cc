@@ -541,7 +541,7 @@ Status NtxIndex::InsertLocked(const uint8_t* key, uint32_t recno) {
         if (i < page.count() && CompareItem(page, i, key, ks, recno) == 0) {
             return Status::OK();  // already there
         }
-        path.push_back({offset, i});
+        path.push_back({offset, i, *p});
         if (page.is_leaf()) break;
         offset = page.child(i);
     }
@@ -549,9 +549,7 @@ Status NtxIndex::InsertLocked(const uint8_t* key, uint32_t recno) {
     // one): take those pages first, so that a failure changes nothing.
     size_t splits = 0;
     for (size_t level = path.size(); level-- > 0;) {
-        auto p = Load(path[level].page);
-        if (!p.ok()) return p.status();
-        if (!View(*p).is_full()) break;
+        if (!View(path[level].cached).is_full()) break;
         ++splits;
     }
     if (splits == path.size()) ++splits;
@@ -576,9 +574,7 @@ Status NtxIndex::SplitAndInsert(std::vector<PathStep>& path, size_t level, uint3
     // A header with more items than fit a page is refused on opening.
     Item items[kNtxPageSize / 8 + 1];
     for (;;) {
-        auto loaded = Load(path[level].page);
-        if (!loaded.ok()) return loaded.status();
-        CachedPage* cp = *loaded;
+        CachedPage* cp = path[level].cached;
         NtxPage page = View(cp);
         int pos = path[level].pos;
         MarkDirty(&dirty_, path[level].page, &cp->dirty);

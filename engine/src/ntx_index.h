@@ -163,6 +163,9 @@ class NtxIndex {
     struct PathStep {
         uint32_t page;
         int pos;
+        // The page's cache entry, set by inserts: it keeps its address for
+        // the whole operation, so the way back up needs no second lookup.
+        CachedPage* cached = nullptr;
     };
 
     NtxIndex(std::unique_ptr<File> file, bool shared);

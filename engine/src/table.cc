@@ -491,7 +491,8 @@ Status Table::AppendRecord(const uint8_t* data, size_t size) {
     SDE_RETURN_IF_ERROR(CheckRecordBuffer(size));
     SDE_RETURN_IF_ERROR(FlushPending());
     // Built and checked first: a refused field appends nothing.
-    std::string record = BlankRecord();
+    std::string& record = scratch_record_;
+    record.assign(header_.record_length, ' ');
     SDE_RETURN_IF_ERROR(MergeIncoming(data, &record));
     if (is_shared()) return AppendShared(record);
     SDE_RETURN_IF_ERROR(AppendBlank());

@@ -6,6 +6,9 @@
 #include <atomic>
 #include <cstdlib>
 #include <new>
+#include <cstdio>
+#include <random>
+#include <cstring>
 
 #include "expr.h"
 #include "expr_test_table.h"
@@ -524,6 +527,64 @@ TEST(ExprKeyBytes, NumericKeysSortLikeTheirNumbers) {
     }
     for (size_t i = 1; i < keys.size(); ++i) {
         EXPECT_LT(keys[i - 1], keys[i]) << numbers[i - 1] << " vs " << numbers[i];
+    }
+}
+
+// Numbers read from text with at most the asked decimals (prices, amounts)
+// come out as exactly that text; printf rounds the same way for them.  Up to
+// fifteen digits, both signs, and every count of decimals up to six.
+TEST(ExprFormatStr, NumbersWithFewDecimalsKeepTheirDigits) {
+    std::mt19937_64 rng(11);
+    char text[64];
+    char expected[64];
+    std::string got;
+    for (int i = 0; i < 200000; ++i) {
+        int decimals = int(rng() % 7);
+        int digits = 1 + int(rng() % 15);
+        uint64_t limit = 1;
+        for (int d = 0; d < digits; ++d) limit *= 10;
+        uint64_t whole = rng() % limit;
+        bool negative = rng() % 2 == 1;
+        int shown = int(rng() % (decimals + 1));  // decimals of the text itself
+        uint64_t scale = 1;
+        for (int d = 0; d < decimals - shown; ++d) scale *= 10;
+        whole -= whole % scale;  // the text has only `shown` decimals
+        uint64_t unit = 1;
+        for (int d = 0; d < decimals; ++d) unit *= 10;
+        snprintf(text, sizeof text, "%s%llu.%0*llu", negative ? "-" : "",
+                 static_cast<unsigned long long>(whole / unit), decimals,
+                 static_cast<unsigned long long>(whole % unit));
+        double number = std::strtod(text, nullptr);
+        snprintf(expected, sizeof expected, "%25.*f", decimals, number);
+        if (whole == 0) snprintf(expected, sizeof expected, "%25.*f", decimals, 0.0);
+        FormatStr(number, 25, decimals, &got);
+        ASSERT_EQ(got, expected) << text << " with " << decimals << " decimals";
+    }
+}
+
+// Where the double lies between two texts of the asked decimals, the
+// shortest text that reads back decides, rounded half away from zero.
+TEST(ExprFormatStr, MoreDecimalsThanAskedRoundTheShortestText) {
+    const struct {
+        double number;
+        int decimals;
+        const char* text;
+    } cases[] = {
+        {2.675, 2, "      2.68"},   // printf would give 2.67
+        {-2.675, 2, "     -2.68"},
+        {1.005, 2, "      1.01"},
+        {0.125, 2, "      0.13"},
+        {-0.004, 2, "      0.00"},  // no negative zero
+        {9.9999, 3, "    10.000"},
+        {1125899906842624.5, 0, "1125899906842625"},  // 2^50 + 0.5: past the quick path
+        {2251799813685248.0, 0, "2251799813685248"},  // 2^51
+        {0.1 + 0.2, 15, "0.300000000000000"},
+        {123.456, 16, "123.4560000000000000"},
+    };
+    std::string got;
+    for (const auto& c : cases) {
+        FormatStr(c.number, int(std::strlen(c.text)), c.decimals, &got);
+        EXPECT_EQ(got, c.text) << c.number << " with " << c.decimals << " decimals";
     }
 }
 
