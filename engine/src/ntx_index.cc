@@ -398,12 +398,21 @@ Status NtxIndex::Reserve(size_t n) {
     }
     if (reserved_.size() >= n) return Status::OK();
     const size_t missing = n - reserved_.size();
-    auto first = GrowFile(missing);
+    // A growing index grows by a few pages at a time, about a sixteenth of
+    // its size and at most 15 more than needed: the spare ones go onto the
+    // free chain, where the next splits (ours or another program's) find
+    // them.  Each growth of the file costs a system call.
+    const size_t spare = std::min<size_t>(kNtxMaxSparePages, file_size_ / kNtxPageSize / 16);
+    auto first = GrowFile(missing + spare);
     if (!first.ok()) return first.status();
-    for (size_t i = 0; i < missing; ++i) {
+    for (size_t i = 0; i < missing + spare; ++i) {
         uint32_t offset = *first + uint32_t(i * kNtxPageSize);
         PrepareNewPage(offset);
-        reserved_.insert(reserved_.begin(), offset);
+        if (i < missing) {
+            reserved_.insert(reserved_.begin(), offset);
+        } else {
+            SDE_RETURN_IF_ERROR(Release(offset));
+        }
     }
     return Status::OK();
 }

@@ -36,6 +36,8 @@ namespace sde {
 
 // Deepest tree accepted; deeper means a cycle of page pointers.
 constexpr int kNtxMaxDepth = 40;
+// Most pages added beyond those a split needs when the file grows.
+constexpr size_t kNtxMaxSparePages = 15;
 
 // The record number and key of one index entry.
 struct NtxEntry {

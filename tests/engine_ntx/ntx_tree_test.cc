@@ -383,6 +383,71 @@ TEST(NtxTree, FreedPagesAreReused) {
     EXPECT_EQ(PerlWalk(dir.File("F.NTX"), &missing, false).size(), 2000u);
 }
 
+namespace {
+
+// Pages of an index file as they lie on disk: those reachable from the root
+// and those on the free chain.
+struct PageCensus {
+    size_t file_pages = 0;  // without the header page
+    size_t tree_pages = 0;
+    size_t free_pages = 0;
+};
+
+PageCensus CountPages(const std::string& path) {
+    std::string bytes = sde_test::ReadWholeFile(path);
+    auto u16 = [&](size_t at) { return uint32_t(uint8_t(bytes[at]) | uint8_t(bytes[at + 1]) << 8); };
+    auto u32 = [&](size_t at) { return u16(at) | u16(at + 2) << 16; };
+    PageCensus census;
+    census.file_pages = bytes.size() / 1024 - 1;
+    std::vector<uint32_t> pending{u32(4)};
+    while (!pending.empty() && census.tree_pages <= census.file_pages) {
+        uint32_t page = pending.back();
+        pending.pop_back();
+        ++census.tree_pages;
+        uint32_t count = u16(page);
+        for (uint32_t i = 0; i <= count; ++i) {
+            uint32_t child = u32(page + u16(page + 2 + 2 * i));
+            if (child != 0) pending.push_back(child);
+        }
+    }
+    for (uint32_t page = u32(8); page != 0 && census.free_pages <= census.file_pages;
+         page = u32(page + u16(page + 2))) {
+        ++census.free_pages;
+    }
+    return census;
+}
+
+}  // namespace
+
+// A growing index takes several pages from the file at once and keeps the
+// spare ones on the free chain: no page of the file is lost, and splits use
+// the spare pages before the file grows again.
+TEST(NtxTree, GrowthKeepsSparePagesOnTheFreeChain) {
+    sde_test::TempDir dir;
+    const int ks = 100;
+    const std::string path = dir.File("G.NTX");
+    auto index = CreateIndex(path, ks);
+    ASSERT_TRUE(index);
+    size_t most_spare = 0;
+    uint32_t seed = 5;
+    for (uint32_t i = 1; i <= 3000; ++i) {
+        sde::Status st = index->Insert(RandomKey(&seed, ks, 20), i);
+        ASSERT_TRUE(st.ok()) << st.message();
+        if (i % 100 == 0) {
+            PageCensus census = CountPages(path);
+            ASSERT_EQ(census.tree_pages + census.free_pages, census.file_pages) << "after " << i;
+            EXPECT_LE(census.free_pages, sde::kNtxMaxSparePages);
+            most_spare = std::max(most_spare, census.free_pages);
+        }
+    }
+    EXPECT_GT(most_spare, 1u);  // the file grew by more than one page at a time
+    EXPECT_EQ(VerifiedCount(index.get()), 3000u);
+    index.reset();
+    std::vector<Entry> missing;
+    EXPECT_EQ(PerlWalk(path, &missing).size(), 3000u);
+    EXPECT_TRUE(missing.empty());
+}
+
 // Zero record number and key bytes in the rightmost-child slot of every
 // page, whatever happened to the page before.
 TEST(NtxTree, RightmostSlotIsWrittenEmpty) {
