@@ -249,13 +249,10 @@ long sx_RecCount(void) {
 
 int sx_GetRecord(char* buf, int size) {
     return WithTable<int>(-1, [&](Table* t) -> int {
-        std::string record = t->RecordForCaller();
-        if (buf != nullptr && size > 0) {
-            size_t n = std::min(record.size(), size_t(size));
-            std::memcpy(buf, record.data(), n);
-            if (size_t(size) > record.size()) buf[record.size()] = '\0';
-        }
-        return int(record.size());
+        if (buf == nullptr || size <= 0) return int(t->CopyRecordForCaller(nullptr, 0));
+        size_t length = t->CopyRecordForCaller(buf, size_t(size));
+        if (size_t(size) > length) buf[length] = '\0';
+        return int(length);
     });
 }
 

@@ -2,6 +2,8 @@
 // charts of 1252 and 850 through Unicode, "?" where a character is missing.
 #include "codepage.h"
 
+#include <cstring>
+
 namespace sde {
 
 namespace {
@@ -48,12 +50,29 @@ const uint8_t kOemToAnsi[256] = {
 uint8_t AnsiToOem(uint8_t c) { return kAnsiToOem[c]; }
 uint8_t OemToAnsi(uint8_t c) { return kOemToAnsi[c]; }
 
+namespace {
+
+// Both code pages keep the 128 ASCII characters where they are: runs of
+// eight such bytes are passed over whole, and only the others are looked up.
+void TranslateInPlace(const uint8_t* table, uint8_t* text, size_t n) {
+    size_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+        uint64_t eight;
+        std::memcpy(&eight, text + i, 8);
+        if ((eight & 0x8080808080808080ull) == 0) continue;
+        for (size_t j = i; j < i + 8; ++j) text[j] = table[text[j]];
+    }
+    for (; i < n; ++i) text[i] = table[text[i]];
+}
+
+}  // namespace
+
 void AnsiToOemInPlace(uint8_t* text, size_t n) {
-    for (size_t i = 0; i < n; ++i) text[i] = kAnsiToOem[text[i]];
+    TranslateInPlace(kAnsiToOem, text, n);
 }
 
 void OemToAnsiInPlace(uint8_t* text, size_t n) {
-    for (size_t i = 0; i < n; ++i) text[i] = kOemToAnsi[text[i]];
+    TranslateInPlace(kOemToAnsi, text, n);
 }
 
 }  // namespace sde

@@ -191,15 +191,23 @@ Result<uint32_t> Table::RecordCount() {
 }
 
 std::string Table::RecordForCaller() const {
-    std::string out = record_;
+    std::string out(record_.size(), '\0');
+    CopyRecordForCaller(out.data(), out.size());
+    return out;
+}
+
+size_t Table::CopyRecordForCaller(char* buf, size_t size) const {
+    const size_t n = std::min(record_.size(), size);
+    if (n == 0) return record_.size();
+    std::memcpy(buf, record_.data(), n);
     if (translate_) {
         for (const FieldDesc& f : header_.fields) {
-            if (f.type == 'C') {
-                OemToAnsiInPlace(reinterpret_cast<uint8_t*>(out.data()) + f.offset, f.width);
-            }
+            if (f.type != 'C' || f.offset >= n) continue;
+            OemToAnsiInPlace(reinterpret_cast<uint8_t*>(buf) + f.offset,
+                             std::min<size_t>(f.width, n - f.offset));
         }
     }
-    return out;
+    return record_.size();
 }
 
 Result<uint32_t> Table::MemoBlock(const FieldDesc& f) const {

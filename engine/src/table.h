@@ -87,6 +87,9 @@ class Table : public OrderHost {
     const std::string& stored_record() const { return record_; }
     // The record as callers see it: character fields in the ANSI code page.
     std::string RecordForCaller() const;
+    // The same into buf, at most size bytes (a text cut by the end of buf is
+    // translated as far as it goes); returns the record's length.
+    size_t CopyRecordForCaller(char* buf, size_t size) const;
     // Text of a field at full width as callers see it; memo fields give their text.
     Result<std::string> FieldText(int index);
     Result<bool> FieldEmpty(int index);

@@ -470,6 +470,11 @@ TEST(TranslateTest, OemTranslationStoresCodePage850AndSwitchesAtOnce) {
     ASSERT_EQ(sx_Commit(), 1);
     EXPECT_EQ(GetString("TEXT"), "\xE4\xDF?\xE9  ");
     EXPECT_EQ(GetString("NOTIZ"), "\xFC\xC4");
+    // The whole record, and a buffer that ends inside the text: both translated.
+    EXPECT_EQ(GetRecord().substr(1, 6), "\xE4\xDF?\xE9  ");
+    char cut[4] = {};
+    EXPECT_EQ(sx_GetRecord(cut, 4), sx_RecSize());
+    EXPECT_EQ(std::string(cut, 4), " \xE4\xDF?");
     // Off: the stored code page 850 bytes show.
     EXPECT_EQ(sx_SetTranslate(0), 1);
     EXPECT_EQ(GetString("TEXT"), "\x84\xE1?\x82  ");

@@ -2,7 +2,9 @@
 // refusal, memo pointers, and the 1252/850 tables.
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
+#include <vector>
 
 #include "codepage.h"
 #include "field_value.h"
@@ -108,3 +110,23 @@ TEST(CodePageTest, TablesAreInverseWhereBothPagesHaveTheCharacter) {
 }
 
 }  // namespace
+
+// The in-place translations skip runs of ASCII; every byte, ASCII or not,
+// at every position and text length, must come out as the single-byte
+// mapping gives it.
+TEST(CodePageTest, InPlaceTranslationMatchesEveryByte) {
+    std::mt19937 rng(3);
+    for (size_t length = 0; length <= 40; ++length) {
+        for (int round = 0; round < 50; ++round) {
+            std::vector<uint8_t> text(length);
+            for (auto& c : text) c = uint8_t(rng() % 4 == 0 ? 0x80 + rng() % 128 : rng() % 128);
+            std::vector<uint8_t> oem = text, ansi = text;
+            sde::AnsiToOemInPlace(oem.data(), oem.size());
+            sde::OemToAnsiInPlace(ansi.data(), ansi.size());
+            for (size_t i = 0; i < length; ++i) {
+                ASSERT_EQ(oem[i], sde::AnsiToOem(text[i])) << "length " << length << " at " << i;
+                ASSERT_EQ(ansi[i], sde::OemToAnsi(text[i])) << "length " << length << " at " << i;
+            }
+        }
+    }
+}
