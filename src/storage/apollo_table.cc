@@ -341,8 +341,8 @@ void TApolloTable::Edit() {
         }
         throw EApolloError(apollo_text::kNoCurrentRecord);
     }
-    // Start from the record as it is in the file now.
-    rereadAtCurrentPosition(api);
+    // The record buffer holds what the last move read; the change starts
+    // from it without reading the record again.
     state_ = TDataSetState::dsEdit;
     modified_ = false;
 }
