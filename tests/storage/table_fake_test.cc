@@ -236,8 +236,11 @@ TEST_F(TableFakeTest, AppendWritesAPendingChangeOnlyWhenAFieldWasSet) {
 
 TEST_F(TableFakeTest, EditStateWritesOnlyModifiedRecords) {
     table.Open();
+    engine().takeCalls();
     table.Edit();
     EXPECT_EQ(table.State(), TDataSetState::dsEdit);
+    // The edit starts from the record the last move read: no second read.
+    EXPECT_TRUE(withoutSelects(engine().takeCalls()).empty());
     table.Next();  // unmodified edit: dropped
     EXPECT_FALSE(contains(engine().takeCalls(), "PutRecord"));
     table.Edit();
