@@ -7,6 +7,7 @@
 #include <climits>
 #include <cmath>
 #include <memory>
+#include <string>
 
 #include "common/file_names.h"
 #include "common/helpers.h"
@@ -15,6 +16,7 @@
 #include "dialog/settings_file.h"
 #include "fowis/backup_rotation.h"
 #include "fowis/price_list_conversion.h"
+#include "fowis/price_list_source.h"
 #include "fowis/price_table_replacement.h"
 #include "fowis/table_creation.h"
 #include "fowis/table_structures.h"
@@ -35,6 +37,33 @@ std::string WithArgument(const char* pattern, const std::string& argument) {
     std::string text = pattern;
     if (auto at = text.find("%s"); at != std::string::npos) text.replace(at, 2, argument);
     return text;
+}
+
+// A source that is no price list, or holds no record, is refused before
+// anything is changed, so that a file chosen by mistake cannot replace the
+// host's price table.  The message names the source as entered.
+bool SourceIsPriceList(RunHost& host, const std::string& source_text,
+                       const std::string& source_path) {
+    const PriceListSourceCheck check = CheckPriceListSource(source_path, kSourceLineLength);
+    std::string message;
+    switch (check.outcome) {
+        case PriceListSourceCheck::Outcome::kUsable:
+            return true;
+        case PriceListSourceCheck::Outcome::kUnreadable:
+            message = kSourceNotReadMessage;
+            break;
+        case PriceListSourceCheck::Outcome::kNoRecords:
+            message = WithArgument(kSourceWithoutRecordsMessage, source_text);
+            break;
+        case PriceListSourceCheck::Outcome::kInvalidLine:
+            message = kInvalidSourceLineMessage;
+            message.replace(message.find("%d"), 2, std::to_string(check.line));
+            message = WithArgument(message.c_str(), source_text);
+            break;
+    }
+    ErrorMessage(message);
+    host.SetFocus(DialogControl::kSleQuelleFowis);
+    return false;
 }
 
 // Points a table object at its file unless it is open (the manufacturer table
@@ -148,9 +177,15 @@ void Convert(RunHost& host, const std::string& source_path, const std::string& t
     // price table only when the whole list is converted.  Until then the price
     // table stays open exclusively and unchanged.
     PriceTableReplacement replacement(tables.price);
-    if (!replacement.Begin()) {
-        ErrorMessage(kPriceTableNotCreatedMessage);
-        return;
+    switch (replacement.Begin()) {
+        case PriceTableReplacement::BeginResult::kReady:
+            break;
+        case PriceTableReplacement::BeginResult::kDirectoryRefusesNewFiles:
+            ErrorMessage(WithArgument(kTargetRefusesNewFilesMessage, target_directory));
+            return;
+        case PriceTableReplacement::BeginResult::kFailed:
+            ErrorMessage(kPriceTableNotCreatedMessage);
+            return;
     }
 
     const std::string index_file = target_directory + kPriceIndexFile;
@@ -226,6 +261,7 @@ void RunFowisConversion(RunHost& host) {
         ErrorMessage(WithArgument(kNoValidInputMessage, kTargetFieldName));
         return;
     }
+    if (!SourceIsPriceList(host, source_text, source_path)) return;
 
     const long double factor = host.FactorValue();
     SettingsFile& settings = host.Settings();

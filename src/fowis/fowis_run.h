@@ -27,6 +27,9 @@ inline constexpr const char* kIndexNotDeletedSuffix = "FOWISPR.NTX konnte nicht 
 inline constexpr const char* kManufacturerNotCreatedSuffix =
     "FNR.DBF konnte nicht erstellt werden!";
 inline constexpr const char* kManufacturerNotOpenedSuffix = "FNR.DBF konnte nicht geöffnet werden!";
+// %s the target directory, where the new price table would have been built.
+inline constexpr const char* kTargetRefusesNewFilesMessage =
+    "Im Zielpfad %s können keine Dateien angelegt werden.";
 inline constexpr const char* kSourceNotReadMessage = "TRFOWIS.SDF konnte nicht eingelesen werden!";
 inline constexpr const char* kFowisProgressCaption = "Info";
 inline constexpr const char* kReadingSourceInfo = "Daten aus TRFOWIS.SDF werden eingelesen...";
@@ -42,11 +45,14 @@ int FactorSettingValue(long double factor);
 // use.  False when the file is missing, locked or cannot be removed.
 bool DeleteFileNotInUse(const std::string& path);
 
-// The run.  Errors it does not catch (a price text that is no number, a price
-// too large for its field, a failing table operation) reach the dialog's
-// default error display; however it ends, the staging and price tables are
-// closed, the start and close buttons are enabled again, and the price table
-// is either completely converted or exactly as it was before.
+// The run.  A source that is empty, holds only blank lines or is no text (a
+// control character or NUL inside a line) is refused with its message before
+// anything is written, the settings included.  Errors it does not catch (a
+// price text that is no number, a price too large for its field, a failing
+// table operation) reach the dialog's default error display; however it
+// ends, the staging and price tables are closed, the start and close buttons
+// are enabled again, and the price table is either completely converted or
+// exactly as it was before.
 void RunFowisConversion(RunHost& host);
 
 }  // namespace zer1

@@ -95,6 +95,15 @@ void WriteStep(const MappingStep& step, TApolloTable& staging, const EanSources&
     }
 }
 
+// A staging record made from a line of nothing but blanks: every field holds
+// only blanks.  Such a line carries no price record.
+bool IsBlankRecord(TApolloTable& staging) {
+    for (int i = 0; i < staging.FieldCount(); ++i) {
+        if (!staging.Fields(i).IsNull()) return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 long ConvertStagedPriceList(TApolloTable& staging, TApolloTable& price, float factor,
@@ -104,14 +113,18 @@ long ConvertStagedPriceList(TApolloTable& staging, TApolloTable& price, float fa
 
     progress.SetMaximum(static_cast<int>(std::min<long>(staging.RecordCount(), INT_MAX)));
     staging.First();
+    long position = 0;
     long converted = 0;
     while (!staging.Eof()) {
-        progress.SetPosition(static_cast<int>(std::min<long>(converted + 1, INT_MAX)));
-        // Appending posts the record before it.
-        price.Append();
-        for (const MappingStep& step : steps) WriteStep(step, staging, ean, factor);
+        ++position;
+        progress.SetPosition(static_cast<int>(std::min<long>(position, INT_MAX)));
+        if (!IsBlankRecord(staging)) {
+            // Appending posts the record before it.
+            price.Append();
+            for (const MappingStep& step : steps) WriteStep(step, staging, ean, factor);
+            ++converted;
+        }
         staging.Next();
-        ++converted;
         ProcessPendingMessages();
     }
     if (price.State() == TDataSetState::dsInsert) price.Post();

@@ -16,8 +16,9 @@ inline constexpr const char* kArticleExpression = "LTRIM(UPPER(ARTIKEL))";
 
 // Appends one price record to the open `price` table for every record of the
 // open `staging` table, from its first record on, and posts the last one.
-// The progress bar's maximum is the staging record count and its position the
-// number of the record being converted.  A factor of 0 or less leaves the
+// Blank staging records (lines of nothing but blanks) are passed over.  The
+// progress bar's maximum is the staging record count and its position the
+// number of the staging record being looked at.  A factor of 0 or less leaves the
 // prices unscaled.  A price text that is no number, or a price that the N 8,2
 // field cannot hold, raises PriceConversionError; the record being converted
 // is then not stored.  Returns the number of records converted.

@@ -1,9 +1,12 @@
 #include "fowis/price_table_replacement.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
-#include <filesystem>
-#include <system_error>
 
 #include "common/error.h"
 #include "common/file_names.h"
@@ -22,13 +25,26 @@ std::string MemoFileFor(const std::string& table_file) {
     return directory + name.substr(0, dot) + (lower ? ".dbt" : ".DBT");
 }
 
-// Gives `file` the permission bits of `model`, so the replaced table keeps
-// the access the host's installation gave it.  Failure changes nothing else.
-void CopyPermissions(const std::string& model, const std::string& file) {
-    std::error_code error;
-    const auto status = std::filesystem::status(model, error);
-    if (error) return;
-    std::filesystem::permissions(file, status.permissions(), error);
+// Gives `file` the owner, group and permission bits of `model`, so the
+// replaced table keeps the access the host's installation gave it.  Only a
+// privileged process may hand on the owner, and others only a group they
+// belong to; what the system refuses stays as created.  The bits are set
+// last, since a change of owner clears the set-id bits.
+void CopyOwnerAndMode(const std::string& model, const std::string& file) {
+    struct stat model_status;
+    if (::stat(model.c_str(), &model_status) != 0) return;
+    if (::chown(file.c_str(), model_status.st_uid, model_status.st_gid) != 0 &&
+        ::chown(file.c_str(), static_cast<uid_t>(-1), model_status.st_gid) != 0) {
+        // Neither could be handed on: the file keeps those it was created with.
+    }
+    ::chmod(file.c_str(), model_status.st_mode & 07777);
+}
+
+// True when `directory` does not let this process create files in it.
+bool RefusesNewFiles(const std::string& directory) {
+    const std::string on_disk = directory.empty() ? "." : ResolveFileName(directory);
+    if (::faccessat(AT_FDCWD, on_disk.c_str(), W_OK | X_OK, AT_EACCESS) == 0) return false;
+    return errno == EACCES || errno == EROFS || errno == EPERM;
 }
 
 }  // namespace
@@ -39,13 +55,14 @@ PriceTableReplacement::~PriceTableReplacement() {
     if (!committed_) Discard();
 }
 
-bool PriceTableReplacement::Begin() {
+PriceTableReplacement::BeginResult PriceTableReplacement::Begin() {
     const std::string directory = DirectoryPart(current_.FullFileName());
     fresh_file_ = directory + kNewPriceTableFile;
     Discard();
     if (!current_.CopyStructure(fresh_file_)) {
         Discard();
-        return false;
+        return RefusesNewFiles(directory) ? BeginResult::kDirectoryRefusesNewFiles
+                                          : BeginResult::kFailed;
     }
     fresh_.SetDatabaseName(directory);
     fresh_.SetTableName(kNewPriceTableFile);
@@ -55,16 +72,16 @@ bool PriceTableReplacement::Begin() {
         fresh_.Open();
     } catch (const EApolloError&) {
         Discard();
-        return false;
+        return BeginResult::kFailed;
     }
-    return true;
+    return BeginResult::kReady;
 }
 
 void PriceTableReplacement::Commit() {
     fresh_.Close();
     const std::string target = ResolveFileName(current_.FullFileName());
     const std::string fresh = ResolveFileName(fresh_file_);
-    CopyPermissions(target, fresh);
+    CopyOwnerAndMode(target, fresh);
     // The current table is still open exclusively: nobody else can have it
     // open while the complete new file takes its name.
     if (std::rename(fresh.c_str(), target.c_str()) != 0) {
@@ -74,7 +91,7 @@ void PriceTableReplacement::Commit() {
     const std::string fresh_memo = ResolveFileName(MemoFileFor(fresh_file_));
     if (FileExists(fresh_memo)) {
         const std::string target_memo = ResolveFileName(MemoFileFor(target));
-        CopyPermissions(target_memo, fresh_memo);
+        CopyOwnerAndMode(target_memo, fresh_memo);
         if (std::rename(fresh_memo.c_str(), target_memo.c_str()) != 0) {
             throw Error("FOWISPR.DBT konnte nicht ersetzt werden: " + target_memo);
         }

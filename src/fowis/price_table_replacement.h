@@ -4,7 +4,9 @@
 // that fails, a write error) thus leaves FOWISPR.DBF byte for byte as it was.
 //
 // The old table stays open exclusively for the whole run, so no other program
-// has it open while the new file is renamed over it.
+// has it open while the new file is renamed over it.  The new file takes the
+// old one's owner, group and permission bits as far as the system lets this
+// process hand them on.
 #ifndef ZER1_FOWIS_PRICE_TABLE_REPLACEMENT_H
 #define ZER1_FOWIS_PRICE_TABLE_REPLACEMENT_H
 
@@ -26,10 +28,18 @@ class PriceTableReplacement {
     PriceTableReplacement(const PriceTableReplacement&) = delete;
     PriceTableReplacement& operator=(const PriceTableReplacement&) = delete;
 
+    enum class BeginResult {
+        kReady,
+        // The directory does not let this process create files (no write
+        // permission, read-only file system); nothing was changed.
+        kDirectoryRefusesNewFiles,
+        kFailed,  // any other reason the new table cannot be created or opened
+    };
+
     // Creates the new, empty table with the structure of the current one
     // (removing what an earlier, interrupted run left behind) and opens it
-    // exclusively.  False when it cannot be created or opened.
-    bool Begin();
+    // exclusively.
+    BeginResult Begin();
 
     // The new table; open between Begin and Commit.
     TApolloTable& Fresh() { return fresh_; }

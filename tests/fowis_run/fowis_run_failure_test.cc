@@ -1,7 +1,10 @@
 // A Fowis run that fails: the message as the user sees it, the buttons and
 // tables released, and the price table left exactly as it was.
 #include <fcntl.h>
+#include <grp.h>
+#include <pwd.h>
 #include <sys/file.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -42,6 +45,58 @@ class FowisRunFailureTest : public FowisRunTest {
             table.SetExclusive(true);
             EXPECT_NO_THROW(table.Open()) << file;
         }
+    }
+
+    // The run as a user without privileges: root may create files in any
+    // directory, so as root the run goes to a forked child that becomes
+    // "nobody".  Returns the texts of its message boxes and of an error that
+    // escaped the run, one line each, then "Knöpfe frei" when the buttons were
+    // enabled again at the end.
+    std::string RunUnprivileged() {
+        auto report = [&] {
+            std::string lines;
+            for (const auto& message : ui_.messages) lines += message.text + "\n";
+            if (!uncaught_.empty()) lines += uncaught_ + "\n";
+            const auto& requests = host_->enable_requests;
+            if (requests.size() >= 2 &&
+                requests.back() == std::make_pair(DialogControl::kPbClose, true)) {
+                lines += "Knöpfe frei";
+            }
+            return lines;
+        };
+        if (::geteuid() != 0) {
+            Run();
+            return report();
+        }
+        const passwd* nobody = ::getpwnam("nobody");
+        if (nobody == nullptr) return "kein Benutzer nobody";
+        int pipe_ends[2];
+        if (::pipe(pipe_ends) != 0) return "keine Pipe";
+        const pid_t child = ::fork();
+        if (child < 0) return "kein Kindprozess";
+        if (child == 0) {
+            ::close(pipe_ends[0]);
+            if (::setgroups(0, nullptr) != 0 || ::setgid(nobody->pw_gid) != 0 ||
+                ::setuid(nobody->pw_uid) != 0) {
+                ::_exit(3);
+            }
+            Run();
+            const std::string lines = report();
+            const bool written =
+                ::write(pipe_ends[1], lines.data(), lines.size()) == static_cast<ssize_t>(lines.size());
+            ::_exit(written ? 0 : 4);
+        }
+        ::close(pipe_ends[1]);
+        std::string lines;
+        char buffer[512];
+        for (ssize_t got; (got = ::read(pipe_ends[0], buffer, sizeof buffer)) > 0;) {
+            lines.append(buffer, static_cast<std::size_t>(got));
+        }
+        ::close(pipe_ends[0]);
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return "Kindprozess gescheitert";
+        return lines;
     }
 
     std::string before_;
@@ -106,6 +161,26 @@ TEST_F(FowisRunFailureTest, PriceTableInUseCannotBeOpened) {
     ::close(holder);
     EXPECT_EQ(MessageTexts(), std::vector<std::string>{"Fehler beim Öffnen von FOWISPR.DBF !"});
     ExpectUnchangedAndReleased();
+}
+
+TEST_F(FowisRunFailureTest, TargetDirectoryThatRefusesNewFilesChangesNothing) {
+    // The price table itself stays writable; only new files are refused.
+    namespace fs = std::filesystem;
+    fs::permissions(temp_.path(), fs::perms(0755));
+    fs::permissions(ProgramDirectory(), fs::perms::all);
+    for (const auto& entry : fs::directory_iterator(ProgramDirectory())) {
+        fs::permissions(entry.path(), fs::perms(0666));
+    }
+    fs::permissions(PriceFile(), fs::perms(0666));
+    fs::permissions(DataDirectory(), fs::perms(0555));
+    WriteSource(Lines({SourceLine({{"ARTNR1", "neu"}})}));
+
+    const std::string lines = RunUnprivileged();
+    fs::permissions(DataDirectory(), fs::perms(0755));
+    EXPECT_EQ(lines, "Im Zielpfad " + DataDirectory() +
+                         " können keine Dateien angelegt werden.\nKnöpfe frei");
+    EXPECT_EQ(temp_.Read("data/fowispr.dbf"), before_);
+    EXPECT_FALSE(temp_.Has("data/fowispr_neu.dbf"));
 }
 
 TEST_F(FowisRunFailureTest, ManufacturerTableThatCannotBeCreatedLeavesPricesAlone) {

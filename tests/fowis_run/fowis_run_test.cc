@@ -3,6 +3,7 @@
 // into its backups.
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "dialog/settings_file.h"
@@ -177,10 +178,21 @@ TEST_F(FowisRunTest, SecondRunReplacesTheFirstRunsRecords) {
     WriteSource(Lines({SourceLine({{"ARTNR1", "1"}}), SourceLine({{"ARTNR1", "2"}}),
                        SourceLine({{"ARTNR1", "3"}})}));
     Run();
+    // The host's installation gave the table its owner, group and mode; the
+    // replaced table keeps them (as far as this process may hand them on).
+    const uid_t owner = ::geteuid() == 0 ? 4321 : ::geteuid();
+    const gid_t group = ::geteuid() == 0 ? 8765 : ::getegid();
+    ASSERT_EQ(::chown(PriceFile().c_str(), owner, group), 0);
+    ASSERT_EQ(::chmod(PriceFile().c_str(), 0640), 0);
     WriteSource(Lines({SourceLine({{"ARTNR1", "7"}}), SourceLine({{"ARTNR1", "8"}})}));
     Run();
     EXPECT_EQ(uncaught_, "");
     EXPECT_TRUE(ui_.messages.empty());
+    struct stat replaced;
+    ASSERT_EQ(::stat(PriceFile().c_str(), &replaced), 0);
+    EXPECT_EQ(replaced.st_uid, owner);
+    EXPECT_EQ(replaced.st_gid, group);
+    EXPECT_EQ(replaced.st_mode & 07777, 0640u);
     const auto records = ReadPriceTable();
     ASSERT_EQ(records.size(), 2u);
     EXPECT_EQ(records[0].at("ARTNR1"), "7");
@@ -243,7 +255,7 @@ TEST_F(FowisRunTest, ChosenFileUnderAnotherNameLeavesItAndRotatesTrfowis) {
 
 // The engine's SDF append as the run relies on it: columns by position, a
 // short line filled with blanks, a long line cut after 402 characters, a last
-// line without line end, and an empty file giving no records.
+// line without line end; an empty file is refused before the append.
 TEST_F(FowisRunTest, SdfAppendTakesLinesByColumn) {
     const std::string full = SourceLine({{"ARTNR1", "4711"}, {"P5", "9,99"}});
     const std::string short_line =
@@ -264,11 +276,13 @@ TEST_F(FowisRunTest, SdfAppendTakesLinesByColumn) {
     EXPECT_EQ(records[2].at("P5"), "1.00");
     EXPECT_EQ(records[3].at("ARTNR1"), "letzte");
 
+    // An empty file holds no record: refused, the price table stays.
     WriteSource("");
     Run();
     EXPECT_EQ(uncaught_, "");
-    EXPECT_TRUE(ui_.messages.empty());
-    EXPECT_TRUE(ReadPriceTable().empty());
+    EXPECT_EQ(MessageTexts(), std::vector<std::string>{"Die Datei \"" + SourceDirectory() +
+                                                       "TRFOWIS.SDF\" enthält keine Datensätze!"});
+    EXPECT_EQ(ReadPriceTable().size(), 4u);
 }
 
 }  // namespace
