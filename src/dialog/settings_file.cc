@@ -153,8 +153,8 @@ bool WriteAllAt(int fd, std::string_view data, off_t offset) {
 }
 
 // Rewrites the existing file `path` in place with `contents`: the way left
-// when the directory takes no new file (no write permission, a sticky
-// directory, no room for a second copy) but the file itself may be written.
+// when the directory takes no new file or no file renamed over the old one
+// (no write permission, a sticky directory) but the file itself may be written.
 // The room for a longer text is taken first, beyond the old end, so that a
 // full disk stops the write before any of the old text is overwritten.
 bool RewriteInPlace(const std::string& path, const std::string& contents) {
@@ -166,9 +166,8 @@ bool RewriteInPlace(const std::string& path, const std::string& contents) {
     if (done && new_size > st.st_size) {
         const int reserved = ::posix_fallocate(fd, st.st_size, new_size - st.st_size);
         if (reserved != 0 && reserved != EOPNOTSUPP && reserved != EINVAL) {
-            if (::ftruncate(fd, st.st_size) != 0) {
-                // The old text is untouched either way; only its end may stay longer.
-            }
+            // None of the old text was overwritten; drop what the reservation added.
+            [[maybe_unused]] const int trimmed = ::ftruncate(fd, st.st_size);
             done = false;
         }
     }
