@@ -6,6 +6,7 @@ packages=(
   zlib1g-dev qt6-base-dev libgl-dev libsodium-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   python3 python3-dbf perl libdbd-xbase-perl
+  qt6-translations-l10n
 )
 missing=()
 for p in "${packages[@]}"; do

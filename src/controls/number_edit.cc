@@ -596,8 +596,10 @@ void TCustomNumberEdit::Copy() {
     control_.SetClipboardText(FormatGeneral(value_, decimal_separator_));
 }
 
-void TCustomNumberEdit::Paste() {
-    std::u32string pasted = Decode(control_.ClipboardText());
+void TCustomNumberEdit::Paste() { PasteText(control_.ClipboardText()); }
+
+void TCustomNumberEdit::PasteText(const std::string& text) {
+    std::u32string pasted = Decode(text);
     // The configured sign, also while focused (when the display shows none).
     const std::u32string& sign = focused_ ? saved_currency_sign_ : currency_sign_;
     if (!sign.empty()) {

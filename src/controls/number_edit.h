@@ -110,7 +110,10 @@ public:
     void TextChanged();
     void Cut();
     void Copy();
+    // Paste takes the clipboard's text; PasteText is the same rule for text
+    // that arrives otherwise (dropped, middle-click, from an input method).
     void Paste();
+    void PasteText(const std::string& text);
 
     bool Focused() const { return focused_; }
 

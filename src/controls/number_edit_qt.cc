@@ -5,8 +5,12 @@
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QFocusEvent>
+#include <QDropEvent>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QMimeData>
+#include <QMouseEvent>
 #include <QPalette>
 #include <functional>
 #include <memory>
@@ -62,18 +66,20 @@ void TNumberEdit::keyPressEvent(QKeyEvent* event) {
     }
     const int key = event->key();
     const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
-    if (key == Qt::Key_Delete && modifiers == Qt::NoModifier) {
-        KeyDown(EditKey::kDelete);
-        QLineEdit::keyPressEvent(event);
+    // Backspace and Delete with Shift or Ctrl would otherwise be the line edit's
+    // own (a plain delete, or a whole word) and could take the decimal
+    // separator: they remove one character through the filter like the plain keys.
+    const bool plain_or_shift_ctrl = !(modifiers & ~(Qt::ShiftModifier | Qt::ControlModifier));
+    if ((key == Qt::Key_Backspace || key == Qt::Key_Delete) && plain_or_shift_ctrl) {
+        DeleteOneCharacter(key);
+        event->accept();
         return;
     }
 
     // Keys that produce a character go through the field's key filter; navigation
     // keys and shortcuts are the line edit's own.
     char32_t character = 0;
-    if (key == Qt::Key_Backspace && modifiers == Qt::NoModifier) {
-        character = kBackspaceKey;
-    } else if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
         character = kEnterKey;
     } else if (!(modifiers & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))) {
         const std::u32string typed = event->text().toStdU32String();
@@ -88,6 +94,64 @@ void TNumberEdit::keyPressEvent(QKeyEvent* event) {
         return;
     }
     QLineEdit::keyPressEvent(event);
+}
+
+void TNumberEdit::DeleteOneCharacter(int key) {
+    if (key == Qt::Key_Delete) {
+        KeyDown(EditKey::kDelete);
+    } else if (KeyPressed(kBackspaceKey)) {
+        return;
+    }
+    QKeyEvent plain(QEvent::KeyPress, key, Qt::NoModifier);
+    QLineEdit::keyPressEvent(&plain);
+}
+
+void TNumberEdit::TypeCharacter(char32_t character) {
+    if (!KeyPressed(character)) insert(QString::fromStdU32String(std::u32string(1, character)));
+}
+
+void TNumberEdit::dropEvent(QDropEvent* event) {
+    if (!event->mimeData()->hasText() || isReadOnly()) {
+        event->ignore();
+        return;
+    }
+    // Copied, never moved: the source keeps its text.
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+    PasteText(event->mimeData()->text().toStdString());
+}
+
+void TNumberEdit::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() != Qt::MiddleButton) {
+        QLineEdit::mouseReleaseEvent(event);
+        return;
+    }
+    // The selection clipboard's paste, by the paste rule.
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    if (clipboard->supportsSelection() && !isReadOnly()) {
+        PasteText(clipboard->text(QClipboard::Selection).toStdString());
+    }
+    event->accept();
+}
+
+void TNumberEdit::inputMethodEvent(QInputMethodEvent* event) {
+    const QString committed = event->commitString();
+    if (committed.isEmpty() && event->replacementLength() == 0) {
+        QLineEdit::inputMethodEvent(event);  // composing only: the text is unchanged
+        return;
+    }
+    // The composition shown so far ends; what the input method commits is one
+    // typed character or, when longer, pasted.  It never replaces other text.
+    QInputMethodEvent composing(event->preeditString(), event->attributes());
+    QLineEdit::inputMethodEvent(&composing);
+    event->accept();
+    if (isReadOnly()) return;
+    const std::u32string characters = committed.toStdU32String();
+    if (characters.size() == 1) {
+        TypeCharacter(characters[0]);
+    } else if (!characters.empty()) {
+        PasteText(committed.toStdString());
+    }
 }
 
 void TNumberEdit::focusInEvent(QFocusEvent* event) {

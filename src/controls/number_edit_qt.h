@@ -2,6 +2,9 @@
 // presses, focus changes, text changes and clipboard actions are handed to the
 // field's logic (TCustomNumberEdit), which reaches the widget back through the
 // EditControl operations.  Its properties are those of TCustomNumberEdit.
+// Every way text reaches the field passes that logic: typed and deleting keys
+// (with any Shift or Ctrl) through the key filter, dropped text, middle-click
+// paste and longer input-method text through the paste rule.
 #ifndef ZER1_CONTROLS_NUMBER_EDIT_QT_H
 #define ZER1_CONTROLS_NUMBER_EDIT_QT_H
 
@@ -27,8 +30,17 @@ protected:
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void inputMethodEvent(QInputMethodEvent* event) override;
 
 private:
+    // A character as if typed: through the key filter, then inserted unless
+    // the filter swallowed it.
+    void TypeCharacter(char32_t character);
+    // Backspace or Delete of one character, whatever modifier came with it.
+    void DeleteOneCharacter(int key);
+
     // EditControl
     std::u32string Text() const override;
     void SetText(const std::u32string& text) override;

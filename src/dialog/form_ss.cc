@@ -405,8 +405,9 @@ void TformSs::showEvent(QShowEvent* event) {
             frame.moveCenter(screen->availableGeometry().center());
             move(frame.topLeft());
         }
-        // After a failed start-up the dialog ends as soon as it is shown,
-        // without any work and without writing settings.
+        // After a failed start-up exec() does not show the dialog; shown by
+        // other means, it ends at once, without any work and without writing
+        // settings.
         if (startup_failed_) {
             QMetaObject::invokeMethod(this, &QDialog::reject, Qt::QueuedConnection);
         } else {
@@ -513,6 +514,14 @@ void TformSs::closeEvent(QCloseEvent* event) {
         return;
     }
     QDialog::closeEvent(event);
+}
+
+int TformSs::exec() {
+    if (startup_failed_) {
+        done(QDialog::Rejected);
+        return QDialog::Rejected;
+    }
+    return QDialog::exec();
 }
 
 void TformSs::done(int result) {

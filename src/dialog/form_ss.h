@@ -119,6 +119,9 @@ class TformSs : public QDialog, public RunHost {
     QStatusBar* StatusBar1;
 
   public slots:
+    // Shows the dialog modally; after a failed start-up it ends at once,
+    // rejected, without being shown.
+    int exec() override;
     void done(int result) override;
 
   protected:

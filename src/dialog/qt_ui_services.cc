@@ -58,6 +58,10 @@ void QtUiServices::ShowMessage(MessageKind kind, const std::string& caption,
     QMessageBox box(kind == MessageKind::kError ? QMessageBox::Critical : QMessageBox::Information,
                     QString::fromStdString(caption), MessageBoxText(text), QMessageBox::Ok,
                     DialogParent());
+    // Messages are plain text: a text that happens to look like markup (a file
+    // name with "<", a line starting with a tag) must keep its characters and
+    // its line breaks.
+    box.setTextFormat(Qt::PlainText);
     box.exec();
 }
 

@@ -138,9 +138,48 @@ bool WriteAll(int fd, std::string_view data) {
     return true;
 }
 
+// Writes `data` at `offset`, however many calls it takes.
+bool WriteAllAt(int fd, std::string_view data, off_t offset) {
+    while (!data.empty()) {
+        const ssize_t n = ::pwrite(fd, data.data(), data.size(), offset);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        data.remove_prefix(std::size_t(n));
+        offset += n;
+    }
+    return true;
+}
+
+// Rewrites the existing file `path` in place with `contents`: the way left
+// when the directory takes no new file or no file renamed over the old one
+// (no write permission, a sticky directory) but the file itself may be written.
+// The room for a longer text is taken first, beyond the old end, so that a
+// full disk stops the write before any of the old text is overwritten.
+bool RewriteInPlace(const std::string& path, const std::string& contents) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat st;
+    bool done = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    const off_t new_size = static_cast<off_t>(contents.size());
+    if (done && new_size > st.st_size) {
+        const int reserved = ::posix_fallocate(fd, st.st_size, new_size - st.st_size);
+        if (reserved != 0 && reserved != EOPNOTSUPP && reserved != EINVAL) {
+            // None of the old text was overwritten; drop what the reservation added.
+            [[maybe_unused]] const int trimmed = ::ftruncate(fd, st.st_size);
+            done = false;
+        }
+    }
+    done = done && WriteAllAt(fd, contents, 0) && ::ftruncate(fd, new_size) == 0 &&
+           ::fsync(fd) == 0;
+    return ::close(fd) == 0 && done;
+}
+
 // Puts `contents` on disk under `path`: written and synced into a temporary
 // file in the same directory, then renamed over the old file, so that the
-// file always holds either the old or the new settings.
+// file always holds either the old or the new settings.  Where no new file can
+// take the old one's place, an existing file is rewritten in place instead.
 bool ReplaceFile(const std::string& path, const std::string& contents) {
     std::string target = path;
     struct stat st;
@@ -156,11 +195,15 @@ bool ReplaceFile(const std::string& path, const std::string& contents) {
 
     std::string temp = DirectoryPart(target) + "." + FileNamePart(target) + ".XXXXXX";
     const int fd = ::mkstemp(temp.data());
-    if (fd < 0) return false;
+    if (fd < 0) return existed && RewriteInPlace(target, contents);
     const bool written = WriteAll(fd, contents) && ::fchmod(fd, mode) == 0 && ::fsync(fd) == 0;
-    if (::close(fd) != 0 || !written || ::rename(temp.c_str(), target.c_str()) != 0) {
+    if (::close(fd) != 0 || !written) {
         ::unlink(temp.c_str());
         return false;
+    }
+    if (::rename(temp.c_str(), target.c_str()) != 0) {
+        ::unlink(temp.c_str());
+        return existed && RewriteInPlace(target, contents);
     }
     // Make the rename itself durable.
     const std::string directory = DirectoryPart(target);
@@ -183,6 +226,10 @@ std::string Serialize(const ProfileText& text) {
 }
 
 }  // namespace
+
+std::string SettingsNotSavedMessage(const std::string& path) {
+    return "Die Einstellungen konnten nicht in \"" + path + "\" gespeichert werden.";
+}
 
 std::string SettingsFile::ReadString(std::string_view section, std::string_view key,
                                      const std::string& default_value) const {
@@ -227,7 +274,7 @@ void SettingsFile::WriteString(std::string_view section, std::string_view key,
     const std::optional<std::string> contents = ReadWholeFile(path, &unreadable);
     // A file that exists but cannot be read is not replaced: its other
     // content would be lost.
-    if (unreadable) throw Error("Unable to write to " + path_);
+    if (unreadable) throw Error(SettingsNotSavedMessage(path_));
 
     ProfileText text = contents ? Parse(*contents) : ProfileText{};
     std::string line = std::string(key) + "=";
@@ -251,7 +298,7 @@ void SettingsFile::WriteString(std::string_view section, std::string_view key,
         text.lines.push_back("[" + std::string(section) + "]");
         text.lines.push_back(std::move(line));
     }
-    if (!ReplaceFile(path, Serialize(text))) throw Error("Unable to write to " + path_);
+    if (!ReplaceFile(path, Serialize(text))) throw Error(SettingsNotSavedMessage(path_));
 }
 
 void SettingsFile::WriteInteger(std::string_view section, std::string_view key, int value) {

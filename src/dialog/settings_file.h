@@ -61,6 +61,9 @@ inline constexpr SettingDescription kSettingDescriptions[] = {
     {settings_key::kLagerNeu, SettingKind::kBoolean},
 };
 
+// "Die Einstellungen konnten nicht in "<path>" gespeichert werden."
+std::string SettingsNotSavedMessage(const std::string& path);
+
 class SettingsFile {
   public:
     // `path` is the full file name, normally program directory + "zer1.ini".
@@ -83,9 +86,11 @@ class SettingsFile {
 
     // Sets `key` in `section` to `value`, adding the section and the key when
     // they are missing, and puts the whole file on disk before returning (a
-    // new file is written beside the old one and renamed over it).  Throws
-    // zer1::Error "Unable to write to <file>" when that is not possible; the
-    // old file then stays as it was.  Line breaks in `value` become blanks.
+    // new file is written beside the old one and renamed over it; where the
+    // directory takes no new file, an existing file is rewritten in place).
+    // Throws zer1::Error with SettingsNotSavedMessage when neither is
+    // possible; the old file then stays as it was.  Line breaks in `value`
+    // become blanks.
     void WriteString(std::string_view section, std::string_view key, std::string_view value);
     void WriteInteger(std::string_view section, std::string_view key, int value);
     void WriteBool(std::string_view section, std::string_view key, bool value);

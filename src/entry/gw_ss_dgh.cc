@@ -16,6 +16,7 @@
 #include "common/ui_services.h"
 #include "dialog/form_ss.h"
 #include "dialog/qt_ui_services.h"
+#include "entry/german_qt_texts.h"
 #include "entry/library_runs.h"
 
 ZER1_EMBED_FILE_VERSION(ZER1_FILE_VERSION);
@@ -56,6 +57,7 @@ void ShowInterfacesDialog(const char* data_path_arg, const char* transfer_arg) {
         std::fprintf(stderr, "gwSsDGH: the host runs Qt without widgets; no dialog can be shown\n");
         return;
     }
+    GermanQtTexts german_qt_texts;
     QtUiServices qt_services;
     ScopedUiServices services(&qt_services);
     try {

@@ -6,6 +6,9 @@
 #include <QClipboard>
 #include <QMenu>
 #include <QContextMenuEvent>
+#include <QDropEvent>
+#include <QInputMethodEvent>
+#include <QMimeData>
 #include <QTest>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -166,6 +169,46 @@ TEST_F(NumberEditQtTest, ContextMenuPasteGoesThroughTheField) {
     QApplication::sendEvent(field_, &event);
     EXPECT_EQ(field_->Value(), 7.5L);
     EXPECT_EQ(field_->text(), QStringLiteral("7.5000"));
+    EXPECT_TRUE(ui_.messages.empty());
+}
+
+// Shift or Ctrl with Backspace, dropped text and input-method text pass the
+// field's rules like plain keys and paste: the separator stays, no error box.
+TEST_F(NumberEditQtTest, EveryWayInGoesThroughTheKeyFilterOrThePasteRule) {
+    EnterField();
+    for (Qt::KeyboardModifier modifier : {Qt::ShiftModifier, Qt::ControlModifier}) {
+        const char* with = modifier == Qt::ShiftModifier ? "Shift" : "Ctrl";
+        field_->SetValue(1.25L);
+        field_->setCursorPosition(2);  // behind "."
+        QTest::keyClick(field_, Qt::Key_Backspace, modifier);
+        EXPECT_EQ(field_->text(), QStringLiteral("0.2500")) << with;
+        EXPECT_EQ(field_->Value(), 0.25L) << with;
+    }
+
+    QMimeData dragged;
+    dragged.setText(QStringLiteral("x3.5y"));
+    const Qt::DropActions actions = Qt::CopyAction | Qt::MoveAction;
+    // Enter and move make the field the drag's target, which the drop goes to.
+    QDragEnterEvent enter(QPoint(5, 5), actions, &dragged, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(field_, &enter);
+    QDragMoveEvent move(QPoint(5, 5), actions, &dragged, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(field_, &move);
+    QDropEvent drop(QPointF(5, 5), actions, &dragged, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(field_, &drop);
+    EXPECT_EQ(field_->text(), QStringLiteral("3.5000"));
+    EXPECT_EQ(drop.dropAction(), Qt::CopyAction);
+
+    field_->setCursorPosition(1);
+    QInputMethodEvent separator;
+    separator.setCommitString(QStringLiteral("."));  // like the key: jumps behind the separator
+    QApplication::sendEvent(field_, &separator);
+    EXPECT_EQ(field_->text(), QStringLiteral("3.5000"));
+    EXPECT_EQ(field_->cursorPosition(), 2);
+    QInputMethodEvent longer;
+    longer.setCommitString(QStringLiteral("12.75"), -2, 2);
+    QApplication::sendEvent(field_, &longer);
+    EXPECT_EQ(field_->text(), QStringLiteral("12.7500"));
+    EXPECT_EQ(field_->Value(), 12.75L);
     EXPECT_TRUE(ui_.messages.empty());
 }
 

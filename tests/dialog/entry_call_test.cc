@@ -7,10 +7,16 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTabWidget>
+#include <QMenu>
+#include <QPushButton>
 #include <QTimer>
+#include <QToolButton>
+#include <memory>
 #include <cstdlib>
 #include <filesystem>
 
@@ -103,6 +109,62 @@ TEST_F(EntryCallTest, HostTextsInEitherEncodingAndNullPointers) {
     shown = CallAndClose(entry, nullptr, nullptr);
     ASSERT_TRUE(shown.found);
     EXPECT_EQ(shown.band, "Datenpfad: ");
+}
+
+// Texts of Qt's own widgets: the standard context menu of a line edit (the
+// captions without their shortcuts) and the file dialog's "Look in" label and
+// buttons.
+struct QtOwnTexts {
+    QStringList menu, file_dialog;
+};
+
+QStringList MenuCaptions(QLineEdit* edit) {
+    std::unique_ptr<QMenu> menu(edit->createStandardContextMenu());
+    QStringList captions;
+    for (QAction* action : menu->actions()) {
+        if (!action->isSeparator()) captions << action->text().section('\t', 0, 0);
+    }
+    return captions;
+}
+
+// Qt's own texts are German while the call lasts, and English again after it.
+TEST_F(EntryCallTest, QtOwnTextsAreGermanForTheLengthOfTheCall) {
+    ASSERT_TRUE(zer1::testing::PathExists(ZER1_LIBRARY_DIR "/VUROZE.LIC"));
+    const EntryPoint entry = LoadEntryPoint();
+    ASSERT_NE(entry, nullptr) << dlerror();
+    zer1::testing::TempDir data;
+
+    QtOwnTexts during;
+    bool browsing = false;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (auto* files = qobject_cast<QFileDialog*>(modal)) {
+            during.file_dialog << files->findChild<QLabel*>("lookInLabel")->text();
+            for (QAbstractButton* button : files->findChild<QDialogButtonBox*>()->buttons()) {
+                during.file_dialog << button->text();
+            }
+            files->reject();
+        } else if (modal != nullptr && modal->objectName() == "formSs") {
+            if (browsing) {
+                poll.stop();
+                modal->close();
+                return;
+            }
+            browsing = true;
+            during.menu = MenuCaptions(modal->findChild<QLineEdit*>("sleQuelle"));
+            QMetaObject::invokeMethod(modal->findChild<QToolButton*>("pbOpen"),
+                                      &QToolButton::click, Qt::QueuedConnection);
+        }
+    });
+    poll.start(10);
+    entry(data.path().c_str(), nullptr);
+
+    EXPECT_EQ(during.file_dialog.join('|').toStdString(), "Suchen in:|&Öffnen|Abbrechen");
+    EXPECT_TRUE(during.menu.contains("&Rückgängig")) << during.menu.join('|').toStdString();
+    EXPECT_TRUE(during.menu.contains("Alles auswählen")) << during.menu.join('|').toStdString();
+    QLineEdit after;
+    EXPECT_TRUE(MenuCaptions(&after).contains("&Undo"));
 }
 
 }  // namespace

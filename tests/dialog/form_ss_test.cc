@@ -229,6 +229,17 @@ TEST_F(FormSsTest, ClosingTheWindowItselfSavesTheOptions) {
     EXPECT_TRUE(Ini().ReadBool("Settings", "Update", false));
 }
 
+TEST_F(FormSsTest, OptionsThatCannotBeSavedAreReportedOnceInGerman) {
+    std::filesystem::create_directory(program / "zer1.ini");  // nothing can be written there
+    auto form = MakeForm();
+    form->show();
+    form->close();
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0].text,
+              "Die Einstellungen konnten nicht in \"" + program / "zer1.ini" +
+                  "\" gespeichert werden.");
+}
+
 TEST_F(FormSsTest, TakeOverGroupShowsExactlyWhileAStockOptionIsChecked) {
     auto form = MakeForm();
     auto shown = [&] { return form->gbPara->isVisibleTo(form.get()); };

@@ -1,5 +1,11 @@
-// The Qt UI services' translations of the host's notations.
+// The Qt UI services' translations of the host's notations, and the message
+// box as the user sees it.
 #include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QLabel>
+#include <QMessageBox>
+#include <QTimer>
 
 #include "dialog/qt_ui_services.h"
 
@@ -18,6 +24,26 @@ TEST(QtUiServicesTest, CarriageReturnsBreakLines) {
     EXPECT_EQ(MessageBoxText("a\rb\r"), "a\nb\n");
     EXPECT_EQ(MessageBoxText("a\r\nb"), "a\nb");
     EXPECT_EQ(MessageBoxText("Lagerupdate: 3 Änderungen"), "Lagerupdate: 3 Änderungen");
+}
+
+// A text that looks like markup is shown as it stands, line breaks included.
+TEST(QtUiServicesTest, MessageBoxShowsPlainText) {
+    QString shown;
+    Qt::TextFormat format = Qt::AutoText;
+    QTimer::singleShot(0, [&] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+            if (auto* label = box->findChild<QLabel*>("qt_msgbox_label")) {
+                shown = label->text();
+                format = label->textFormat();
+            }
+        }
+        if (modal != nullptr) modal->close();
+    });
+    QtUiServices().ShowMessage(MessageKind::kError, "Fehler",
+                               "<b>Datei</b> /daten/<neu>.zip\rfehlt");
+    EXPECT_EQ(shown, "<b>Datei</b> /daten/<neu>.zip\nfehlt");
+    EXPECT_EQ(format, Qt::PlainText);
 }
 
 }  // namespace

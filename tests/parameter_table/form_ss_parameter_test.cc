@@ -44,6 +44,15 @@ class FormSsParameterTest : public ::testing::Test {
         return std::make_unique<TformSs>(std::move(setup));
     }
 
+    // Counts the times a widget is shown.
+    struct ShowCounter : QObject {
+        int shows = 0;
+        bool eventFilter(QObject*, QEvent* event) override {
+            if (event->type() == QEvent::Show) ++shows;
+            return false;
+        }
+    };
+
     // Runs the dialog modally as the entry point does; a dialog still open
     // after a few seconds is closed and reported.
     bool ExecEndsByItself(TformSs& form) {
@@ -111,8 +120,12 @@ TEST_F(FormSsParameterTest, MissingTableEndsTheDialogAtOnceAndLeavesSettingsAlon
     EXPECT_TRUE(form->sleAusgabe->text().isEmpty());
     EXPECT_FALSE(form->cbPool->isChecked());
 
+    ShowCounter counter;
+    form->installEventFilter(&counter);
     EXPECT_TRUE(ExecEndsByItself(*form));
-    EXPECT_FALSE(form->isVisible());
+    EXPECT_EQ(counter.shows, 0);  // no dialog flashes up before it ends
+    EXPECT_EQ(form->result(), QDialog::Rejected);
+    form->removeEventFilter(&counter);
     form->pbStartClick();
     EXPECT_EQ(runs, 0);
     form->close();

@@ -1,11 +1,14 @@
 #include "dialog/settings_file.h"
 
+#include <grp.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 
 #include "common/error.h"
 #include "tests/common/temp_dir.h"
@@ -17,6 +20,41 @@ using testing::PathExists;
 using testing::ReadFile;
 using testing::TempDir;
 using testing::WriteFile;
+
+// Runs `action` in a child process for which file permissions bind: as the
+// user "nobody" when the tests run as the superuser, whom no permission stops.
+// Returns the text of the Error it raised, "" when it returned normally.
+std::string ErrorOfUnprivileged(const std::function<void()>& action) {
+    int fds[2];
+    if (::pipe(fds) != 0) return "no pipe";
+    const pid_t child = ::fork();
+    if (child < 0) return "no child process";
+    if (child == 0) {
+        ::close(fds[0]);
+        std::string report;
+        if (::geteuid() == 0 &&
+            (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0)) {
+            report = "cannot give up the superuser's rights";
+        } else {
+            try {
+                action();
+            } catch (const Error& error) {
+                report = error.what();
+            }
+        }
+        const bool sent = ::write(fds[1], report.data(), report.size()) == ssize_t(report.size());
+        ::_exit(sent ? 0 : 1);
+    }
+    ::close(fds[1]);
+    std::string report;
+    char buffer[512];
+    for (ssize_t n; (n = ::read(fds[0], buffer, sizeof buffer)) > 0;) report.append(buffer, n);
+    ::close(fds[0]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) report += " (child process failed)";
+    return report;
+}
 
 class SettingsFileTest : public ::testing::Test {
   protected:
@@ -139,19 +177,45 @@ TEST_F(SettingsFileTest, LineBreaksInAValueCannotAddKeys) {
     EXPECT_EQ(settings_.ReadString(kSettingsSection, "Zielpfad", ""), "/a Pool=1");
 }
 
-TEST_F(SettingsFileTest, UnwritableFileRaisesAndKeepsTheOldContent) {
-    if (::geteuid() == 0) GTEST_SKIP() << "permissions do not bind the superuser";
-    WriteFile(IniPath(), "[Settings]\nPool=1\n");
-    ::chmod(dir_.path().c_str(), 0500);  // no new files in the directory
-    EXPECT_THROW(settings_.WriteBool(kSettingsSection, "Pool", false), Error);
-    ::chmod(dir_.path().c_str(), 0700);
-    EXPECT_EQ(ReadFile(IniPath()), "[Settings]\nPool=1\n");
+// Where the directory takes no new file but zer1.ini itself may be written,
+// the file is rewritten in place: shorter and longer texts, same file, nothing
+// beside it.  Where the file may not be written either, the write raises the
+// German message and the old text stays.
+TEST_F(SettingsFileTest, DirectoryWithoutNewFilesGetsTheFileRewrittenInPlace) {
+    WriteFile(IniPath(), "; von Hand\n[Settings]\nPool=1\nZielpfad=/ein/langer/pfad/\n");
+    ::chmod(IniPath().c_str(), 0666);
+    struct stat before;
+    ASSERT_EQ(::stat(IniPath().c_str(), &before), 0);
+    ::chmod(dir_.path().c_str(), ::geteuid() == 0 ? 0755 : 0555);
+    EXPECT_EQ(ErrorOfUnprivileged([&] {
+                  settings_.WriteBool(kSettingsSection, "Pool", false);
+                  settings_.WriteString(kSettingsSection, "Zielpfad", "/kurz/");
+                  settings_.WriteString(kSettingsSection, "Quellpfad", "/daten/dgh/archive/");
+              }),
+              "");
+    EXPECT_EQ(ReadFile(IniPath()),
+              "; von Hand\n[Settings]\nPool=0\nZielpfad=/kurz/\nQuellpfad=/daten/dgh/archive/\n");
+    struct stat after;
+    ASSERT_EQ(::stat(IniPath().c_str(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_.path()),
+                            std::filesystem::directory_iterator()),
+              1);
+
+    ::chmod(IniPath().c_str(), 0444);
+    const std::string kept = ReadFile(IniPath());
+    EXPECT_EQ(ErrorOfUnprivileged([&] { settings_.WriteBool(kSettingsSection, "Pool", true); }),
+              "Die Einstellungen konnten nicht in \"" + IniPath() + "\" gespeichert werden.");
+    EXPECT_EQ(ReadFile(IniPath()), kept);
 
     ::chmod(IniPath().c_str(), 0000);  // unreadable: defaults, and no write over it
-    EXPECT_FALSE(settings_.ReadBool(kSettingsSection, "Pool", false));
-    EXPECT_THROW(settings_.WriteBool(kSettingsSection, "Update", true), Error);
+    EXPECT_EQ(ErrorOfUnprivileged([&] {
+                  if (!settings_.ReadBool(kSettingsSection, "Pool", true)) throw Error("read");
+                  settings_.WriteBool(kSettingsSection, "Update", true);
+              }),
+              "Die Einstellungen konnten nicht in \"" + IniPath() + "\" gespeichert werden.");
     ::chmod(IniPath().c_str(), 0600);
-    EXPECT_EQ(ReadFile(IniPath()), "[Settings]\nPool=1\n");
+    EXPECT_EQ(ReadFile(IniPath()), kept);
 }
 
 TEST_F(SettingsFileTest, FileThatCannotBeReadIsNeitherReadNorReplaced) {
