@@ -13,6 +13,7 @@
 #define ZER1_ENGINE_FUNCTIONS(X) \
     X(ErrorLevel)                \
     X(ErrorText)                 \
+    X(ErrorCode)                 \
     X(WorkArea)                  \
     X(UseEx)                     \
     X(Select)                    \
@@ -48,6 +49,7 @@
     X(Recall)                    \
     X(Commit)                    \
     X(Unlock)                    \
+    X(Rlock)                     \
     X(Zap)                       \
     X(CreateNew)                 \
     X(CreateField)               \
