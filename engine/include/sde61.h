@@ -165,6 +165,10 @@ SDE61_API int sx_Recall(void);
  * stays.  A refused commit writes nothing and drops the change; the record
  * reads as the file holds it. */
 SDE61_API int sx_Commit(void);
+/* Drops the change of the current record that is not committed yet: the
+ * record reads as the file holds it.  A record appended in exclusive use and
+ * not committed goes again (the table stands at its end). */
+SDE61_API int sx_Discard(void);
 /* Releases the lock of record recordNumber, all record locks for 0. */
 SDE61_API int sx_Unlock(long recordNumber);
 /* Locks record recordNumber for a write in shared use, not waiting (in

@@ -341,6 +341,10 @@ int sx_Commit(void) {
     return StatusCall([](Table* t) { return t->Commit(); });
 }
 
+int sx_Discard(void) {
+    return StatusCall([](Table* t) { return t->DiscardPending(); });
+}
+
 int sx_Unlock(long recordNumber) {
     return StatusCall([&](Table* t) {
         return t->Unlock(

@@ -598,6 +598,19 @@ Status Table::FlushPending() {
     return result;
 }
 
+Status Table::DiscardPending() {
+    if (append_pending_) {
+        header_.record_count--;
+        dirty_ = append_pending_ = append_unindexed_ = false;
+        SetEof();
+        return Status::OK();
+    }
+    // A shared append is in the file already: the orders still learn of it.
+    if (dirty_) record_ = disk_record_;
+    dirty_ = false;
+    return Status::OK();
+}
+
 // Another program may have written the record since this table read it.
 // Under the record lock it is read again (one read); every field this table
 // left as it read it takes the file's current bytes, so that the write

@@ -111,6 +111,8 @@ class Table : public OrderHost {
     Status SetDeleted(bool deleted);
     // Writes the pending change and hands it to the OS (synced at commit level full).
     Status Commit();
+    // Drops the pending change; an exclusive append not written yet goes too.
+    Status DiscardPending();
     // Releases a record lock (0: all record locks).
     Status Unlock(uint32_t recno);
     // Takes the record lock a write of record recno needs (shared use; not
