@@ -193,13 +193,14 @@ bool TApolloTable::retryWhileLocked(const EngineApi& api, Attempt attempt) {
     return true;
 }
 
-// A write the engine refused: it dropped the change, so the record is read
-// again to show what the file holds, and the failure is raised in the words
-// of the engine's reason.  `record` 0: an insert that was not appended, which
-// stays pending.
+// A write the engine refused: what of it the engine still holds is dropped,
+// the record is read again to show what the file holds, and the failure is
+// raised in the words of the engine's reason.  `record` 0: an insert that was
+// not appended, which stays pending.
 void TApolloTable::failWrite(const EngineApi& api, long record) {
     const bool locked = api.ErrorCode() == SX_ERR_LOCKED;
     const std::string why = engineErrorText();
+    api.Discard();
     api.Unlock(0);
     if (record == 0) {
         throw EApolloError(locked ? newRecordLockedText(tableFileName())

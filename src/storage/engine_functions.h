@@ -48,6 +48,7 @@
     X(Delete)                    \
     X(Recall)                    \
     X(Commit)                    \
+    X(Discard)                   \
     X(Unlock)                    \
     X(Rlock)                     \
     X(Zap)                       \

@@ -235,6 +235,10 @@ EngineApi makeApi() {
     api.PutMemo = [](const char* field, const char* text, int length) {
         log("PutMemo(" + std::string(field) + ")");
         Area& a = g_engine.cur();
+        if (g_engine.failMemo) {
+            fail(SX_ERR_IO, "memo " + std::string(field) + " cannot be written");
+            return 0;
+        }
         if (!a.pending) a.pending = currentRecord(a);
         a.pendingMemos[field] = std::string(text, length);
         return 1;
@@ -248,6 +252,18 @@ EngineApi makeApi() {
     };
     api.Unlock = [](long n) {
         log("Unlock(" + std::to_string(n) + ")");
+        return 1;
+    };
+    api.Discard = []() {
+        log("Discard");
+        Area& a = g_engine.cur();
+        a.pending.reset();
+        a.pendingMemos.clear();
+        if (a.pendingAppend) {
+            a.records.pop_back();
+            a.recno = static_cast<long>(a.records.size()) + 1;
+        }
+        a.pendingAppend = false;
         return 1;
     };
     api.Rlock = [](long n) {

@@ -60,6 +60,7 @@ struct Engine {
     bool failAppend = false;
     // Commit refuses with this error code (SX_ERR_NONE: commits succeed).
     int refuseCommit = SX_ERR_NONE;
+    bool failMemo = false;
     int evalTest = 1;
     bool seekMissLeavesPosition = false;  // a miss leaves the record where it was
 

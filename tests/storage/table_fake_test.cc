@@ -286,6 +286,10 @@ TEST_F(TableFakeTest, EveryWritePathReportsARefusedCommit) {
         table.Edit();
         table.FieldByName("NOTIZ").SetAsString("NEU");
     };
+    auto changeBoth = [&] {
+        changeRecord();
+        table.FieldByName("NOTIZ").SetAsString("NEU");
+    };
     auto insertRecord = [&] {
         table.Append();
         table.FieldByName("ARTNUM").SetAsString("NEU");
@@ -296,10 +300,13 @@ TEST_F(TableFakeTest, EveryWritePathReportsARefusedCommit) {
         std::function<void()> change;
         std::function<void()> write;  // raises
         bool appends = false;
+        bool memoRefused = false;  // the memo write fails, not the commit
     };
     const std::vector<WritePath> paths = {
         {"Post of an edit", changeRecord, [&] { table.Post(); }},
         {"Post of a memo", changeMemo, [&] { table.Post(); }},
+        {"Post of a refused memo", changeBoth, [&] { table.Post(); }, false, true},
+        {"Post of an insert with a refused memo", insertRecord, [&] { table.Post(); }, true, true},
         {"Post of an insert", insertRecord, [&] { table.Post(); }, true},
         {"Append after an insert", insertRecord, [&] { table.Append(); }, true},
         {"Append after an edit", changeRecord, [&] { table.Append(); }},
@@ -321,11 +328,13 @@ TEST_F(TableFakeTest, EveryWritePathReportsARefusedCommit) {
             table.SetExclusive(exclusive);
             table.Open();
             path.change();
-            engine().refuseCommit = SX_ERR_IO;
+            engine().failMemo = path.memoRefused;
+            engine().refuseCommit = path.memoRefused ? SX_ERR_NONE : SX_ERR_IO;
             std::string error = errorOf(path.write);
             engine().refuseCommit = SX_ERR_NONE;
+            engine().failMemo = false;
             if (error != "false") {
-                EXPECT_NE(error.find(" in MLAGER.DBF konnte nicht geschrieben werden: record "),
+                EXPECT_NE(error.find(" in MLAGER.DBF konnte nicht geschrieben werden: "),
                           std::string::npos) << error;
                 EXPECT_NE(error.find("cannot be written"), std::string::npos) << error;
             }
