@@ -69,10 +69,10 @@ bool flush(Area& a, bool commit = false) {
     if (!commit && !a.pending && a.pendingMemos.empty() && !appended) return true;
     a.pendingAppend = false;
     if (g_engine.refuseCommit != SX_ERR_NONE) {
-        fail(g_engine.refuseCommit, "record " + std::to_string(a.recno) + " of " + a.file +
-                                        (g_engine.refuseCommit == SX_ERR_LOCKED
-                                             ? " is locked by another user"
-                                             : " cannot be written"));
+        fail(g_engine.refuseCommit,
+             "record " + std::to_string(a.recno) + " of " + a.file +
+                 (g_engine.refuseCommit == SX_ERR_LOCKED ? " is locked by another user"
+                                                         : " cannot be written"));
         a.pending.reset();
         a.pendingMemos.clear();
         if (appended) {

@@ -40,7 +40,9 @@ struct FieldDef {
 
 unsigned littleEndian(const std::string& data, size_t at, int bytes) {
     unsigned value = 0;
-    for (int i = bytes - 1; i >= 0; --i) value = value << 8 | static_cast<unsigned char>(data[at + i]);
+    for (int i = bytes - 1; i >= 0; --i) {
+        value = value << 8 | static_cast<unsigned char>(data[at + i]);
+    }
     return value;
 }
 

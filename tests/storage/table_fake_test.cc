@@ -335,7 +335,8 @@ TEST_F(TableFakeTest, EveryWritePathReportsARefusedCommit) {
             engine().failMemo = false;
             if (error != "false") {
                 EXPECT_NE(error.find(" in MLAGER.DBF konnte nicht geschrieben werden: "),
-                          std::string::npos) << error;
+                          std::string::npos)
+                    << error;
                 EXPECT_NE(error.find("cannot be written"), std::string::npos) << error;
             }
             const fake::Area& area = engine().cur();
@@ -347,9 +348,9 @@ TEST_F(TableFakeTest, EveryWritePathReportsARefusedCommit) {
                 std::string stored = area.recno <= static_cast<long>(area.records.size())
                                          ? area.records[area.recno - 1].substr(1, 10)
                                          : std::string(10, ' ');
-                EXPECT_EQ(table.FieldByName("ARTNUM").AsString() +
-                              std::string(10 - table.FieldByName("ARTNUM").AsString().size(), ' '),
-                          stored);
+                std::string shown = table.FieldByName("ARTNUM").AsString();
+                shown.resize(10, ' ');
+                EXPECT_EQ(shown, stored);
                 EXPECT_EQ(table.FieldByName("NOTIZ").AsString(), "");
             }
             table.Cancel();
