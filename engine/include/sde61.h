@@ -59,6 +59,19 @@ SDE61_API void sx_ErrorLevel(int level);
  * or nothing failed yet.  Valid until the next engine call. */
 SDE61_API const char* sx_ErrorText(void);
 
+/* Kinds of failure, as sx_ErrorCode gives them. */
+#define SX_ERR_NONE 0          /* the last call succeeded */
+#define SX_ERR_NOT_FOUND 1     /* a file or field that does not exist */
+#define SX_ERR_CORRUPTION 2    /* a file whose contents do not fit its format */
+#define SX_ERR_IO 3            /* the operating system refused a read, write or sync */
+#define SX_ERR_LOCKED 4        /* another program (or work area) holds the file or record */
+#define SX_ERR_INVALID 5       /* a call whose arguments or state make no sense */
+#define SX_ERR_NOT_SUPPORTED 6 /* a valid file feature the engine does not handle */
+#define SX_ERR_INTERNAL 7      /* a fault inside the engine */
+/* Kind of the failure that sx_ErrorText describes, SX_ERR_NONE after a success.
+ * A caller may try again after SX_ERR_LOCKED. */
+SDE61_API int sx_ErrorCode(void);
+
 /* ---- Work areas -------------------------------------------------------- */
 
 /* Work area number of an open table with this alias (case-insensitive), or 0. */
@@ -99,7 +112,8 @@ SDE61_API int sx_RecSize(void);
 /* ---- Navigation -------------------------------------------------------- */
 
 /* Moves in the current index order, physical order without one.  Return 1 on
- * success, 0 on failure (the error text says why). */
+ * success, 0 on failure (the error text says why); a failed move leaves the
+ * table at its end, so that a walk until sx_Eof ends. */
 SDE61_API int sx_GoTop(void);
 SDE61_API int sx_GoBottom(void);
 SDE61_API int sx_Go(long recordNumber);
@@ -144,10 +158,25 @@ SDE61_API int sx_Replace(const char* field, const char* text);
 SDE61_API int sx_PutMemo(const char* field, const char* text, int length);
 SDE61_API int sx_Delete(void);
 SDE61_API int sx_Recall(void);
-/* Hands written records (and index changes) to the file system, per commit level. */
+/* Writes the pending change of the current record and hands written records
+ * (and index changes) to the file system, per commit level.  In shared use the
+ * record is locked and read again first, and only the fields changed since it
+ * was read are written: what another program changed in the other fields
+ * stays.  A refused commit writes nothing and drops the change; the record
+ * reads as the file holds it. */
 SDE61_API int sx_Commit(void);
+/* Drops the change of the current record that is not committed yet: the
+ * record reads as the file holds it.  A record appended in exclusive use and
+ * not committed goes again (the table stands at its end). */
+SDE61_API int sx_Discard(void);
 /* Releases the lock of record recordNumber, all record locks for 0. */
 SDE61_API int sx_Unlock(long recordNumber);
+/* Locks record recordNumber for a write in shared use, not waiting (in
+ * exclusive use there is nothing to lock); 0 with SX_ERR_LOCKED when another
+ * program holds it.  Kept until sx_Unlock.  The commit of a change takes the
+ * same lock itself; taking it first lets a caller wait for it before
+ * changing anything. */
+SDE61_API int sx_Rlock(long recordNumber);
 /* Removes all records (exclusive use only); empties the memo file and every open index. */
 SDE61_API int sx_Zap(void);
 
@@ -200,7 +229,8 @@ SDE61_API int sx_IndexClose(void);
 /* Key expression of an order (buffer convention). */
 SDE61_API int sx_IndexKey(int order, char* buf, int size);
 /* Seeks a key in the current order; returns 1 when found (record current),
- * 0 when not found (table at end). */
+ * 0 when not found or on failure (table at end).  sx_Found gives the result
+ * of this seek, false after a failed one. */
 SDE61_API int sx_Seek(const char* key);
 SDE61_API int sx_Found(void);
 /* Progress of index builds goes to fn (NULL: none). */

@@ -91,6 +91,10 @@ const char* sx_ErrorText(void) {
     return sde::LastError().c_str();
 }
 
+int sx_ErrorCode(void) {
+    return sde::LastErrorCode();
+}
+
 // ---- work areas ------------------------------------------------------------
 
 int sx_WorkArea(const char* alias) {
@@ -337,9 +341,20 @@ int sx_Commit(void) {
     return StatusCall([](Table* t) { return t->Commit(); });
 }
 
+int sx_Discard(void) {
+    return StatusCall([](Table* t) { return t->DiscardPending(); });
+}
+
 int sx_Unlock(long recordNumber) {
     return StatusCall([&](Table* t) {
         return t->Unlock(
+            recordNumber < 0 || recordNumber > long(UINT32_MAX) ? 0 : uint32_t(recordNumber));
+    });
+}
+
+int sx_Rlock(long recordNumber) {
+    return StatusCall([&](Table* t) {
+        return t->LockForWrite(
             recordNumber < 0 || recordNumber > long(UINT32_MAX) ? 0 : uint32_t(recordNumber));
     });
 }

@@ -14,6 +14,7 @@ namespace sde {
 
 class Status {
 public:
+    // The numbers are those of the SX_ERR_ codes in sde61.h.
     enum class Code {
         kOk = 0,
         kNotFound,         // a file or field that does not exist

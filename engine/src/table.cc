@@ -283,7 +283,22 @@ Status Table::MoveTo(uint32_t recno) {
     return LoadRecord(recno);
 }
 
+Status Table::EndOnFailure(Status s) {
+    if (!s.ok()) SetEof();
+    return s;
+}
+
 Status Table::GoTop() {
+    return EndOnFailure(MoveToTop());
+}
+Status Table::GoBottom() {
+    return EndOnFailure(MoveToBottom());
+}
+Status Table::Skip(long count) {
+    return EndOnFailure(MoveBy(count));
+}
+
+Status Table::MoveToTop() {
     SDE_RETURN_IF_ERROR(FlushPending());
     SDE_RETURN_IF_ERROR(RefreshCount());
     bof_ = false;
@@ -300,7 +315,7 @@ Status Table::GoTop() {
     return Status::OK();
 }
 
-Status Table::GoBottom() {
+Status Table::MoveToBottom() {
     SDE_RETURN_IF_ERROR(FlushPending());
     SDE_RETURN_IF_ERROR(RefreshCount());
     bof_ = false;
@@ -318,9 +333,9 @@ Status Table::GoBottom() {
 }
 
 Status Table::Go(uint32_t recno) {
-    SDE_RETURN_IF_ERROR(FlushPending());
+    SDE_RETURN_IF_ERROR(EndOnFailure(FlushPending()));
     bof_ = false;
-    if (recno > header_.record_count) SDE_RETURN_IF_ERROR(RefreshCount());
+    if (recno > header_.record_count) SDE_RETURN_IF_ERROR(EndOnFailure(RefreshCount()));
     if (recno == 0 || recno > header_.record_count) {
         SetEof();
         return Status::OK();
@@ -328,7 +343,7 @@ Status Table::Go(uint32_t recno) {
     return LoadRecord(recno);
 }
 
-Status Table::Skip(long count) {
+Status Table::MoveBy(long count) {
     // No table holds more records than this; it keeps the arithmetic below in range.
     count = std::clamp<long>(count, -long(UINT32_MAX), long(UINT32_MAX));
     SDE_RETURN_IF_ERROR(FlushPending());
@@ -383,10 +398,12 @@ Status Table::Skip(long count) {
 }
 
 Result<bool> Table::Seek(std::string_view key) {
+    // Found tells of this seek only: a failed one leaves it false.
+    found_ = false;
     if (current_order_ == 0) {
         return Status::InvalidArgument("This operation requires an active index order");
     }
-    SDE_RETURN_IF_ERROR(FlushPending());
+    SDE_RETURN_IF_ERROR(EndOnFailure(FlushPending()));
     std::string stored_key;
     if (translate_) {
         stored_key.assign(key);
@@ -394,15 +411,15 @@ Result<bool> Table::Seek(std::string_view key) {
         key = stored_key;
     }
     auto result = orders_[size_t(current_order_ - 1)]->Seek(key);
-    if (!result.ok()) return result.status();
+    if (!result.ok()) return EndOnFailure(result.status());
     bof_ = false;
-    found_ = result->found;
-    if (found_) {
-        SDE_RETURN_IF_ERROR(MoveTo(result->recno));
+    if (result->found) {
+        SDE_RETURN_IF_ERROR(EndOnFailure(MoveTo(result->recno)));
     } else {
-        SDE_RETURN_IF_ERROR(RefreshCount());
+        SDE_RETURN_IF_ERROR(EndOnFailure(RefreshCount()));
         SetEof();
     }
+    found_ = result->found;
     return found_;
 }
 
@@ -430,6 +447,16 @@ Status Table::LockRecord(uint32_t recno) {
     }
     locked_records_.insert(place, recno);
     return Status::OK();
+}
+
+Status Table::LockForWrite(uint32_t recno) {
+    SDE_RETURN_IF_ERROR(CheckWritable());
+    if (recno > header_.record_count) SDE_RETURN_IF_ERROR(RefreshCount());
+    if (recno == 0 || recno > header_.record_count) {
+        return Status::InvalidArgument("there is no record " + std::to_string(recno) + " in " +
+                                       path_);
+    }
+    return LockRecord(recno);
 }
 
 Status Table::Unlock(uint32_t recno) {
@@ -545,6 +572,7 @@ Status Table::FlushPending() {
         if (!s.ok()) header_.record_count--;
     } else if (dirty_) {
         s = LockRecord(recno_);
+        if (s.ok() && is_shared()) s = MergeStoredChanges();
         if (s.ok()) s = WriteRecordBytes(recno_, record_, false);
     }
     if (!s.ok()) {
@@ -568,6 +596,38 @@ Status Table::FlushPending() {
     }
     disk_record_ = record_;
     return result;
+}
+
+Status Table::DiscardPending() {
+    if (append_pending_) {
+        header_.record_count--;
+        dirty_ = append_pending_ = append_unindexed_ = false;
+        SetEof();
+        return Status::OK();
+    }
+    // A shared append is in the file already: the orders still learn of it.
+    if (dirty_) record_ = disk_record_;
+    dirty_ = false;
+    return Status::OK();
+}
+
+// Another program may have written the record since this table read it.
+// Under the record lock it is read again (one read); every field this table
+// left as it read it takes the file's current bytes, so that the write
+// carries only this table's own changes (where both changed a field, ours
+// wins).  The orders then replace the keys of what the file held.
+Status Table::MergeStoredChanges() {
+    std::string& current = scratch_record_;
+    SDE_RETURN_IF_ERROR(ReadRecord(recno_, &current));
+    if (current == disk_record_) return Status::OK();  // nobody else wrote it
+    if (record_[0] == disk_record_[0]) record_[0] = current[0];
+    for (const FieldDesc& f : header_.fields) {
+        if (std::memcmp(record_.data() + f.offset, disk_record_.data() + f.offset, f.width) == 0) {
+            std::memcpy(record_.data() + f.offset, current.data() + f.offset, f.width);
+        }
+    }
+    disk_record_.swap(current);
+    return Status::OK();
 }
 
 Status Table::Commit() {

@@ -13,6 +13,8 @@
 //   exclusive for exclusive opens.  In shared mode:
 //     record lock:  1 byte at 1,000,000,000 + record number, not waiting,
 //                   taken before a record is written, kept until Unlock;
+//                   under it a changed record is read again and only the
+//                   fields this table changed are written over it;
 //     header lock:  1 byte at 1,000,000,000, waiting, held while an append
 //                   writes the blank record and the new record count;
 //     memo lock:    byte 0 of the .DBT while a memo is written.
@@ -109,8 +111,13 @@ class Table : public OrderHost {
     Status SetDeleted(bool deleted);
     // Writes the pending change and hands it to the OS (synced at commit level full).
     Status Commit();
+    // Drops the pending change; an exclusive append not written yet goes too.
+    Status DiscardPending();
     // Releases a record lock (0: all record locks).
     Status Unlock(uint32_t recno);
+    // Takes the record lock a write of record recno needs (shared use; not
+    // waiting), kept until Unlock; nothing to do in exclusive use.
+    Status LockForWrite(uint32_t recno);
     // Removes every record; exclusive use only.
     Status Zap();
     // Appends the lines of an SDF text file, one record per line.
@@ -161,6 +168,14 @@ class Table : public OrderHost {
     Status WriteCountToHeader(uint32_t count);
     Status CheckWritable();
     Status LockRecord(uint32_t recno);
+    // Under the record lock: lays what the file holds now under this
+    // table's changes (see FlushPending).
+    Status MergeStoredChanges();
+    // A failed move leaves the table at its end.
+    Status EndOnFailure(Status s);
+    Status MoveToTop();
+    Status MoveToBottom();
+    Status MoveBy(long count);
     Status AppendShared(const std::string& record);
     Status CheckRecordBuffer(size_t size) const;
     // Lays caller bytes over *record field by field (memos kept, values checked).

@@ -6,12 +6,20 @@
 
 namespace sde {
 
+static_assert(int(Status::Code::kNotFound) == SX_ERR_NOT_FOUND &&
+              int(Status::Code::kCorruption) == SX_ERR_CORRUPTION &&
+              int(Status::Code::kIOError) == SX_ERR_IO &&
+              int(Status::Code::kLocked) == SX_ERR_LOCKED &&
+              int(Status::Code::kInvalidArgument) == SX_ERR_INVALID &&
+              int(Status::Code::kNotSupported) == SX_ERR_NOT_SUPPORTED);
+
 namespace {
 
 // Process-wide state of the C API.  Made on first use and released by
 // ReleaseEngineState() when the library is unloaded, not by static
 // destructors, whose order against the file layer's state is not fixed.
 std::string* g_error_text = nullptr;
+int g_error_code = SX_ERR_NONE;
 WorkAreas* g_work_areas = nullptr;
 
 std::string& ErrorText() {
@@ -93,15 +101,22 @@ int WorkAreas::Select(int number) {
 
 void SetLastError(const Status& status) {
     ErrorText() = status.message();
+    // The codes of sde61.h follow the order of Status::Code.
+    g_error_code = status.ok() ? SX_ERR_NONE : int(status.code());
 }
-void SetLastError(const std::string& text) {
+void SetLastError(const std::string& text, int code) {
     ErrorText() = text;
+    g_error_code = code;
 }
 void ClearLastError() {
     ErrorText().clear();
+    g_error_code = SX_ERR_NONE;
 }
 const std::string& LastError() {
     return ErrorText();
+}
+int LastErrorCode() {
+    return g_error_code;
 }
 
 int CopyOut(const std::string& value, char* buf, int size) {

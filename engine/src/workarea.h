@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "sde61.h"
 #include "status.h"
 #include "table.h"
 
@@ -44,11 +45,13 @@ class WorkAreas {
     int current_ = 0;
 };
 
-// The failure text of the last call (what sx_ErrorText gives).
+// The failure text and kind of the last call (what sx_ErrorText and
+// sx_ErrorCode give).
 void SetLastError(const Status& status);
-void SetLastError(const std::string& text);
+void SetLastError(const std::string& text, int code = SX_ERR_INVALID);
 void ClearLastError();
 const std::string& LastError();
+int LastErrorCode();
 
 // Runs fn, returning its result; a thrown exception becomes `failed` and the
 // error text.  Every sx_ function body runs inside it.
@@ -57,9 +60,9 @@ T Guarded(T failed, Fn&& fn) {
     try {
         return fn();
     } catch (const std::exception& e) {
-        SetLastError(std::string("internal error: ") + e.what());
+        SetLastError(std::string("internal error: ") + e.what(), SX_ERR_INTERNAL);
     } catch (...) {
-        SetLastError(std::string("internal error"));
+        SetLastError(std::string("internal error"), SX_ERR_INTERNAL);
     }
     return failed;
 }

@@ -45,6 +45,14 @@ inline constexpr const char* kTableTypeNotSupported = "Table type not supported"
 inline constexpr const char* kPasswordRefused = "Wrong password for table: ";
 }  // namespace apollo_text
 
+// Texts of the write and read failures that reach the user: `table` is the
+// table file's name, `why` the engine's reason.
+std::string recordLockedText(long record, const std::string& table);
+std::string recordNotWrittenText(long record, const std::string& table, const std::string& why);
+std::string newRecordLockedText(const std::string& table);
+std::string newRecordNotWrittenText(const std::string& table, const std::string& why);
+std::string tableNotReadText(const std::string& table, const std::string& why);
+
 // "<first line>" + carriage return + "File: " + file name.
 std::string missingFileText(const char* firstLine, const std::string& fileName);
 

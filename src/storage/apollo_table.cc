@@ -1,7 +1,10 @@
 #include "storage/apollo_table.h"
 
+#include <thread>
+
 #include "common/file_names.h"
 #include "common/text_encoding.h"
+#include "common/ui_services.h"
 #include "storage/engine_loader.h"
 #include "storage/table_helpers.h"
 
@@ -26,6 +29,10 @@ bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b) {
 std::string fieldNotFound(std::string_view name) {
     return "Field '" + std::string(name) + "' not found";
 }
+
+// Pause between two tries of a write whose record another program holds:
+// longer than the message pump's interval, so that every pause pumps.
+constexpr std::chrono::milliseconds kLockRetryPause{50};
 
 }  // namespace
 
@@ -165,6 +172,53 @@ std::string TApolloTable::engineErrorText() const {
     return text != nullptr ? Windows1252ToUtf8(text) : std::string();
 }
 
+std::string TApolloTable::tableFileName() const {
+    return fileNamePart(FullFileName());
+}
+
+// Tries `attempt` again while it fails because another program holds a lock,
+// for up to kRecordLockWait; the window messages are processed meanwhile.
+// True once it succeeds; false with the engine's last failure otherwise.
+template <typename Attempt>
+bool TApolloTable::retryWhileLocked(const EngineApi& api, Attempt attempt) {
+    const auto deadline = std::chrono::steady_clock::now() + kRecordLockWait;
+    while (!attempt()) {
+        if (api.ErrorCode() != SX_ERR_LOCKED || std::chrono::steady_clock::now() >= deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(kLockRetryPause);
+        ProcessPendingMessages();
+        api.Select(workArea_);  // whatever ran meanwhile may have selected another table
+    }
+    return true;
+}
+
+// A write the engine refused: what of it the engine still holds is dropped,
+// the record is read again to show what the file holds, and the failure is
+// raised in the words of the engine's reason.  `record` 0: an insert that was
+// not appended, which stays pending.
+void TApolloTable::failWrite(const EngineApi& api, long record) {
+    const bool locked = api.ErrorCode() == SX_ERR_LOCKED;
+    const std::string why = engineErrorText();
+    api.Discard();
+    api.Unlock(0);
+    if (record == 0) {
+        throw EApolloError(locked ? newRecordLockedText(tableFileName())
+                                  : newRecordNotWrittenText(tableFileName(), why));
+    }
+    state_ = TDataSetState::dsBrowse;
+    rereadAtCurrentPosition(api);
+    throw EApolloError(locked ? recordLockedText(record, tableFileName())
+                              : recordNotWrittenText(record, tableFileName(), why));
+}
+
+// A move the engine could not make: it stands at the end of the table now.
+void TApolloTable::failMove(const EngineApi& api) {
+    const std::string why = engineErrorText();
+    readCurrentRecord(api);
+    throw EApolloError(tableNotReadText(tableFileName(), why));
+}
+
 // ---- Open and close ---------------------------------------------------------
 
 void TApolloTable::Open() {
@@ -274,7 +328,7 @@ void TApolloTable::First() {
     requireActive();
     checkBrowseMode();
     const EngineApi& api = selected();
-    api.GoTop();
+    if (!api.GoTop()) failMove(api);
     readCurrentRecord(api);
 }
 
@@ -282,7 +336,7 @@ void TApolloTable::Next() {
     requireActive();
     checkBrowseMode();
     const EngineApi& api = selected();
-    api.Skip(1);
+    if (!api.Skip(1)) failMove(api);
     readCurrentRecord(api);
 }
 
@@ -352,35 +406,39 @@ void TApolloTable::Post() {
     if (state_ != TDataSetState::dsEdit && state_ != TDataSetState::dsInsert) return;
     requireWritable();
     const EngineApi& api = selected();
+    long record = 0;
     if (state_ == TDataSetState::dsInsert) {
         // The new record goes to the file with its data in one step.
-        if (!api.AppendRecord(record_.data(), static_cast<int>(record_.size()))) {
-            throw EApolloError("Unable to append a record to " + FullFileName() + ": " +
-                               engineErrorText());
+        if (!retryWhileLocked(api, [&] {
+                return api.AppendRecord(record_.data(), static_cast<int>(record_.size())) != 0;
+            })) {
+            failWrite(api, 0);
         }
-        // The record exists now: a retry after a failure below writes it
-        // instead of appending another.
-        state_ = TDataSetState::dsEdit;
-    } else if (!api.PutRecord(record_.data(), static_cast<int>(record_.size()))) {
-        std::string why = engineErrorText();
-        api.Unlock(0);
-        throw EApolloError("Unable to write a record of " + FullFileName() + ": " + why);
+        record = api.RecNo();
+    } else {
+        record = api.RecNo();
+        // In shared use the record's lock is waited for before anything changes.
+        if (!exclusive_ && !retryWhileLocked(api, [&] { return api.Rlock(record) != 0; })) {
+            failWrite(api, record);
+        }
+        if (!api.PutRecord(record_.data(), static_cast<int>(record_.size()))) {
+            failWrite(api, record);
+        }
     }
     for (const auto& [index, bytes] : pendingMemos_) {
         const std::string& name = fields_[index]->FieldName();
         if (!api.PutMemo(name.c_str(), bytes.data(), static_cast<int>(bytes.size()))) {
-            std::string why = engineErrorText();
-            api.Unlock(0);
-            throw EApolloError("Unable to write memo " + name + " of " + FullFileName() + ": " +
-                               why);
+            failWrite(api, record);
         }
     }
-    api.Commit();
+    if (!api.Commit()) failWrite(api, record);
     api.Unlock(0);
     state_ = TDataSetState::dsBrowse;
-    if (keptAsWritten_ && !oemTranslate_ && password_.empty() && pendingMemos_.empty()) {
+    if (exclusive_ && keptAsWritten_ && !oemTranslate_ && password_.empty() &&
+        pendingMemos_.empty()) {
         // The record holds what was written, the flag byte as the engine
-        // stores it; no need to read it back.
+        // stores it; no need to read it back.  (In shared use the commit
+        // keeps what others changed in other fields: it is read back.)
         record_[0] = record_[0] == '*' ? '*' : ' ';
         eof_ = false;
         modified_ = false;

@@ -7,8 +7,15 @@
 // writes it.  Misuse and engine failures raise EApolloError; the copy, create
 // and append-from operations and Seek report an engine failure through their
 // results (misuse, such as a seek without an index order, still raises).
+//
+// A write is reported as done only when the engine committed it.  A record
+// that another program holds locked is waited for up to kRecordLockWait
+// (pending window messages are processed meanwhile); a write that still
+// cannot happen raises an error naming table and record, after the record
+// has been read again, so that the object shows what the file holds.
 #pragma once
 
+#include <chrono>
 #include <exception>
 #include <functional>
 #include <map>
@@ -26,6 +33,9 @@ namespace zer1 {
 enum TTableType { ttSXNONE, ttSXNTX, ttSXFOX, ttSXNSX, ttSXNSX_DBT };
 enum TCommitLevel { clFull, clNormal };
 enum class TDataSetState { dsInactive, dsBrowse, dsEdit, dsInsert };
+
+// How long a write waits for a record that another program holds locked.
+inline constexpr std::chrono::seconds kRecordLockWait{3};
 
 // Engine code of the only table type used: dBASE table, .DBT memos, .NTX indexes.
 inline constexpr int kTableTypeNtx = 1;
@@ -85,6 +95,7 @@ class TApolloTable {
 
     // ---- Navigation (a pending change is written first when modified) ----
     void Refresh();
+    // Both raise when the engine cannot move; the table then stands at its end.
     void First();
     void Next();
     bool Eof() const;
@@ -148,6 +159,11 @@ class TApolloTable {
     std::string memoText(const TApolloField& field) const;
     void setPendingMemo(const TApolloField& field, std::string bytes);
     std::string engineErrorText() const;
+    std::string tableFileName() const;
+    template <typename Attempt>
+    bool retryWhileLocked(const EngineApi& api, Attempt attempt);
+    [[noreturn]] void failWrite(const EngineApi& api, long record);
+    [[noreturn]] void failMove(const EngineApi& api);
     void rethrowProgressFailure();
     static void progressTrampoline(void* context, int percent);
 

@@ -107,7 +107,7 @@ bool TApolloTable::AppendFrom(const std::string& sourceFile, int fileType,
     std::string scope1252 = Utf8ToWindows1252(scope);
     bool ok =
         api.AppendFrom(ResolveFileName(sourceFile).c_str(), fileType, nullIfEmpty(scope1252)) != 0;
-    if (ok) api.Commit();
+    if (ok) ok = api.Commit() != 0;
     readCurrentRecord(api);
     return ok;
 }
@@ -237,8 +237,7 @@ void TApolloTable::SetProgressWindow(ProgressCallback progress) {
 
 bool FindRecordByKey(TApolloTable& table, int order, const std::string& fullWidthKey) {
     table.SetOrder(order);
-    table.Seek(fullWidthKey);
-    return table.Found();
+    return table.Seek(fullWidthKey);
 }
 
 void RebuildIndex(TApolloTable& table, const std::string& indexFile, const std::string& expression,

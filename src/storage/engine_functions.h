@@ -13,6 +13,7 @@
 #define ZER1_ENGINE_FUNCTIONS(X) \
     X(ErrorLevel)                \
     X(ErrorText)                 \
+    X(ErrorCode)                 \
     X(WorkArea)                  \
     X(UseEx)                     \
     X(Select)                    \
@@ -47,7 +48,9 @@
     X(Delete)                    \
     X(Recall)                    \
     X(Commit)                    \
+    X(Discard)                   \
     X(Unlock)                    \
+    X(Rlock)                     \
     X(Zap)                       \
     X(CreateNew)                 \
     X(CreateField)               \

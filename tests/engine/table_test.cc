@@ -295,6 +295,32 @@ TEST(TableTest, CachedRecordsOverManyBlocksMatchTheFile) {
     ASSERT_EQ(sx_Close(), 1);
 }
 
+// A change that is not committed can be dropped: an edit reads as the file
+// holds it, an exclusive append goes again, and later moves write nothing.
+TEST(TableTest, DiscardDropsTheUncommittedChange) {
+    TempDir dir;
+    std::string path = dir.File("SAMPLE.DBF");
+    CreateSample(path);
+    Open(path);
+    AppendRow("Erster", "1.00", "1", "20260101", "T", "Notiz");
+    ASSERT_EQ(sx_Replace("NAME", "Anders"), 1);
+    ASSERT_EQ(sx_PutMemo("NOTIZ", "Neu", 3), 1);
+    ASSERT_EQ(sx_Discard(), 1);
+    EXPECT_EQ(GetString("NAME"), "Erster      ");
+    ASSERT_EQ(sx_AppendBlank(), 1);
+    ASSERT_EQ(sx_Replace("NAME", "Zweiter"), 1);
+    ASSERT_EQ(sx_Discard(), 1);
+    EXPECT_EQ(sx_Eof(), 1);
+    EXPECT_EQ(sx_RecCount(), 1);
+    ASSERT_EQ(sx_GoTop(), 1);
+    ASSERT_EQ(sx_Close(), 1);
+    Open(path, SX_READONLY);
+    EXPECT_EQ(sx_RecCount(), 1);
+    EXPECT_EQ(GetString("NAME"), "Erster      ");
+    EXPECT_EQ(GetString("NOTIZ"), "Notiz");
+    ASSERT_EQ(sx_Close(), 1);
+}
+
 TEST(TableTest, DeletedRecordsAreCountedReadAndKept) {
     TempDir dir;
     std::string path = dir.File("SAMPLE.DBF");

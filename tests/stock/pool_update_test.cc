@@ -1,6 +1,8 @@
 #include "stock/pool_update.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -110,6 +112,63 @@ WorkingRecord Article(const std::string& ean, const std::string& text,
     rec.set(13, "/" + ean);
     return rec;
 }
+
+// Another program holding the lock of one record of a table, as the sharing
+// scheme places it (a write lock on byte 1,000,000,000 + record number), until
+// told to let go.  Both steps are handshakes over pipes.
+class RecordLockHolder {
+  public:
+    RecordLockHolder(const std::string& table, long record) {
+        if (pipe(to_child_) != 0 || pipe(to_parent_) != 0) return;
+        std::fflush(nullptr);
+        pid_ = fork();
+        if (pid_ == 0) {
+            int fd = ::open(table.c_str(), O_RDWR);
+            struct flock lock {};
+            lock.l_type = F_WRLCK;
+            lock.l_whence = SEEK_SET;
+            lock.l_start = 1000000000 + record;
+            lock.l_len = 1;
+            char answer = fd >= 0 && fcntl(fd, F_SETLK, &lock) == 0 ? 'L' : 'E';
+            if (write(to_parent_[1], &answer, 1) != 1 || read(to_child_[0], &answer, 1) != 1) {
+                _exit(1);
+            }
+            close(fd);  // drops the lock
+            _exit(write(to_parent_[1], "U", 1) == 1 ? 0 : 1);
+        }
+        char answer = 0;
+        locked_ = read(to_parent_[0], &answer, 1) == 1 && answer == 'L';
+    }
+    ~RecordLockHolder() {
+        Release();
+        if (pid_ > 0) waitpid(pid_, nullptr, 0);
+        for (int fd : {to_child_[0], to_child_[1], to_parent_[0], to_parent_[1]}) close(fd);
+    }
+    bool locked() const { return locked_; }
+    // Returns once the lock is gone.
+    void Release() {
+        if (!locked_) return;
+        char answer = 0;
+        locked_ = !(write(to_child_[1], "r", 1) == 1 && read(to_parent_[0], &answer, 1) == 1);
+    }
+
+  private:
+    int to_child_[2] = {-1, -1};
+    int to_parent_[2] = {-1, -1};
+    pid_t pid_ = -1;
+    bool locked_ = false;
+};
+
+// UI services whose first message pump lets the lock holder go: a write that
+// waits for the lock pumps while it waits.
+struct ReleasingUi : RecordingUiServices {
+    void ProcessEvents() override {
+        RecordingUiServices::ProcessEvents();
+        if (holder != nullptr) holder->Release();
+        holder = nullptr;
+    }
+    RecordLockHolder* holder = nullptr;
+};
 
 class PoolUpdateTest : public ::testing::Test {
   protected:
@@ -420,6 +479,52 @@ TEST_F(PoolUpdateTest, RecordThatCannotBeWrittenIsNeverStoredLater) {
     ASSERT_EQ(dbf.records.size(), 2u);
     EXPECT_EQ(dbf.Value(1, "FELD1"), Pad("111", 13));
     EXPECT_EQ(dbf.Value(2, "FELD1"), Pad("333", 13));
+    ExpectIndexesMatchTable();
+}
+
+// The host holds the lock of a pool record that the update changes.  Let go
+// while the update waits, the change is written; held beyond the wait, the
+// update ends with an error naming table and record, what it committed before
+// stays, and no report line claims anything.
+TEST_F(PoolUpdateTest, RecordLockedByTheHostIsWaitedForThenReported) {
+    HostAddsToPool({{{"FELD1", "4711"}, {"FELD2", "ALT"}}, {{"FELD1", "4712"}, {"FELD2", "ALT"}}});
+    const std::string pool = data_path_ + "JEVDBF.DBF";
+    ReleasingUi ui;
+    ScopedUiServices scope{&ui};
+    AddWorking(Article("4711", "NEU"));  // first: its write is the one that waits
+    AddWorking(Article("999", "NEU"));
+    {
+        RecordLockHolder host(pool, 1);
+        ASSERT_TRUE(host.locked());
+        ui.holder = &host;
+        Update();
+        EXPECT_EQ(ui.holder, nullptr);  // the write waited, pumping
+    }
+    EXPECT_EQ(report_,
+              (std::vector<std::string>{"Pool aktualisiert: 1 Neuanlagen,1 \xC3\x84nderungen\r"}));
+
+    working_.Zap();
+    AddWorking(Article("555", "DAVOR"));
+    AddWorking(Article("4712", "NEU"));
+    {
+        RecordLockHolder host(pool, 2);
+        ASSERT_TRUE(host.locked());
+        std::string error;
+        try {
+            Update();
+        } catch (const std::exception& e) {
+            error = e.what();
+        }
+        EXPECT_EQ(error, "Der Datensatz 2 in JEVDBF.DBF ist von einem anderen Programm gesperrt.");
+    }
+    EXPECT_EQ(report_.size(), 1u);
+    pool_.Close();
+    RawDbf dbf = ReadRawDbf(pool);
+    ASSERT_EQ(dbf.records.size(), 4u);
+    EXPECT_EQ(dbf.Value(1, "FELD2"), Pad("NEU", 40));
+    EXPECT_EQ(dbf.Value(2, "FELD2"), Pad("ALT", 40));
+    EXPECT_EQ(dbf.Value(3, "FELD1"), Pad("999", 13));
+    EXPECT_EQ(dbf.Value(4, "FELD1"), Pad("555", 13));
     ExpectIndexesMatchTable();
 }
 

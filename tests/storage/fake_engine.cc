@@ -48,7 +48,44 @@ int fieldOffset(const Area& a, const std::string& name, int* width) {
 
 std::string currentRecord(const Area& a) {
     if (atEnd(a)) return std::string(recordSize(a), ' ');
-    return a.records[a.recno - 1];
+    return a.pending ? *a.pending : a.records[a.recno - 1];
+}
+
+void fail(int code, const std::string& text) {
+    g_engine.errorCode = code;
+    g_engine.error = text;
+}
+
+void succeed() {
+    g_engine.errorCode = SX_ERR_NONE;
+    g_engine.error.clear();
+}
+
+// Writes the pending change as the engine does at a commit or a move; a
+// refused one is dropped (an exclusive append with it) and false returned.
+// A commit is refused on request even with nothing pending (a failing sync).
+bool flush(Area& a, bool commit = false) {
+    bool appended = a.pendingAppend;
+    if (!commit && !a.pending && a.pendingMemos.empty() && !appended) return true;
+    a.pendingAppend = false;
+    if (g_engine.refuseCommit != SX_ERR_NONE) {
+        fail(g_engine.refuseCommit,
+             "record " + std::to_string(a.recno) + " of " + a.file +
+                 (g_engine.refuseCommit == SX_ERR_LOCKED ? " is locked by another user"
+                                                         : " cannot be written"));
+        a.pending.reset();
+        a.pendingMemos.clear();
+        if (appended) {
+            a.records.pop_back();
+            a.recno = static_cast<long>(a.records.size()) + 1;
+        }
+        return false;
+    }
+    if (a.pending) a.records[a.recno - 1] = *a.pending;
+    for (const auto& [field, text] : a.pendingMemos) a.memos[{a.recno, field}] = text;
+    a.pending.reset();
+    a.pendingMemos.clear();
+    return true;
 }
 
 EngineApi makeApi() {
@@ -88,6 +125,7 @@ EngineApi makeApi() {
     };
     api.Close = []() {
         log("Close");
+        flush(g_engine.cur());
         g_engine.areas.erase(g_engine.current);
         return 1;
     };
@@ -114,23 +152,27 @@ EngineApi makeApi() {
     api.RecSize = []() { return recordSize(g_engine.cur()); };
     api.GoTop = []() {
         log("GoTop");
+        if (!flush(g_engine.cur())) return 0;
         g_engine.cur().recno = 1;
         return 1;
     };
     api.GoBottom = []() {
         log("GoBottom");
         Area& a = g_engine.cur();
+        if (!flush(a)) return 0;
         a.recno = a.records.empty() ? 1 : static_cast<long>(a.records.size());
         return 1;
     };
     api.Go = [](long n) {
         log("Go(" + std::to_string(n) + ")");
+        if (!flush(g_engine.cur())) return 0;
         g_engine.cur().recno = n;
         return 1;
     };
     api.Skip = [](long n) {
         log("Skip(" + std::to_string(n) + ")");
         Area& a = g_engine.cur();
+        if (!flush(a)) return 0;
         a.recno = std::min<long>(a.recno + n, static_cast<long>(a.records.size()) + 1);
         return 1;
     };
@@ -160,6 +202,9 @@ EngineApi makeApi() {
     };
     api.GetMemo = [](const char* field, char* buf, int size) {
         Area& a = g_engine.cur();
+        if (auto p = a.pendingMemos.find(field); p != a.pendingMemos.end()) {
+            return copyOut(p->second, buf, size);
+        }
         auto it = a.memos.find({a.recno, field});
         return copyOut(it == a.memos.end() ? std::string() : it->second, buf, size);
     };
@@ -167,40 +212,70 @@ EngineApi makeApi() {
     api.AppendRecord = [](const char* buf, int size) {
         log("AppendRecord");
         Area& a = g_engine.cur();
+        if (!flush(a)) return 0;
         if (g_engine.failAppend || size != recordSize(a)) {
-            g_engine.error = "append refused";
+            fail(SX_ERR_INVALID, "append refused");
             return 0;
         }
+        succeed();
+        // Shared use writes the new record at once, exclusive use at the commit.
         a.records.push_back(std::string(buf, size));
         a.recno = static_cast<long>(a.records.size());
+        a.pendingAppend = a.mode == SX_EXCLUSIVE;
         return 1;
     };
     api.PutRecord = [](const char* buf, int size) {
         log("PutRecord");
         Area& a = g_engine.cur();
         if (atEnd(a) || size != recordSize(a)) return 0;
-        a.records[a.recno - 1].assign(buf, size);
+        a.pending.emplace(buf, size);
         return 1;
     };
     api.Replace = [](const char*, const char*) { return 0; };
     api.PutMemo = [](const char* field, const char* text, int length) {
         log("PutMemo(" + std::string(field) + ")");
         Area& a = g_engine.cur();
-        a.memos[{a.recno, field}] = std::string(text, length);
+        if (g_engine.failMemo) {
+            fail(SX_ERR_IO, "memo " + std::string(field) + " cannot be written");
+            return 0;
+        }
+        if (!a.pending) a.pending = currentRecord(a);
+        a.pendingMemos[field] = std::string(text, length);
         return 1;
     };
     api.Delete = []() { return 0; };
     api.Recall = []() { return 0; };
     api.Commit = []() {
         log("Commit");
-        return 1;
+        succeed();
+        return flush(g_engine.cur(), /*commit=*/true) ? 1 : 0;
     };
     api.Unlock = [](long n) {
         log("Unlock(" + std::to_string(n) + ")");
         return 1;
     };
+    api.Discard = []() {
+        log("Discard");
+        Area& a = g_engine.cur();
+        a.pending.reset();
+        a.pendingMemos.clear();
+        if (a.pendingAppend) {
+            a.records.pop_back();
+            a.recno = static_cast<long>(a.records.size()) + 1;
+        }
+        a.pendingAppend = false;
+        return 1;
+    };
+    api.Rlock = [](long n) {
+        log("Rlock(" + std::to_string(n) + ")");
+        return 1;
+    };
+    api.ErrorCode = []() { return g_engine.errorCode; };
     api.Zap = []() {
         log("Zap");
+        g_engine.cur().pending.reset();
+        g_engine.cur().pendingMemos.clear();
+        g_engine.cur().pendingAppend = false;
         g_engine.cur().records.clear();
         return 1;
     };
@@ -271,6 +346,7 @@ EngineApi makeApi() {
     api.Seek = [](const char* key) {
         log("Seek(" + std::string(key) + ")");
         Area& a = g_engine.cur();
+        if (!flush(a)) return 0;
         auto it = a.keys.find(key);
         a.found = it != a.keys.end();
         if (a.found) {

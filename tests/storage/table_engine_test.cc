@@ -3,6 +3,11 @@
 // checked directly where the code page matters.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
 #include <filesystem>
 
 #include "common/ui_services.h"
@@ -32,6 +37,24 @@ struct FieldDef {
     int width;
     int decimals;
 };
+
+unsigned littleEndian(const std::string& data, size_t at, int bytes) {
+    unsigned value = 0;
+    for (int i = bytes - 1; i >= 0; --i) {
+        value = value << 8 | static_cast<unsigned char>(data[at + i]);
+    }
+    return value;
+}
+
+// Runs fn in a child process, as another program would; its exit code.
+int inChild(const std::function<int()>& fn) {
+    std::fflush(nullptr);
+    pid_t child = fork();
+    if (child == 0) _exit(fn());
+    int status = 0;
+    waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
 
 // Record n (1-based, flag byte first) of a DBF file, read straight from disk.
 std::string rawRecord(const std::string& file, int n) {
@@ -511,6 +534,80 @@ TEST_F(TableEngineTest, TextAndMemoRecordStaysCurrentAfterPost) {
     EXPECT_TRUE(table.Eof());
     table.Close();
     EXPECT_EQ(rawRecord(dir / "TEXTE.DBF", 2).substr(0, 9), " zwei xyz");
+}
+
+// Another program changes one field of a record while this table edits
+// another one: the commit keeps both changes, and the object shows both.
+TEST_F(TableEngineTest, SharedCommitKeepsWhatAnotherProgramChangedMeanwhile) {
+    ASSERT_TRUE(create("TEXTE.DBF", {{"A", "C", 5, 0}, {"B", "C", 5, 0}}));
+    TApolloTable table;
+    open(table, "TEXTE.DBF");
+    table.Append();
+    table.FieldByName("A").SetAsString("alt");
+    table.FieldByName("B").SetAsString("alt");
+    table.Post();
+    table.First();
+    table.Edit();
+    table.FieldByName("A").SetAsString("unser");
+    const std::string path = dir / "TEXTE.DBF";
+    ASSERT_EQ(inChild([&] {
+                  // Field B of record 1, written under the record's lock.
+                  int fd = ::open(path.c_str(), O_RDWR);
+                  struct flock lock {};
+                  lock.l_type = F_WRLCK;
+                  lock.l_whence = SEEK_SET;
+                  lock.l_start = 1000000000 + 1;
+                  lock.l_len = 1;
+                  if (fd < 0 || fcntl(fd, F_SETLK, &lock) != 0) return 1;
+                  off_t at = littleEndian(testing::ReadFile(path), 8, 2) + 1 + 5;
+                  return pwrite(fd, "fremd", 5, at) == 5 && close(fd) == 0 ? 0 : 2;
+              }),
+              0);
+    table.Post();
+    EXPECT_EQ(table.FieldByName("A").AsString(), "unser");
+    EXPECT_EQ(table.FieldByName("B").AsString(), "fremd");
+    table.Close();
+    EXPECT_EQ(rawRecord(path, 1), " unserfremd");
+}
+
+// A damaged index page: a seek that reaches it is not found (and Found says
+// so), a walk raises instead of running for ever, and the table stands at
+// its end afterwards.
+TEST_F(TableEngineTest, DamagedIndexEndsSeeksAndWalksWithAnError) {
+    createArticles();
+    TApolloTable table;
+    open(table, "ARTIKEL.DBF", true);
+    for (int i = 1; i <= 300; ++i) {
+        char number[8];
+        std::snprintf(number, sizeof number, "%04d", i);
+        appendArticle(table, number, 1);
+    }
+    table.Index(dir / "NR.NTX", "ARTNUM");
+    table.Close();
+    // The root's second child gets a key count beyond what a page holds.
+    std::string ntx = testing::ReadFile(dir / "NR.NTX");
+    const unsigned root = littleEndian(ntx, 4, 4);
+    const unsigned child = littleEndian(ntx, root + littleEndian(ntx, root + 4, 2), 4);
+    ASSERT_GT(child, 0u);
+    const std::string damagedKey = ntx.substr(child + littleEndian(ntx, child + 2, 2) + 8, 13);
+    ntx[child] = static_cast<char>(0x90);
+    ntx[child + 1] = 0x01;
+    testing::WriteFile(dir / "NR.NTX", ntx);
+
+    open(table, "ARTIKEL.DBF");
+    int order = table.IndexOpen(dir / "NR.NTX");
+    EXPECT_TRUE(FindRecordByKey(table, order, "0001         "));
+    EXPECT_FALSE(FindRecordByKey(table, order, damagedKey)) << damagedKey;
+    EXPECT_FALSE(table.Found());
+    EXPECT_TRUE(table.Eof());
+
+    table.First();
+    std::string error = errorOf([&] {
+        for (int steps = 0; !table.Eof() && steps < 1000; ++steps) table.Next();
+    });
+    EXPECT_EQ(error.rfind("Fehler beim Lesen von ARTIKEL.DBF: ", 0), 0u) << error;
+    EXPECT_NE(error.find("NR.NTX"), std::string::npos) << error;
+    EXPECT_TRUE(table.Eof());
 }
 
 }  // namespace

@@ -272,6 +272,99 @@ TEST_F(TableFakeTest, FailedAppendKeepsTheInsertPending) {
     EXPECT_EQ(engine().cur().records.size(), 3u);
 }
 
+// Every way the layer writes a record, against an engine that refuses the
+// commit: the failure is raised (or returned), nothing stays pending to be
+// written later, the object shows what the file holds, and the file keeps
+// what it had (a shared append is in the file before its commit).
+TEST_F(TableFakeTest, EveryWritePathReportsARefusedCommit) {
+    testing::WriteFile(dir / "KOPIE.DBF", "");
+    auto changeRecord = [&] {
+        table.Edit();
+        table.FieldByName("ARTNUM").SetAsString("NEU");
+    };
+    auto changeMemo = [&] {
+        table.Edit();
+        table.FieldByName("NOTIZ").SetAsString("NEU");
+    };
+    auto changeBoth = [&] {
+        changeRecord();
+        table.FieldByName("NOTIZ").SetAsString("NEU");
+    };
+    auto insertRecord = [&] {
+        table.Append();
+        table.FieldByName("ARTNUM").SetAsString("NEU");
+        table.FieldByName("NOTIZ").SetAsString("NEU");
+    };
+    struct WritePath {
+        const char* name;
+        std::function<void()> change;
+        std::function<void()> write;  // raises
+        bool appends = false;
+        bool memoRefused = false;  // the memo write fails, not the commit
+    };
+    const std::vector<WritePath> paths = {
+        {"Post of an edit", changeRecord, [&] { table.Post(); }},
+        {"Post of a memo", changeMemo, [&] { table.Post(); }},
+        {"Post of a refused memo", changeBoth, [&] { table.Post(); }, false, true},
+        {"Post of an insert with a refused memo", insertRecord, [&] { table.Post(); }, true, true},
+        {"Post of an insert", insertRecord, [&] { table.Post(); }, true},
+        {"Append after an insert", insertRecord, [&] { table.Append(); }, true},
+        {"Append after an edit", changeRecord, [&] { table.Append(); }},
+        {"First", changeRecord, [&] { table.First(); }},
+        {"Next", changeRecord, [&] { table.Next(); }},
+        {"Refresh", changeRecord, [&] { table.Refresh(); }},
+        {"SetOrder", changeRecord, [&] { table.SetOrder(0); }},
+        {"SetOEMTranslate", changeRecord, [&] { table.SetOEMTranslate(false); }},
+        {"CopyTable", changeRecord, [&] { table.CopyTable(dir / "KOPIE.DBF"); }},
+        // Reports its failure through its result.
+        {"AppendFrom", [] {},
+         [&] {
+             if (!table.AppendFrom(dir / "X.SDF", kSdfFile, "")) throw EApolloError("false");
+         }},
+    };
+    for (bool exclusive : {false, true}) {
+        for (const WritePath& path : paths) {
+            SCOPED_TRACE(std::string(path.name) + (exclusive ? ", exclusive" : ", shared"));
+            table.SetExclusive(exclusive);
+            table.Open();
+            path.change();
+            engine().failMemo = path.memoRefused;
+            engine().refuseCommit = path.memoRefused ? SX_ERR_NONE : SX_ERR_IO;
+            std::string error = errorOf(path.write);
+            engine().refuseCommit = SX_ERR_NONE;
+            engine().failMemo = false;
+            if (error != "false") {
+                EXPECT_NE(error.find(" in MLAGER.DBF konnte nicht geschrieben werden: "),
+                          std::string::npos)
+                    << error;
+                EXPECT_NE(error.find("cannot be written"), std::string::npos) << error;
+            }
+            const fake::Area& area = engine().cur();
+            EXPECT_FALSE(area.pending.has_value());
+            EXPECT_TRUE(area.pendingMemos.empty());
+            const bool inFile = path.appends && !exclusive;
+            EXPECT_EQ(area.records.size(), inFile ? 3u : 2u);
+            if (table.State() == TDataSetState::dsBrowse) {
+                std::string stored = area.recno <= static_cast<long>(area.records.size())
+                                         ? area.records[area.recno - 1].substr(1, 10)
+                                         : std::string(10, ' ');
+                std::string shown = table.FieldByName("ARTNUM").AsString();
+                shown.resize(10, ' ');
+                EXPECT_EQ(shown, stored);
+                EXPECT_EQ(table.FieldByName("NOTIZ").AsString(), "");
+            }
+            table.Cancel();
+            table.First();  // a later move writes nothing that was refused
+            for (size_t n = 0; n < area.records.size(); ++n) {
+                EXPECT_EQ(area.records[n].find("NEU") != std::string::npos, inFile && n == 2)
+                    << area.records[n];
+            }
+            EXPECT_TRUE(area.memos.empty());
+            table.Close();
+        }
+    }
+}
+
 TEST_F(TableFakeTest, ReadOnlyTableRefusesChanges) {
     table.SetReadOnly(true);
     table.Open();
