@@ -215,8 +215,12 @@ StockWorld::~StockWorld() {
     proto.Close();
 }
 
-void StockWorld::CreateStockMaster() {
-    CreateTable(dataPath + "MLAGER.DBF", StockMasterLayout());
+void StockWorld::CreateStockMaster(const std::string& missing) {
+    std::vector<StockFieldDef> layout;
+    for (const auto& f : StockMasterLayout()) {
+        if (f.name != missing) layout.push_back(f);
+    }
+    CreateTable(dataPath + "MLAGER.DBF", layout);
     TApolloTable maker;
     OpenTable(maker, dataPath, "MLAGER.DBF", true);
     maker.Index(dataPath + "MLAGER.NTX", "ARTNUM");
@@ -234,6 +238,13 @@ void StockWorld::CreateStockLog() {
                                            {"BENUTZER", 'C', 10, 0}});
 }
 
+void StockWorld::RecreateStockMasterWithout(const std::string& missing) {
+    std::filesystem::remove(dataPath + "MLAGER.DBF");
+    std::filesystem::remove(dataPath + "MLAGER.NTX");
+    itemsWritten_ = 0;
+    CreateStockMaster(missing);
+}
+
 void StockWorld::AddStockItems(const std::vector<FieldValues>& items) {
     TApolloTable host;
     OpenTable(host, dataPath, "MLAGER.DBF", true);
@@ -243,6 +254,7 @@ void StockWorld::AddStockItems(const std::vector<FieldValues>& items) {
         ++itemsWritten_;
         host.Append();
         for (int i = 0; i < static_cast<int>(layout.size()); ++i) {
+            if (host.FindField(layout[i].name) == nullptr) continue;
             auto given = values.find(layout[i].name);
             host.FieldByName(layout[i].name)
                 .SetAsString(given != values.end() ? given->second

@@ -76,6 +76,9 @@ class StockWorld {
     // the record number.
     void AddStockItems(const std::vector<FieldValues>& items);
     void WriteCatalogue(const std::vector<CatalogueRow>& rows);
+    // Replaces MLAGER.DBF and MLAGER.NTX by empty ones whose stock master
+    // lacks the field `missing`.
+    void RecreateStockMasterWithout(const std::string& missing);
     void AddArticle(const WorkingRecord& record);
 
     // One call of the stock update with the world's tables and paths.
@@ -111,7 +114,7 @@ class StockWorld {
     RecordingUiServices ui;
 
   private:
-    void CreateStockMaster();
+    void CreateStockMaster(const std::string& missing = "");
     void CreateStockLog();
     ScopedUiServices uiScope_{&ui};
     long itemsWritten_ = 0;
