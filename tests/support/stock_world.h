@@ -20,31 +20,10 @@
 #include "stock/step_progress.h"
 #include "stock/stock_update.h"
 #include "storage/apollo_table.h"
+#include "stock_layout.h"
 #include "temp_dir.h"
 
 namespace zer1::testing {
-
-// Field name -> value as SetAsString takes it.
-using FieldValues = std::map<std::string, std::string>;
-
-struct CatalogueRow {
-    std::string dataFile;
-    std::string indexName;
-    std::string expression;
-};
-
-// The catalogue the world starts with: six MLAGER indexes (MLAGER on ARTNUM
-// among them) between rows for JEVDBF and KUNDEN.
-const std::vector<CatalogueRow>& DefaultCatalogue();
-
-// One definition of the stock master's fields, in the host's order.
-struct StockFieldDef {
-    const char* name;
-    char type;
-    int width;
-    int decimals;
-};
-const std::vector<StockFieldDef>& StockMasterLayout();
 
 // Everything a step does to the progress window, in order: "info:<text>",
 // "max:<n>", "pos:<n>", "tag:<n>".  Engine reports reach "pos:" while the
