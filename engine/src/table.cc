@@ -34,19 +34,22 @@ Result<std::unique_ptr<Table>> Table::Open(const std::string& path, OpenMode mod
                                            Env* env) {
     std::unique_ptr<Table> table(new Table());
     table->env_ = env;
-    table->path_ = env->Resolve(WithTableExtension(path));
     table->mode_ = mode;
     table->commit_full_ = commit_full;
     FileAccess access =
         mode == OpenMode::kReadOnly ? FileAccess::kReadOnly : FileAccess::kReadWrite;
-    auto file = env->Open(table->path_, access);
+    // Opening looks the name up without regard to case when it has to; the
+    // file then carries the name found on disk.
+    const std::string wanted = WithTableExtension(path);
+    auto file = env->Open(wanted, access);
     if (!file.ok()) {
         if (file.status().code() == Status::Code::kNotFound) {
-            return Status::NotFound("table file " + table->path_ + " does not exist");
+            return Status::NotFound("table file " + env->Resolve(wanted) + " does not exist");
         }
         return file.status();
     }
     table->file_ = std::move(file.value());
+    table->path_ = table->file_->path();
     OpenLock lock = mode == OpenMode::kExclusive ? OpenLock::kExclusive : OpenLock::kShared;
     if (!table->file_->SetOpenLock(lock).ok()) {
         return Status::Locked("table " + table->path_ + " is in use by another user");

@@ -2,6 +2,8 @@
 
 #include <exception>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "common/file_names.h"
 #include "common/messages.h"
@@ -16,11 +18,26 @@ bool IsQuantityField(std::string_view name) {
     return SameFieldName(name, "ZUGA") || SameFieldName(name, "ABGA");
 }
 
+// Whether the journal's field at each position takes a stock master value,
+// kept from the last record: the journal's fields rarely change, and the name
+// at each position is compared before the answer is used.
+bool TakesStockValue(std::string_view name, int index) {
+    static std::vector<std::pair<std::string, bool>> known;
+    const auto at = static_cast<std::size_t>(index);
+    if (at >= known.size()) known.resize(at + 1);
+    auto& [knownName, takes] = known[at];
+    if (knownName != name) {
+        knownName.assign(name);
+        takes = !IsQuantityField(name) && IsHandledStockField(name);
+    }
+    return takes;
+}
+
 // The stock master's handled field for field `index` of the journal, or
 // none.  A journal made from the stock master's structure has the same field
 // at the same position, which is tried first.
 const TApolloField* HandledSource(TApolloTable& artikel, std::string_view name, int index) {
-    if (IsQuantityField(name) || !IsHandledStockField(name)) return nullptr;
+    if (!TakesStockValue(name, index)) return nullptr;
     if (index < artikel.FieldCount()) {
         const TApolloField& same = artikel.Fields(index);
         if (same.FieldName() == name) return &same;
