@@ -85,14 +85,7 @@ void MakeStockMaster(const std::string& dataPath, long items) {
     }
     stock.Index(dataPath + "MLAGER.NTX", "ARTNUM");
     stock.Close();
-    zer1::testing::CreateTable(dataPath + "MLPROTO.DBF", {{"ARTNUM", 'C', 13, 0},
-                                                          {"ARTBEZ", 'C', 50, 0},
-                                                          {"TEXT", 'C', 10, 0},
-                                                          {"DATUM", 'D', 8, 0},
-                                                          {"PREIS", 'N', 12, 2},
-                                                          {"ZUGA", 'N', 10, 2},
-                                                          {"ABGA", 'N', 10, 2},
-                                                          {"RUECK", 'N', 10, 2}});
+    zer1::testing::CreateTable(dataPath + "MLPROTO.DBF", zer1::testing::StockLogLayout());
 }
 
 void FillWorkingTable(zer1::TApolloTable& working, long records) {

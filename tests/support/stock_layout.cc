@@ -133,6 +133,14 @@ const std::vector<StockFieldDef>& StockMasterLayout() {
     return layout;
 }
 
+const std::vector<StockFieldDef>& StockLogLayout() {
+    static const std::vector<StockFieldDef> layout{
+        {"ARTNUM", 'C', 13, 0}, {"ARTBEZ", 'C', 50, 0}, {"TEXT", 'C', 10, 0},
+        {"DATUM", 'D', 8, 0},   {"PREIS", 'N', 12, 2},  {"ZUGA", 'N', 10, 2},
+        {"ABGA", 'N', 10, 2},   {"RUECK", 'N', 10, 2},  {"BENUTZER", 'C', 10, 0}};
+    return layout;
+}
+
 const std::vector<CatalogueRow>& DefaultCatalogue() {
     static const std::vector<CatalogueRow> rows{
         {"JEVDBF", "JE1", "FELD1"},

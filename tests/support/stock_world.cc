@@ -130,15 +130,7 @@ void StockWorld::CreateStockMaster(const std::string& missing) {
 }
 
 void StockWorld::CreateStockLog() {
-    ASSERT_TRUE(CreateTable(dataPath + "MLPROTO.DBF", {{"ARTNUM", 'C', 13, 0},
-                                           {"ARTBEZ", 'C', 50, 0},
-                                           {"TEXT", 'C', 10, 0},
-                                           {"DATUM", 'D', 8, 0},
-                                           {"PREIS", 'N', 12, 2},
-                                           {"ZUGA", 'N', 10, 2},
-                                           {"ABGA", 'N', 10, 2},
-                                           {"RUECK", 'N', 10, 2},
-                                           {"BENUTZER", 'C', 10, 0}}));
+    ASSERT_TRUE(CreateTable(dataPath + "MLPROTO.DBF", StockLogLayout()));
 }
 
 void StockWorld::RecreateStockMasterWithout(const std::string& missing) {
