@@ -1,5 +1,6 @@
 #include "storage/apollo_table.h"
 
+#include <optional>
 #include <thread>
 
 #include "common/file_names.h"
@@ -227,7 +228,9 @@ void TApolloTable::Open() {
     if (tableType_ != ttSXNTX) throw EApolloError(apollo_text::kTableTypeNotSupported);
     const std::string full = FullFileName();
     const std::string onDisk = ResolveFileName(full);
-    if (!FileExists(onDisk)) throw EApolloError(missingFileText(apollo_text::kTableMissing, full));
+    if (!ResolvedFileExists(onDisk)) {
+        throw EApolloError(missingFileText(apollo_text::kTableMissing, full));
+    }
 
     std::string alias = MakeTableAlias(
         tableName_, [&](const std::string& a) { return api.WorkArea(a.c_str()) != 0; });
@@ -276,9 +279,19 @@ void TApolloTable::Close() {
 void TApolloTable::loadFields(const EngineApi& api) {
     fields_.clear();
     int count = api.FieldCount();
+    fields_.reserve(count > 0 ? static_cast<std::size_t>(count) : 0);
     int offset = 1;
     for (int pos = 1; pos <= count; ++pos) {
-        auto name = fetchText([&](char* buf, int size) { return api.FieldName(pos, buf, size); });
+        // Field names have at most 11 characters: a small buffer on the stack
+        // serves them all without an allocation.
+        std::optional<std::string> name;
+        char shortName[16];
+        int length = api.FieldName(pos, shortName, sizeof shortName);
+        if (length >= 0 && length < static_cast<int>(sizeof shortName)) {
+            name.emplace(shortName, static_cast<std::size_t>(length));
+        } else {
+            name = fetchText([&](char* buf, int size) { return api.FieldName(pos, buf, size); });
+        }
         char type = api.FieldType(pos);
         int width = api.FieldWidth(pos);
         int decimals = api.FieldDecimals(pos);
