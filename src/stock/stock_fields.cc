@@ -1,0 +1,32 @@
+#include "stock/stock_fields.h"
+
+namespace zer1 {
+
+namespace {
+
+bool EqualIgnoringAsciiCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        char x = a[i];
+        char y = b[i];
+        if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 'a' + 'A');
+        if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 'a' + 'A');
+        if (x != y) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool IsHandledStockField(std::string_view name) {
+    for (std::string_view handled : kHandledStockFields) {
+        if (EqualIgnoringAsciiCase(handled, name)) return true;
+    }
+    return false;
+}
+
+bool SameFieldName(std::string_view a, std::string_view b) {
+    return EqualIgnoringAsciiCase(a, b);
+}
+
+}  // namespace zer1
