@@ -375,7 +375,14 @@ void TApolloTable::Post() {
                                why);
         }
     }
-    api.Commit();
+    // The engine writes a changed record at the commit, under its record
+    // lock; when it cannot (the record is locked by another program, a
+    // write fails) it keeps the file as it was and the change is lost.
+    if (!api.Commit()) {
+        std::string why = engineErrorText();
+        api.Unlock(0);
+        throw EApolloError("Unable to write a record of " + FullFileName() + ": " + why);
+    }
     api.Unlock(0);
     state_ = TDataSetState::dsBrowse;
     if (keptAsWritten_ && !oemTranslate_ && password_.empty() && pendingMemos_.empty()) {
