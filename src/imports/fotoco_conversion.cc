@@ -8,19 +8,7 @@ namespace zer1 {
 
 namespace {
 
-// Field numbers of the working record.
-enum Feld {
-    kEan = 1,
-    kDescription = 2,
-    kSalesPrice = 3,
-    kPurchasePrice = 4,
-    kSupplier = 5,
-    kExtraText = 6,
-    kProductGroup = 9,
-    kWholesaler = 11,
-    kTaxCode = 12,
-    kOrderNumber = 13,
-};
+using namespace working_field;
 
 // Fields of the Fotoco line that the conversion reads.
 enum FotocoField {
