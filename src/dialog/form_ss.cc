@@ -317,7 +317,7 @@ void TformSs::LoadGlyphs() {
 // has been told, the application asked to quit, and the start-up stops here.
 bool TformSs::ReadTakeOverSwitches() {
     apPara = std::make_unique<ParameterTable>();
-    const std::optional<TakeOverSwitches> switches = apPara->ReadAtStartUp(program_directory_);
+    const std::optional<ParameterSwitches> switches = apPara->ReadAtStartUp(program_directory_);
     if (!switches) {
         startup_failed_ = true;
         return false;

@@ -2,7 +2,8 @@
 // archive chosen with the browse button, a member selected, options checked,
 // pbStart clicked; then the final message line by line, the settings, the
 // working table, the pool and its indexes, the stock master with its log,
-// journal and rebuilt indexes, and the copies.  One world, built by code.
+// journal and rebuilt indexes, and the copies.  One world, built by code:
+// the stock world of the stock steps' tests, the pool and two archives.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -13,9 +14,11 @@
 #include <QTabWidget>
 #include <QToolButton>
 #include <memory>
+#include <optional>
 
 #include "archive_world.h"
 #include "common/ui_services.h"
+#include "dialog/parameter_table.h"
 #include "dialog/form_progress.h"
 #include "dialog/form_ss.h"
 #include "dialog/settings_file.h"
@@ -24,13 +27,14 @@
 #include "imports/fotoco_run.h"
 #include "imports/zip_archive.h"
 #include "raw_dbf.h"
+#include "stock_world.h"
 #include "storage/engine_loader.h"
 #include "tests/dialog/stored_zip.h"
 
 namespace zer1 {
 namespace {
 
-using testing::ArchiveWorld;
+using testing::StockWorld;
 using testing::DghLine;
 using testing::DghMemberText;
 using testing::FotocoLine;
@@ -54,20 +58,27 @@ Lines Column(const std::string& path, const std::string& field) {
     return values;
 }
 
-std::string Pad(std::string value, std::size_t width) {
-    value.resize(width, ' ');
-    return value;
-}
-
 class ArchiveRunTest : public ::testing::Test {
   protected:
     void SetUp() override {
         processEngineLibrary().setLibraryPath(ENGINE_LIBRARY);
-        world = std::make_unique<ArchiveWorld>();
-        world->AddPoolRecord("4000000000001", "ALT IM POOL", "DG");
-        world->AddStockItem("4000000000001", "ALT IM LAGER", 12.5);
+        world = std::make_unique<StockWorld>();
+        scoped_ui.emplace(&ui);  // after the world's own
+        world->working.Close();  // the dialog's runs open it
+        data = world->dataPath;
+        out = world->outputDirectory;
+        ASSERT_TRUE(CreateParameterTable(world->programDirectory, ""));
+        testing::CreatePool(data);
+        {
+            TApolloTable pool;
+            testing::OpenPoolAsHost(pool, data);
+            testing::AddPoolRecord(pool, "4000000000001", "ALT IM POOL", "DG");
+        }
+        world->AddStockItems({{{"ARTNUM", "4000000000001"}, {"ARTBEZ", "ALT IM LAGER"},
+                               {"PREIS", "12.5"}}});
+        stock_before = world->StockMaster();
         testing::WriteStoredZip(
-            world->archives / "dgh.zip",
+            archives / "dgh.zip",
             {{"2026/artikel.txt",
               DghMemberText(DghLine("4000000000001", "1001", "Artikel eins", "1.50", "2.99", "WG1") +
                             DghLine("4000000000002", "1002", "Artikel zwei", "2.50", "3.99", "WG2") +
@@ -75,7 +86,7 @@ class ArchiveRunTest : public ::testing::Test {
              {"leer.txt", DghMemberText("")}});
         const std::string header = "Bestellnr;Bezeichnung;Text;EK;...\r\n";
         testing::WriteStoredZip(
-            world->archives / "fotoco.zip",
+            archives / "fotoco.zip",
             {{"fotoco.csv", header +
                                 FotocoLine("4711", "XY-Film 200", "1.50", "12", "12345678901",
                                            "2.99") +
@@ -83,10 +94,9 @@ class ArchiveRunTest : public ::testing::Test {
              {"kopf.csv", header},
              {"kurz.csv", header + FotocoLine("4713", "Album", "1", "7", "", "2") +
                               "4714;zu;wenig;Felder;;;;;;;;\r\n"}});
-        out = world->out.path();
         FormSsSetup setup;
-        setup.data_path = world->data.path();
-        setup.program_directory = world->program.path();
+        setup.data_path = data;
+        setup.program_directory = world->programDirectory;
         setup.runs = {&RunDghImport, &RunFowisConversion, &RunFotocoImport};
         form = std::make_unique<TformSs>(std::move(setup));
         form->show();
@@ -144,23 +154,27 @@ class ArchiveRunTest : public ::testing::Test {
     }
 
     std::string Setting(const char* key) {
-        return SettingsFile(world->program / "zer1.ini").ReadString("Settings", key, "<fehlt>");
+        return SettingsFile(world->programDirectory + "zer1.ini")
+            .ReadString("Settings", key, "<fehlt>");
     }
 
     std::string Extracted(const std::string& member) {
         return member + " nach " + out + " entpacken";
     }
 
-    std::unique_ptr<ArchiveWorld> world;
+    std::unique_ptr<StockWorld> world;
+    testing::RawDbf stock_before;
+    testing::TempDir archives;
+    std::string data;
     std::string out;
     RecordingUiServices ui;
-    ScopedUiServices scoped_ui{&ui};
+    std::optional<ScopedUiServices> scoped_ui;
     std::unique_ptr<TformSs> form;
 };
 
 TEST_F(ArchiveRunTest, DghRunWithEveryOptionThenWithNoneThenIntoAnotherDirectory) {
     form->sleAusgabe->setText(QString::fromStdString(out.substr(0, out.size() - 1)));
-    ChooseArchive(form->sleQuelle, form->pbOpen, world->archives / "dgh.zip");
+    ChooseArchive(form->sleQuelle, form->pbOpen, archives / "dgh.zip");
     ASSERT_EQ(form->lbFiles->count(), 2);
     EXPECT_EQ(form->lbFiles->currentRow(), 0);
     SetOptions(true, true, true, true, true);
@@ -168,9 +182,8 @@ TEST_F(ArchiveRunTest, DghRunWithEveryOptionThenWithNoneThenIntoAnotherDirectory
     for (QCheckBox* box : {form->cbGhWg, form->cbGhLief, form->cbEkPr, form->cbVkPr}) {
         box->setChecked(true);
     }
-    const std::string& data = world->data.path();
     std::vector<std::string> shared{data + "JEVDBF.DBF", data + "MLPROTO.DBF"};
-    for (const auto& index : testing::PoolIndexes()) shared.push_back(data + index.first);
+    for (const std::string& index : testing::PoolIndexNames()) shared.push_back(data + index);
     auto host = std::make_unique<HeldOpenByAnotherProgram>(shared);
 
     EXPECT_EQ(RunAndReport(),
@@ -179,7 +192,7 @@ TEST_F(ArchiveRunTest, DghRunWithEveryOptionThenWithNoneThenIntoAnotherDirectory
                      "Update wurde vorbereitet. (JEVUPD.DBF)",
                      "Standarddatei wurde erstellt. (DGH.JEV)"}));
     host.reset();
-    EXPECT_EQ(Setting("Quellpfad"), world->archives.path());
+    EXPECT_EQ(Setting("Quellpfad"), archives.path());
     EXPECT_EQ(Setting("Quelldatei"), "dgh.zip");
     EXPECT_EQ(Setting("Zielpfad"), out.substr(0, out.size() - 1));
     EXPECT_TRUE(testing::PathExists(out + "artikel.txt"));  // without its folder
@@ -195,11 +208,10 @@ TEST_F(ArchiveRunTest, DghRunWithEveryOptionThenWithNoneThenIntoAnotherDirectory
               (Lines{"ARTIKEL EINS", "ARTIKEL ZWEI", "ARTIKEL DREI"}));
     {
         TApolloTable pool;
-        std::vector<std::string> names;
-        for (const auto& index : testing::PoolIndexes()) names.push_back(index.first);
+        const std::vector<std::string> names = testing::PoolIndexNames();
         testing::OpenTable(pool, data, "JEVDBF.DBF", names);
-        const std::string ean = Pad("!DGH1003", 13);
-        const Lines keys{ean, Pad("ARTIKEL DREI", 40), Pad("/1003", 13), Pad("DGHWG3", 13) + ean,
+        const std::string ean = testing::Pad("!DGH1003", 13);
+        const Lines keys{ean, testing::Pad("ARTIKEL DREI", 40), testing::Pad("/1003", 13), testing::Pad("DGHWG3", 13) + ean,
                          "DG" + ean};
         for (int k = 0; k < 5; ++k) {
             pool.SetOrder(k + 1);
@@ -207,7 +219,7 @@ TEST_F(ArchiveRunTest, DghRunWithEveryOptionThenWithNoneThenIntoAnotherDirectory
             EXPECT_EQ(pool.FieldByName("FELD1").AsString(), "!DGH1003") << names[k];
         }
         pool.SetOrder(2);
-        EXPECT_FALSE(pool.Seek(Pad("ALT IM POOL", 40)));
+        EXPECT_FALSE(pool.Seek(testing::Pad("ALT IM POOL", 40)));
     }
 
     const std::string stock = data + "MLAGER.DBF";
@@ -216,19 +228,13 @@ TEST_F(ArchiveRunTest, DghRunWithEveryOptionThenWithNoneThenIntoAnotherDirectory
     EXPECT_EQ(Column(stock, "PREIS"), (Lines{"12.50", "3.99", "4.99"}));  // a price stays
     EXPECT_EQ(Column(stock, "EKPR"), (Lines{"1.50", "2.50", "3.50"}));
     EXPECT_EQ(Column(stock, "WGRUPP"), (Lines{"#DGHWG1", "#DGHWG2", "#DGHWG3"}));
-    EXPECT_EQ(Column(stock, "HOSTFELD"), (Lines{"vom Host", "", ""}));
-    EXPECT_EQ(Column(stock, "STINK"), (Lines{"", "T", "T"}));
+    EXPECT_EQ(Column(stock, "EINZEL")[2], "N");  // a new item's defaults
+    StockWorld::ExpectUnchangedExcept(stock_before, world->StockMaster(), 1,
+                                      {"ARTBEZ", "TEX1", "STSATZ", "STSATZ_2", "EKPR", "WGRUPP",
+                                       "LIFERANT", "LIBNR1"});
+    world->ExpectCatalogueIndexesMatchStockMaster();
     EXPECT_EQ(Column(data + "MLPROTO.DBF", "TEXT"), (Lines{"\xC4nderung", "Neuanlage", "Neuanlage"}));
     EXPECT_EQ(Column(data + "BEWEGZ.DBF", "ARTNUM"), eans);
-    {
-        TApolloTable rebuilt;
-        testing::OpenTable(rebuilt, data, "MLAGER.DBF", {"MLAGER.NTX", "MLBEZ.NTX"});
-        rebuilt.SetOrder(1);
-        EXPECT_TRUE(rebuilt.Seek(Pad("!DGH1003", 13)));
-        rebuilt.SetOrder(2);
-        EXPECT_TRUE(rebuilt.Seek(Pad("ARTIKEL ZWEI", 50)));
-    }
-    EXPECT_FALSE(testing::PathExists(data + "JEANDRE.NTX"));  // another table's index
 
     // A second run in the same dialog: an empty member, no options.
     form->lbFiles->setCurrentRow(1);
@@ -245,24 +251,24 @@ TEST_F(ArchiveRunTest, DghRunWithEveryOptionThenWithNoneThenIntoAnotherDirectory
     out = other.path();
     EXPECT_EQ(RunAndReport(), (Lines{Extracted("2026/artikel.txt")}));
     EXPECT_EQ(Column(other / "TMPDGH.DBF", "FELD1"), eans);
-    EXPECT_NO_THROW(HeldOpenByAnotherProgram({world->out / "TMPDGH.DBF"}));
+    EXPECT_NO_THROW(HeldOpenByAnotherProgram({world->outputDirectory + "TMPDGH.DBF"}));
 }
 
 TEST_F(ArchiveRunTest, FotocoRunGoesOnPastAHeldStockMasterAndRefusesAShortLine) {
     form->pgSS->setCurrentIndex(2);
     form->sleAusgabeFotoco->setText(QString::fromStdString(out));
-    ChooseArchive(form->sleQuelleFotoco, form->pbFotocoOpen, world->archives / "fotoco.zip");
+    ChooseArchive(form->sleQuelleFotoco, form->pbFotocoOpen, archives / "fotoco.zip");
     ASSERT_EQ(form->lbFilesFotoco->count(), 3);
     SetOptions(true, false, true, true, true);
     {
-        HeldOpenByAnotherProgram host({world->data / "MLAGER.DBF"});
+        HeldOpenByAnotherProgram host({data + "MLAGER.DBF"});
         EXPECT_EQ(RunAndReport(),
                   (Lines{Extracted("fotoco.csv"), "Pool aktualisiert: 2 Neuanlagen,0 \xC3\x84nderungen",
                          "Lagerupdate: Fehler beim Zugriff auf die Lagerstammdaten!",
                          "Lagerupdate: Fehler beim Zugriff auf die Lagerstammdaten!",
                          "Standarddatei wurde erstellt. (FOTOCO.JEV)"}));
     }
-    EXPECT_EQ(Setting("QuellpfadFotoco"), world->archives.path());
+    EXPECT_EQ(Setting("QuellpfadFotoco"), archives.path());
     EXPECT_EQ(Setting("QuelldateiFotoco"), "fotoco.zip");
     EXPECT_EQ(Setting("ZielpfadFotoco"), out);
     const std::string working = out + "TMPFOTOCO.DBF";
@@ -273,8 +279,8 @@ TEST_F(ArchiveRunTest, FotocoRunGoesOnPastAHeldStockMasterAndRefusesAShortLine) 
     EXPECT_EQ(Column(working, "FELD3"), (Lines{"2.99", "5.00"}));
     EXPECT_EQ(Column(working, "FELD10"), (Lines{"", ""}));
     EXPECT_EQ(Column(out + "FOTOCO.JEV", "FELD1"), (Lines{"0012345678901", ".F4712"}));
-    EXPECT_EQ(Column(world->data / "JEVDBF.DBF", "FELD11"), (Lines{"DG", "FO", "FO"}));
-    EXPECT_EQ(Column(world->data / "MLAGER.DBF", "ARTNUM"), (Lines{"4000000000001"}));
+    EXPECT_EQ(Column(data + "JEVDBF.DBF", "FELD11"), (Lines{"DG", "FO", "FO"}));
+    EXPECT_EQ(Column(data + "MLAGER.DBF", "ARTNUM"), (Lines{"4000000000001"}));
 
     // A member of only its header gives an empty working table.
     form->lbFilesFotoco->setCurrentRow(1);
@@ -288,7 +294,7 @@ TEST_F(ArchiveRunTest, FotocoRunGoesOnPastAHeldStockMasterAndRefusesAShortLine) 
     EXPECT_EQ(RunAndError(),
               "Zeile 3 der Datei " + out + "kurz.csv hat nur 12 Felder (18 erwartet).");
     EXPECT_EQ(Column(working, "FELD13"), (Lines{"+4713"}));
-    EXPECT_EQ(Column(world->data / "JEVDBF.DBF", "FELD1").size(), 3u);
+    EXPECT_EQ(Column(data + "JEVDBF.DBF", "FELD1").size(), 3u);
     EXPECT_FALSE(testing::PathExists(out + "JEVUPD.DBF"));
 }
 
@@ -299,11 +305,11 @@ TEST_F(ArchiveRunTest, FailuresEndTheRunAndTheDialogStaysReady) {
         EXPECT_EQ(form->focusWidget(), focus) << area;
     };
     refused("Quellarchiv", form->sleQuelle);
-    ChooseArchive(form->sleQuelle, form->pbOpen, world->archives / "dgh.zip");
+    ChooseArchive(form->sleQuelle, form->pbOpen, archives / "dgh.zip");
     form->lbFiles->clearSelection();
     refused("Dateien", form->lbFiles);
     form->lbFiles->setCurrentRow(0);
-    form->sleAusgabe->setText(QString::fromStdString(world->out / "fehlt"));
+    form->sleAusgabe->setText(QString::fromStdString(out + "fehlt"));
     refused("Ausgabepfad", form->sleAusgabe);
     EXPECT_EQ(Setting("Quellpfad"), "<fehlt>");  // nothing written
     form->pgSS->setCurrentIndex(2);
@@ -316,27 +322,27 @@ TEST_F(ArchiveRunTest, FailuresEndTheRunAndTheDialogStaysReady) {
 
     // Archives that do not hold the member, are missing or are damaged: the
     // working table keeps the records of the run before.
-    testing::WriteStoredZip(world->archives / "andere.zip", {{"sonst.txt", "x"}});
-    form->sleQuelle->setText(QString::fromStdString(world->archives / "andere.zip"));
+    testing::WriteStoredZip(archives / "andere.zip", {{"sonst.txt", "x"}});
+    form->sleQuelle->setText(QString::fromStdString(archives / "andere.zip"));
     EXPECT_EQ(RunAndError(), "Die Datei \"2026/artikel.txt\" ist im Archiv nicht enthalten!");
-    form->sleQuelle->setText(QString::fromStdString(world->archives / "fehlt.zip"));
+    form->sleQuelle->setText(QString::fromStdString(archives / "fehlt.zip"));
     EXPECT_EQ(RunAndError(), kArchiveDoesNotExist);
-    std::string damaged = testing::ReadFile(world->archives / "dgh.zip");
+    std::string damaged = testing::ReadFile(archives / "dgh.zip");
     damaged.resize(damaged.size() - 30);
-    testing::WriteFile(world->archives / "kaputt.zip", damaged);
-    form->sleQuelle->setText(QString::fromStdString(world->archives / "kaputt.zip"));
+    testing::WriteFile(archives / "kaputt.zip", damaged);
+    form->sleQuelle->setText(QString::fromStdString(archives / "kaputt.zip"));
     EXPECT_EQ(RunAndError(), kInvalidZipFile);
     EXPECT_EQ(Column(out + "TMPDGH.DBF", "FELD1").size(), 3u);
 
     // A pool record locked by another process ends the run with the engine's
     // error; once it is free the next run updates the pool.
-    form->sleQuelle->setText(QString::fromStdString(world->archives / "dgh.zip"));
+    form->sleQuelle->setText(QString::fromStdString(archives / "dgh.zip"));
     SetOptions(true, false, false, false, false);
     {
-        testing::RecordLockedByAnotherProcess other(world->data / "JEVDBF.DBF", 1);
+        testing::RecordLockedByAnotherProcess other(data + "JEVDBF.DBF", 1);
         EXPECT_NE(RunAndError().find("locked"), std::string::npos);
     }
-    EXPECT_EQ(Column(world->data / "JEVDBF.DBF", "FELD2"), (Lines{"ALT IM POOL"}));
+    EXPECT_EQ(Column(data + "JEVDBF.DBF", "FELD2"), (Lines{"ALT IM POOL"}));
     EXPECT_EQ(RunAndReport(), (Lines{Extracted("2026/artikel.txt"),
                                      "Pool aktualisiert: 2 Neuanlagen,1 \xC3\x84nderungen"}));
 }

@@ -1,10 +1,9 @@
-// The world of an archive import, built by code for the end-to-end tests and
-// the benchmark: the host's program directory (parameter table, index
-// catalogue), its data directory (pool JEVDBF.DBF with JE1.NTX to JE5.NTX,
-// stock master MLAGER.DBF with MLAGER.NTX, stock log MLPROTO.DBF), and the
-// wholesalers' archives.  Plus the ways another program holds the host's
-// files: whole files open (shared flock) and single records locked (fcntl,
-// which needs a process of its own).
+// What an archive import needs beyond the host's stock tables (stock_layout.h),
+// built by code for the end-to-end tests and the benchmark: the pool
+// JEVDBF.DBF with JE1.NTX to JE5.NTX, and the wholesalers' member texts.
+// Plus the ways another program holds the host's files: whole files open
+// (shared flock) and single records locked (fcntl, which needs a process of
+// its own).  No test framework here.
 #ifndef ZER1_TESTS_ARCHIVE_RUN_ARCHIVE_WORLD_H
 #define ZER1_TESTS_ARCHIVE_RUN_ARCHIVE_WORLD_H
 
@@ -14,34 +13,16 @@
 #include <unistd.h>
 
 #include <stdexcept>
-#include <tuple>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "dialog/parameter_table.h"
+#include "stock_layout.h"
 #include "storage/apollo_table.h"
-#include "tests/common/temp_dir.h"
 
 namespace zer1::testing {
 
-struct FieldDef {
-    const char* name;
-    const char* type;
-    int width;
-    int decimals;
-};
-
-inline void CreateTable(const std::string& path, const std::vector<FieldDef>& fields) {
-    TApolloTable maker;
-    if (!maker.CreateNew(path, kTableTypeNtx, static_cast<int>(fields.size()))) {
-        throw std::runtime_error("cannot create " + path);
-    }
-    for (const FieldDef& f : fields) maker.CreateField(f.name, f.type, f.width, f.decimals);
-    if (!maker.CreateExec()) throw std::runtime_error("cannot create " + path);
-}
-
-// Opens a table of the world exclusively, with the given indexes open.
+// Opens a table of the world shared, with the given indexes open.
 inline void OpenTable(TApolloTable& table, const std::string& directory, const std::string& file,
                       const std::vector<std::string>& indexes = {}) {
     table.SetDatabaseName(directory);
@@ -51,7 +32,8 @@ inline void OpenTable(TApolloTable& table, const std::string& directory, const s
     for (const std::string& index : indexes) table.IndexOpen(directory + index);
 }
 
-// The pool's key expressions, JE1.NTX to JE5.NTX.
+// The pool's index files, JE1.NTX to JE5.NTX, with key expressions of the
+// kind the host uses.
 inline const std::vector<std::pair<std::string, std::string>>& PoolIndexes() {
     static const std::vector<std::pair<std::string, std::string>> indexes{
         {"JE1.NTX", "FELD1"},        {"JE2.NTX", "UPPER(FELD2)"}, {"JE3.NTX", "FELD13"},
@@ -59,9 +41,50 @@ inline const std::vector<std::pair<std::string, std::string>>& PoolIndexes() {
     return indexes;
 }
 
+inline std::vector<std::string> PoolIndexNames() {
+    std::vector<std::string> names;
+    for (const auto& index : PoolIndexes()) names.push_back(index.first);
+    return names;
+}
+
+// The pool JEVDBF.DBF in data_path: FELD1 to FELD13 in the host's order, one
+// field of the host's own, and its five indexes.
+inline void CreatePool(const std::string& data_path) {
+    const std::vector<StockFieldDef> fields{
+        {"FELD11", 'C', 2, 0},  {"FELD1", 'C', 13, 0}, {"FELD2", 'C', 40, 0},
+        {"FELD3", 'C', 10, 0},  {"FELD4", 'C', 10, 0}, {"FELD13", 'C', 13, 0},
+        {"FELD5", 'C', 15, 0},  {"FELD8", 'C', 13, 0}, {"FELD9", 'C', 13, 0},
+        {"FELD6", 'C', 40, 0},  {"FELD7", 'C', 40, 0}, {"FELD10", 'C', 8, 0},
+        {"FELD12", 'C', 1, 0},  {"NOTIZ", 'C', 20, 0}};
+    if (!CreateTable(data_path + "JEVDBF.DBF", fields)) {
+        throw std::runtime_error("cannot create the pool");
+    }
+    TApolloTable pool;
+    OpenTable(pool, data_path, "JEVDBF.DBF");
+    for (const auto& [file, expression] : PoolIndexes()) pool.Index(data_path + file, expression);
+}
+
+// Opens the pool as the host keeps it: shared, all five indexes, texts in
+// the DOS code page.
+inline void OpenPoolAsHost(TApolloTable& pool, const std::string& data_path) {
+    OpenTable(pool, data_path, "JEVDBF.DBF", PoolIndexNames());
+    pool.SetOEMTranslate(true);
+}
+
+inline void AddPoolRecord(TApolloTable& pool, const std::string& feld1, const std::string& feld2,
+                          const std::string& feld11) {
+    pool.Append();
+    pool.FieldByName("FELD1").SetAsString(feld1);
+    pool.FieldByName("FELD2").SetAsString(feld2);
+    pool.FieldByName("FELD11").SetAsString(feld11);
+    pool.FieldByName("NOTIZ").SetAsString("vom Host");
+    pool.Post();
+}
+
 // ASCII text as UTF-16LE bytes behind a byte-order mark, as DGH delivers it.
 inline std::string DghMemberText(const std::string& ascii) {
     std::string bytes = "\xFF\xFE";
+    bytes.reserve(2 + 2 * ascii.size());
     for (char c : ascii) {
         bytes += c;
         bytes += '\0';
@@ -84,104 +107,6 @@ inline std::string FotocoLine(const std::string& order, const std::string& descr
     return order + ";" + description + ";Zweite Zeile;" + purchase + ";;;" + group +
            ";;;;;;;;;;" + ean + ";" + sales + "\r\n";
 }
-
-class ArchiveWorld {
-  public:
-    ArchiveWorld() {
-        if (!CreateParameterTable(program.path(), "")) {
-            throw std::runtime_error("cannot create the parameter table");
-        }
-        CreateTable(program / "INDEXES.DBF",
-                    {{"DATAFILE", "C", 8, 0}, {"INDEXNAME", "C", 8, 0}, {"INDEXEXP", "C", 100, 0}});
-        {
-            TApolloTable catalogue;
-            OpenTable(catalogue, program.path(), "INDEXES.DBF");
-            for (const auto& [file, name, expression] :
-                 {std::tuple{"MLAGER", "MLAGER", "ARTNUM"},
-                  std::tuple{"MLAGER", "MLBEZ", "UPPER(ARTBEZ)"},
-                  std::tuple{"JEVDBF", "JEANDRE", "FELD2"}}) {
-                catalogue.Append();
-                catalogue.FieldByName("DATAFILE").SetAsString(file);
-                catalogue.FieldByName("INDEXNAME").SetAsString(name);
-                catalogue.FieldByName("INDEXEXP").SetAsString(expression);
-                catalogue.Post();
-            }
-        }
-        CreatePool();
-        CreateStockMaster();
-        CreateTable(data / "MLPROTO.DBF",
-                    {{"ARTBEZ", "C", 50, 0}, {"ARTNUM", "C", 13, 0}, {"TEXT", "C", 10, 0},
-                     {"DATUM", "D", 8, 0}, {"PREIS", "N", 12, 2}, {"ABGA", "N", 10, 2},
-                     {"ZUGA", "N", 10, 2}, {"RUECK", "N", 10, 2}});
-    }
-
-    // Adds a pool record as the host keeps it: all five indexes open.
-    void AddPoolRecord(const std::string& feld1, const std::string& feld2,
-                       const std::string& feld11) {
-        TApolloTable pool;
-        std::vector<std::string> names;
-        for (const auto& index : PoolIndexes()) names.push_back(index.first);
-        OpenTable(pool, data.path(), "JEVDBF.DBF", names);
-        pool.SetOEMTranslate(true);
-        pool.Append();
-        pool.FieldByName("FELD1").SetAsString(feld1);
-        pool.FieldByName("FELD2").SetAsString(feld2);
-        pool.FieldByName("FELD11").SetAsString(feld11);
-        pool.Post();
-    }
-
-    // Adds a stock item as the host keeps it: MLAGER.NTX open.
-    void AddStockItem(const std::string& artnum, const std::string& artbez, double preis) {
-        TApolloTable stock;
-        OpenTable(stock, data.path(), "MLAGER.DBF", {"MLAGER.NTX"});
-        stock.Append();
-        stock.FieldByName("ARTNUM").SetAsString(artnum);
-        stock.FieldByName("ARTBEZ").SetAsString(artbez);
-        stock.FieldByName("PREIS").SetAsFloat(preis);
-        stock.FieldByName("HOSTFELD").SetAsString("vom Host");
-        stock.Post();
-    }
-
-    TempDir program;
-    TempDir data;
-    TempDir archives;
-    TempDir out;
-
-  private:
-    void CreatePool() {
-        std::vector<FieldDef> fields;
-        static const int widths[] = {13, 40, 10, 10, 15, 40, 40, 13, 13, 8, 2, 1, 13};
-        static const char* names[] = {"FELD1", "FELD2", "FELD3",  "FELD4",  "FELD5",
-                                      "FELD6", "FELD7", "FELD8",  "FELD9",  "FELD10",
-                                      "FELD11", "FELD12", "FELD13"};
-        for (int i = 0; i < 13; ++i) fields.push_back({names[i], "C", widths[i], 0});
-        fields.push_back({"NOTIZ", "C", 20, 0});  // the host's own
-        CreateTable(data / "JEVDBF.DBF", fields);
-        TApolloTable pool;
-        OpenTable(pool, data.path(), "JEVDBF.DBF");
-        for (const auto& [file, expression] : PoolIndexes()) pool.Index(data / file, expression);
-    }
-
-    // The 34 fields the import handles and one of the host's own.
-    void CreateStockMaster() {
-        std::vector<FieldDef> fields{
-            {"ARTNUM", "C", 13, 0},   {"ARTBEZ", "C", 50, 0},   {"TEX1", "C", 50, 0},
-            {"STSATZ", "N", 2, 0},    {"STSATZ_2", "N", 2, 0},  {"PREIS", "N", 12, 2},
-            {"EKPR", "N", 12, 2},     {"WGRUPP", "C", 13, 0},   {"LIFERANT", "C", 22, 0},
-            {"LIBNR1", "C", 13, 0},   {"SUCHCOD", "C", 13, 0},  {"EINZEL", "C", 1, 0},
-            {"STINK", "L", 1, 0},     {"STINK_2", "L", 1, 0},   {"WEBARTIKEL", "L", 1, 0},
-            {"SERNUMVERW", "L", 1, 0}, {"BSTWARNUNG", "L", 1, 0}, {"HOSTFELD", "C", 10, 0}};
-        for (const char* name : {"VKPR", "KOST_2", "KOND_2", "KOST", "STRASPREIS", "KOND",
-                                 "LASTEK", "ZUGA", "ABGA", "MBEST", "HBEST", "MIDLEK", "EINHEIT",
-                                 "RESV", "RABA", "RABB", "RABC"}) {
-            fields.push_back({name, "N", 12, 2});
-        }
-        CreateTable(data / "MLAGER.DBF", fields);
-        TApolloTable stock;
-        OpenTable(stock, data.path(), "MLAGER.DBF");
-        stock.Index(data / "MLAGER.NTX", "ARTNUM");
-    }
-};
 
 // Another program that holds files open, as the host does with a shared
 // open: a shared flock on each, released when the object goes.
