@@ -69,7 +69,9 @@ std::string FindMember(TAbUnZipper& unzipper, const ArchiveInputs& inputs) {
 }
 
 // Creates the working table when missing, then opens it exclusively in the
-// output directory and empties it.  False when the run has to end.
+// output directory and empties it.  False when the run has to end, which
+// has then been said: a working table that cannot be created is reported
+// like one that cannot be opened, so a start never ends without a word.
 bool PrepareWorkingTable(TApolloTable& working, const std::string& output_directory,
                          const char* file) {
     const std::string path = output_directory + file;
@@ -83,7 +85,10 @@ bool PrepareWorkingTable(TApolloTable& working, const std::string& output_direct
         } catch (const std::exception&) {
             created = false;
         }
-        if (!created) return false;
+        if (!created) {
+            ErrorMessage(kTableAccessFailedPrefix + path);
+            return false;
+        }
     }
     try {
         working.SetDatabaseName(output_directory);

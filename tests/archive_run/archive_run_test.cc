@@ -13,6 +13,7 @@
 #include <QListWidget>
 #include <QTabWidget>
 #include <QToolButton>
+#include <filesystem>
 #include <memory>
 #include <optional>
 
@@ -316,6 +317,17 @@ TEST_F(ArchiveRunTest, FailuresEndTheRunAndTheDialogStaysReady) {
     form->sleQuelleFotoco->setText("fotoco.zip");
     refused("Dateien", form->sleQuelleFotoco);
     form->pgSS->setCurrentIndex(0);
+
+    // A working table held by another program, or one that cannot be made.
+    form->sleAusgabe->setText(QString::fromStdString(out));
+    {
+        HeldOpenByAnotherProgram host({out + "TMPDGH.DBF"});
+        EXPECT_EQ(RunAndError(), "Fehler beim Zugriff auf " + out + "TMPDGH.DBF");
+    }
+    testing::TempDir blocked;
+    std::filesystem::create_directory(blocked / "TMPDGH.DBF");
+    form->sleAusgabe->setText(QString::fromStdString(blocked.path()));
+    EXPECT_EQ(RunAndError(), "Fehler beim Zugriff auf " + blocked / "TMPDGH.DBF");
 
     form->sleAusgabe->setText(QString::fromStdString(out));
     EXPECT_EQ(RunAndReport(), (Lines{Extracted("2026/artikel.txt")}));
