@@ -41,18 +41,21 @@ bool FieldNameEquals(std::string_view a, std::string_view b) {
 }
 
 Status ReadDbfHeader(File* file, DbfHeader* header) {
+    // One read brings the prefix and, but for tables of more than 126 fields,
+    // the whole header with it.
+    constexpr size_t kHeaderReadAhead = 4096;
+    std::string bytes(kHeaderReadAhead, '\0');
+    size_t got = 0;
+    SDE_RETURN_IF_ERROR(file->ReadAt(0, bytes.data(), bytes.size(), &got));
+    if (got < kDbfPrefixSize) return Corrupt(file, "shorter than a table header");
+    bytes.resize(got);
+    const auto* prefix = reinterpret_cast<const uint8_t*>(bytes.data());
+    // The size after the count: another program appending writes its record
+    // before the new count, so this size covers every counted record even
+    // while such an append runs.
     auto size = file->Size();
     if (!size.ok()) return size.status();
-    uint64_t file_size = *size;
-    if (file_size < kDbfPrefixSize) return Corrupt(file, "shorter than a table header");
-    uint8_t prefix[kDbfPrefixSize];
-    SDE_RETURN_IF_ERROR(file->ReadExact(0, prefix, sizeof prefix));
-    // The size again, now after the count: another program appending writes
-    // its record before the new count, so this size covers every counted
-    // record even while such an append runs.
-    size = file->Size();
-    if (!size.ok()) return size.status();
-    file_size = *size;
+    const uint64_t file_size = *size;
 
     header->version = prefix[0];
     header->record_count = GetU32(prefix + 4);
@@ -74,8 +77,10 @@ Status ReadDbfHeader(File* file, DbfHeader* header) {
                        "record length " + std::to_string(header->record_length) + " is too small");
     }
 
-    std::string bytes(header->header_length, '\0');
-    SDE_RETURN_IF_ERROR(file->ReadExact(0, bytes.data(), bytes.size()));
+    if (bytes.size() < header->header_length) {
+        bytes.assign(header->header_length, '\0');
+        SDE_RETURN_IF_ERROR(file->ReadExact(0, bytes.data(), bytes.size()));
+    }
     const auto* data = reinterpret_cast<const uint8_t*>(bytes.data());
 
     // Descriptors run until the 0x0D terminator or the end of the header.
@@ -115,17 +120,20 @@ Status ReadDbfHeader(File* file, DbfHeader* header) {
         f.decimals = (long_char && f.type == 'C') ? 0 : d[17];
         f.offset = offset;
         offset += f.width;
-        std::string where =
-            "field " + std::to_string(header->fields.size() + 1) + " (" + f.name + ")";
-        if (f.name.empty()) return Corrupt(file, where + " has no name");
-        if (f.width == 0) return Corrupt(file, where + " has width 0");
-        if (f.type == 'D' && f.width != 8) return Corrupt(file, where + ": a date must be 8 wide");
+        // The field's description is only spelled out for a damaged field.
+        auto where = [&] {
+            return "field " + std::to_string(header->fields.size() + 1) + " (" + f.name + ")";
+        };
+        if (f.name.empty()) return Corrupt(file, where() + " has no name");
+        if (f.width == 0) return Corrupt(file, where() + " has width 0");
+        if (f.type == 'D' && f.width != 8)
+            return Corrupt(file, where() + ": a date must be 8 wide");
         if (f.type == 'L' && f.width != 1)
-            return Corrupt(file, where + ": a logical must be 1 wide");
+            return Corrupt(file, where() + ": a logical must be 1 wide");
         if (f.type == 'M' && f.width != 10)
-            return Corrupt(file, where + ": a memo must be 10 wide");
+            return Corrupt(file, where() + ": a memo must be 10 wide");
         if ((f.type == 'N' || f.type == 'F') && f.decimals > 0 && f.decimals + 2 > f.width) {
-            return Corrupt(file, where + " has more decimals than its width allows");
+            return Corrupt(file, where() + " has more decimals than its width allows");
         }
         header->fields.push_back(std::move(f));
     }

@@ -378,11 +378,23 @@ class PosixFile : public File {
 class PosixEnv : public Env {
   public:
     Result<std::unique_ptr<File>> Open(const std::string& name, FileAccess access) override {
-        std::string path = Resolve(name);
         bool want_write = access == FileAccess::kReadWrite;
         std::lock_guard<std::mutex> guard(g_registry_mutex);
+        // The name as given is tried first; only a name that is not there is
+        // looked up without regard to case.
+        std::string path = name;
         struct stat st;
-        if (stat(path.c_str(), &st) != 0) {
+        int found = stat(path.c_str(), &st);
+        if (found != 0 && errno == ENOENT) {
+            std::string resolved = Resolve(name);
+            if (resolved != name) {
+                path = std::move(resolved);
+                found = stat(path.c_str(), &st);
+            } else {
+                errno = ENOENT;
+            }
+        }
+        if (found != 0) {
             if (errno == ENOENT) return Status::NotFound("file does not exist: " + path);
             return IoError("cannot open", path, errno);
         }

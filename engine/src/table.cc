@@ -34,19 +34,22 @@ Result<std::unique_ptr<Table>> Table::Open(const std::string& path, OpenMode mod
                                            Env* env) {
     std::unique_ptr<Table> table(new Table());
     table->env_ = env;
-    table->path_ = env->Resolve(WithTableExtension(path));
     table->mode_ = mode;
     table->commit_full_ = commit_full;
     FileAccess access =
         mode == OpenMode::kReadOnly ? FileAccess::kReadOnly : FileAccess::kReadWrite;
-    auto file = env->Open(table->path_, access);
+    // Opening looks the name up without regard to case when it has to; the
+    // file then carries the name found on disk.
+    const std::string wanted = WithTableExtension(path);
+    auto file = env->Open(wanted, access);
     if (!file.ok()) {
         if (file.status().code() == Status::Code::kNotFound) {
-            return Status::NotFound("table file " + table->path_ + " does not exist");
+            return Status::NotFound("table file " + env->Resolve(wanted) + " does not exist");
         }
         return file.status();
     }
     table->file_ = std::move(file.value());
+    table->path_ = table->file_->path();
     OpenLock lock = mode == OpenMode::kExclusive ? OpenLock::kExclusive : OpenLock::kShared;
     if (!table->file_->SetOpenLock(lock).ok()) {
         return Status::Locked("table " + table->path_ + " is in use by another user");
@@ -68,13 +71,6 @@ Result<std::unique_ptr<Table>> Table::Open(const std::string& path, OpenMode mod
             return memo.status();
         }
         table->memo_ = std::move(memo.value());
-    }
-    // Commit level full syncs every commit anyway; there the count goes through WriteAt.
-    // The mapping shares the operating system's copy of the file with every
-    // other program: in shared use a store into it is seen at once, as a
-    // write would be, and a load from it reads what others last wrote.
-    if (mode != OpenMode::kReadOnly && !commit_full) {
-        table->header_map_ = table->file_->MapPrefix(8);
     }
     SDE_RETURN_IF_ERROR(table->GoTop());
     return table;
@@ -167,11 +163,23 @@ void Table::SetEof() {
     eof_ = true;
 }
 
+// Commit level full syncs every commit anyway; there the count goes through WriteAt.
+// The mapping shares the operating system's copy of the file with every
+// other program: in shared use a store into it is seen at once, as a write
+// would be, and a load from it reads what others last wrote.
+uint8_t* Table::CountMap() {
+    if (header_map_ == nullptr && mode_ != OpenMode::kReadOnly && !commit_full_ &&
+        ++count_accesses_ >= kCountAccessesBeforeMap) {
+        header_map_ = file_->MapPrefix(8);
+    }
+    return header_map_;
+}
+
 Status Table::RefreshCount() {
     if (!is_shared()) return Status::OK();
     uint8_t bytes[4];
-    if (header_map_ != nullptr) {
-        std::memcpy(bytes, header_map_ + 4, sizeof bytes);
+    if (uint8_t* map = CountMap()) {
+        std::memcpy(bytes, map + 4, sizeof bytes);
     } else {
         SDE_RETURN_IF_ERROR(file_->ReadExact(4, bytes, sizeof bytes));
     }
@@ -468,8 +476,8 @@ Status Table::WriteRecordBytes(uint32_t recno, const std::string& record, bool w
 Status Table::WriteCountToHeader(uint32_t count) {
     uint8_t bytes[7];
     EncodeDateAndCount(count, bytes);
-    if (header_map_ != nullptr) {
-        std::memcpy(header_map_ + 1, bytes, sizeof bytes);
+    if (uint8_t* map = CountMap()) {
+        std::memcpy(map + 1, bytes, sizeof bytes);
         return Status::OK();
     }
     return file_->WriteAt(1, bytes, sizeof bytes);

@@ -186,8 +186,13 @@ class Table : public OrderHost {
     std::unique_ptr<File> file_;
     // Bytes 0-7 of the table mapped (writable opens below commit level full),
     // so that the record count of each append reaches the OS, and in shared
-    // use is read again, without a system call of its own.
+    // use is read again, without a system call of its own.  The mapping is
+    // made at the kCountAccessesBeforeMap-th access of the count: a table
+    // opened for a record or two (a journal entry) is cheaper without it.
+    uint8_t* CountMap();
+    static constexpr uint32_t kCountAccessesBeforeMap = 16;
     uint8_t* header_map_ = nullptr;
+    uint32_t count_accesses_ = 0;
     std::unique_ptr<MemoFile> memo_;
     DbfHeader header_;
 

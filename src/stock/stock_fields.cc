@@ -1,5 +1,7 @@
 #include "stock/stock_fields.h"
 
+#include <algorithm>
+
 namespace zer1 {
 
 namespace {
@@ -19,10 +21,20 @@ bool EqualIgnoringAsciiCase(std::string_view a, std::string_view b) {
 }  // namespace
 
 bool IsHandledStockField(std::string_view name) {
-    for (std::string_view handled : kHandledStockFields) {
-        if (EqualIgnoringAsciiCase(handled, name)) return true;
+    // The journal asks this for each of its fields on every record: the
+    // names are looked up, upper case, in a sorted copy of the list.
+    static const std::array<std::string_view, kHandledStockFields.size()> sorted = [] {
+        auto names = kHandledStockFields;
+        std::sort(names.begin(), names.end());
+        return names;
+    }();
+    char upper[16];
+    if (name.size() > sizeof upper) return false;
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        char c = name[i];
+        upper[i] = c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
     }
-    return false;
+    return std::binary_search(sorted.begin(), sorted.end(), std::string_view(upper, name.size()));
 }
 
 bool SameFieldName(std::string_view a, std::string_view b) {

@@ -2,6 +2,8 @@
 
 #include <exception>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "common/file_names.h"
 #include "common/messages.h"
@@ -16,16 +18,37 @@ bool IsQuantityField(std::string_view name) {
     return SameFieldName(name, "ZUGA") || SameFieldName(name, "ABGA");
 }
 
-// The stock master's handled field of that name, or none.
-const TApolloField* HandledSource(TApolloTable& artikel, std::string_view name) {
-    if (IsQuantityField(name) || !IsHandledStockField(name)) return nullptr;
+// Whether the journal's field at each position takes a stock master value,
+// kept from the last record: the journal's fields rarely change, and the name
+// at each position is compared before the answer is used.
+bool TakesStockValue(std::string_view name, int index) {
+    static std::vector<std::pair<std::string, bool>> known;
+    const auto at = static_cast<std::size_t>(index);
+    if (at >= known.size()) known.resize(at + 1);
+    auto& [knownName, takes] = known[at];
+    if (knownName != name) {
+        knownName.assign(name);
+        takes = !IsQuantityField(name) && IsHandledStockField(name);
+    }
+    return takes;
+}
+
+// The stock master's handled field for field `index` of the journal, or
+// none.  A journal made from the stock master's structure has the same field
+// at the same position, which is tried first.
+const TApolloField* HandledSource(TApolloTable& artikel, std::string_view name, int index) {
+    if (!TakesStockValue(name, index)) return nullptr;
+    if (index < artikel.FieldCount()) {
+        const TApolloField& same = artikel.Fields(index);
+        if (same.FieldName() == name) return &same;
+    }
     return artikel.FindField(name);
 }
 
 void CopyHandledFields(TApolloTable& artikel, TApolloTable& journal) {
     for (int i = 0; i < journal.FieldCount(); ++i) {
         TApolloField& target = journal.Fields(i);
-        const TApolloField* source = HandledSource(artikel, target.FieldName());
+        const TApolloField* source = HandledSource(artikel, target.FieldName(), i);
         if (source == nullptr) continue;
         try {
             target.Assign(*source);
@@ -36,20 +59,32 @@ void CopyHandledFields(TApolloTable& artikel, TApolloTable& journal) {
     }
 }
 
+// Opens the journal shared, creating it with the stock master's structure
+// when there is none.  The journal exists on every call but the first, so
+// the open is tried before anything else is asked of the file system.
+void OpenJournal(TApolloTable& journal, TApolloTable& artikel, const std::string& directory) {
+    journal.SetDatabaseName(directory);
+    journal.SetTableName(kMovementTableName);
+    journal.SetTableType(ttSXNTX);
+    journal.SetExclusive(false);
+    try {
+        journal.Open();
+        return;
+    } catch (const std::exception&) {
+        const std::string fileName = directory + kMovementTableName;
+        if (FileExists(fileName)) throw;
+        // A failed copy shows up when the journal is opened again.
+        artikel.CopyStructure(fileName);
+    }
+    journal.Open();
+}
+
 }  // namespace
 
 bool WriteStockMovement(TApolloTable& artikel, const std::string& directory) {
-    const std::string fileName = directory + kMovementTableName;
-    // A failed copy shows up when the journal is opened below.
-    if (!FileExists(fileName)) artikel.CopyStructure(fileName);
-
     TApolloTable journal;
     try {
-        journal.SetDatabaseName(directory);
-        journal.SetTableName(kMovementTableName);
-        journal.SetTableType(ttSXNTX);
-        journal.SetExclusive(false);
-        journal.Open();
+        OpenJournal(journal, artikel, directory);
         journal.Append();
         CopyHandledFields(artikel, journal);
         journal.Post();

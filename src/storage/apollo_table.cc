@@ -1,5 +1,7 @@
 #include "storage/apollo_table.h"
 
+#include <optional>
+
 #include "common/file_names.h"
 #include "common/text_encoding.h"
 #include "storage/engine_loader.h"
@@ -222,9 +224,19 @@ void TApolloTable::Close() {
 void TApolloTable::loadFields(const EngineApi& api) {
     fields_.clear();
     int count = api.FieldCount();
+    fields_.reserve(count > 0 ? static_cast<std::size_t>(count) : 0);
     int offset = 1;
     for (int pos = 1; pos <= count; ++pos) {
-        auto name = fetchText([&](char* buf, int size) { return api.FieldName(pos, buf, size); });
+        // Field names have at most 11 characters: a small buffer on the stack
+        // serves them all without an allocation.
+        std::optional<std::string> name;
+        char shortName[16];
+        int length = api.FieldName(pos, shortName, sizeof shortName);
+        if (length >= 0 && length < static_cast<int>(sizeof shortName)) {
+            name.emplace(shortName, static_cast<std::size_t>(length));
+        } else {
+            name = fetchText([&](char* buf, int size) { return api.FieldName(pos, buf, size); });
+        }
         char type = api.FieldType(pos);
         int width = api.FieldWidth(pos);
         int decimals = api.FieldDecimals(pos);
