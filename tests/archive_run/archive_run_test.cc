@@ -20,6 +20,7 @@
 #include "archive_world.h"
 #include "common/ui_services.h"
 #include "dialog/parameter_table.h"
+#include "dialog/recording_run_host.h"
 #include "dialog/form_progress.h"
 #include "dialog/form_ss.h"
 #include "dialog/settings_file.h"
@@ -119,40 +120,34 @@ class ArchiveRunTest : public ::testing::Test {
         form->cbLagerNeu->setChecked(stock_new);
     }
 
-    // Clicks pbStart; the run must end with one information message, whose
-    // lines are returned.
-    Lines RunAndReport() {
+    // Clicks pbStart; the run must have released its progress window, given
+    // the start button back and shown exactly one message of `kind`, whose
+    // text is returned.
+    std::string RunAndMessage(MessageKind kind) {
         ui.messages.clear();
         form->pbStart->click();
         EXPECT_TRUE(form->findChildren<TformProgress*>().isEmpty());
         EXPECT_TRUE(form->pbStart->isEnabled());
-        if (ui.messages.size() != 1 || ui.messages[0].kind != MessageKind::kInformation) {
-            ADD_FAILURE() << "no single information message: "
+        if (ui.messages.size() != 1 || ui.messages[0].kind != kind) {
+            ADD_FAILURE() << "not one message of the expected kind: "
                           << (ui.messages.empty() ? "" : ui.messages[0].text);
             return {};
         }
+        return ui.messages[0].text;
+    }
+
+    // The lines of the final information message.
+    Lines RunAndReport() {
+        std::string text = RunAndMessage(MessageKind::kInformation);
+        EXPECT_TRUE(!text.empty() && text.back() == '\r');
         Lines lines;
-        std::string text = ui.messages[0].text;
-        EXPECT_EQ(text.back(), '\r');
         for (std::size_t at; (at = text.find('\r')) != std::string::npos; text.erase(0, at + 1)) {
             lines.push_back(text.substr(0, at));
         }
         return lines;
     }
 
-    // Clicks pbStart; the run must end with one error message, returned.
-    std::string RunAndError() {
-        ui.messages.clear();
-        form->pbStart->click();
-        EXPECT_TRUE(form->findChildren<TformProgress*>().isEmpty());
-        EXPECT_TRUE(form->pbStart->isEnabled());
-        if (ui.messages.size() != 1 || ui.messages[0].kind != MessageKind::kError) {
-            ADD_FAILURE() << "no single error message: "
-                          << (ui.messages.empty() ? "" : ui.messages[0].text);
-            return {};
-        }
-        return ui.messages[0].text;
-    }
+    std::string RunAndError() { return RunAndMessage(MessageKind::kError); }
 
     std::string Setting(const char* key) {
         return SettingsFile(world->programDirectory + "zer1.ini")
@@ -357,6 +352,28 @@ TEST_F(ArchiveRunTest, FailuresEndTheRunAndTheDialogStaysReady) {
     EXPECT_EQ(Column(data + "JEVDBF.DBF", "FELD2"), (Lines{"ALT IM POOL"}));
     EXPECT_EQ(RunAndReport(), (Lines{Extracted("2026/artikel.txt"),
                                      "Pool aktualisiert: 2 Neuanlagen,1 \xC3\x84nderungen"}));
+}
+
+// The run's own view of the dialog: the progress window names each stage
+// as it begins and is released at the end.
+TEST_F(ArchiveRunTest, ProgressWindowNamesEachStageAndIsReleased) {
+    RecordingRunHost host(data, world->programDirectory);
+    host.texts[DialogControl::kSleQuelle] = archives / "dgh.zip";
+    host.list_items[DialogControl::kLbFiles] = {"2026/artikel.txt"};
+    host.selected[DialogControl::kLbFiles] = 0;
+    host.texts[DialogControl::kSleAusgabe] = out;
+    host.checked[DialogControl::kCbPool] = true;
+    host.checked[DialogControl::kCbStandard] = true;
+    RunDghImport(host);
+    ASSERT_EQ(host.progress_windows.size(), 1u);
+    const ProgressLog& window = *host.progress_windows[0];
+    EXPECT_TRUE(window.shown);
+    EXPECT_TRUE(window.released);
+    EXPECT_EQ(window.infos, (Lines{"Extrahiere Archivdaten...", "Verarbeite 2026/artikel.txt...",
+                                   "Pool wird aktualisiert...", "Standarddatei erstellen..."}));
+    EXPECT_EQ(host.OutputDirectory(), out);
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0].kind, MessageKind::kInformation);
 }
 
 }  // namespace
