@@ -60,6 +60,11 @@ Lines Column(const std::string& path, const std::string& field) {
     return values;
 }
 
+std::string LfEnded(std::string line) {
+    line.erase(line.size() - 2);
+    return line + "\n";
+}
+
 class ArchiveRunTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -94,7 +99,8 @@ class ArchiveRunTest : public ::testing::Test {
                                            "2.99") +
                                 FotocoLine("4712", "Rahmen", "2.00", "", "", "5.00")},
              {"kopf.csv", header},
-             {"kurz.csv", header + FotocoLine("4713", "Album", "1", "7", "", "2") +
+             // An empty line, a line ended by a line feed alone, a short line.
+             {"kurz.csv", header + "\r\n" + LfEnded(FotocoLine("4713", "Album", "1", "7", "", "2")) +
                               "4714;zu;wenig;Felder;;;;;;;;\r\n"}});
         FormSsSetup setup;
         setup.data_path = data;
@@ -288,7 +294,7 @@ TEST_F(ArchiveRunTest, FotocoRunGoesOnPastAHeldStockMasterAndRefusesAShortLine) 
     form->lbFilesFotoco->setCurrentRow(2);
     SetOptions(true, true, true, true, true);
     EXPECT_EQ(RunAndError(),
-              "Zeile 3 der Datei " + out + "kurz.csv hat nur 12 Felder (18 erwartet).");
+              "Zeile 4 der Datei " + out + "kurz.csv hat nur 12 Felder (18 erwartet).");
     EXPECT_EQ(Column(working, "FELD13"), (Lines{"+4713"}));
     EXPECT_EQ(Column(data + "JEVDBF.DBF", "FELD1").size(), 3u);
     EXPECT_FALSE(testing::PathExists(out + "JEVUPD.DBF"));

@@ -1,5 +1,5 @@
-// The Fotoco member reading and line conversion, and the filling of a real
-// working table from a member file.
+// The Fotoco member reading and line conversion; the filling of the working
+// table is tested end to end with the run (tests/archive_run).
 #include <gtest/gtest.h>
 
 #include <string>
@@ -8,11 +8,7 @@
 
 #include "common/error.h"
 #include "imports/fotoco_conversion.h"
-#include "imports/fotoco_import.h"
 #include "imports/fotoco_source.h"
-#include "imports/working_table.h"
-#include "raw_dbf.h"
-#include "storage/apollo_table.h"
 #include "tests/common/temp_dir.h"
 
 namespace zer1 {
@@ -90,39 +86,6 @@ TEST(FotocoConversionTest, FieldRules) {
 
     EXPECT_EQ(converter.Convert(ArticleLine({{0, "1"}}, 12)), 12);
     EXPECT_EQ(converter.Convert(""), 1);
-}
-
-TEST(FotocoImportTest, HeaderAndEmptyLinesAreSkippedAndAShortLineStopsWithoutAHalfRecord) {
-    testing::TempDir dir;
-    ASSERT_TRUE(CreateWorkingTable(dir / "TMPFOTOCO.DBF"));
-    TApolloTable working;
-    working.SetDatabaseName(dir.path());
-    working.SetTableName("TMPFOTOCO.DBF");
-    working.SetExclusive(true);
-    working.Open();
-
-    const std::string good = ArticleLine({{0, "1"}, {16, "4006381333931"}});
-    testing::WriteFile(dir / "a.csv", ArticleLine({{0, "Kopf"}}) + "\r\n" + good + "\n\r\n" +
-                                          good + "\r" + ArticleLine({{0, "3"}}, 12) + "\r\n" +
-                                          good + "\r\n");
-    try {
-        ImportFotocoSourceFile(working, dir / "a.csv");
-        FAIL() << "the short line must end the reading";
-    } catch (const Error& error) {
-        EXPECT_STREQ(error.what(), ("Zeile 5 der Datei " + (dir / "a.csv") +
-                                    " hat nur 12 Felder (18 erwartet).")
-                                       .c_str());
-    }
-    working.Close();
-    const testing::RawDbf dbf = testing::ReadRawDbf(dir / "TMPFOTOCO.DBF");
-    ASSERT_EQ(dbf.records.size(), 2u);
-    EXPECT_EQ(dbf.Value(2, "FELD13"), "+1           ");
-
-    working.Open();
-    working.Zap();
-    testing::WriteFile(dir / "b.csv", "Nur der Kopf\r\n\r\n");
-    EXPECT_EQ(ImportFotocoSourceFile(working, dir / "b.csv"), 0);
-    EXPECT_EQ(working.RecordCount(), 0);
 }
 
 }  // namespace
