@@ -10,9 +10,9 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <ctime>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <string>
 #include <utility>
@@ -34,7 +34,9 @@ double Seconds(Clock::time_point from, Clock::time_point to) {
 
 // Processor time of the process (user and system), which other load on the
 // machine does not stretch the way it stretches wall time.
-double CpuSeconds() { return static_cast<double>(std::clock()) / CLOCKS_PER_SEC; }
+double CpuSeconds() {
+    return static_cast<double>(std::clock()) / CLOCKS_PER_SEC;
+}
 
 long PeakResidentKiB() {
     rusage usage{};
@@ -42,7 +44,9 @@ long PeakResidentKiB() {
     return usage.ru_maxrss;
 }
 
-std::string Ean(long n) { return std::to_string(4000000000000L + n); }
+std::string Ean(long n) {
+    return std::to_string(4000000000000L + n);
+}
 
 // Notes when the walk ends (the first catalogue row) and how long each index
 // build takes (from its "Erstelle" line to the tag going back to 0).
@@ -80,19 +84,12 @@ void MakeStockMaster(const std::string& dataPath, long items) {
     stock.SetExclusive(true);
     stock.Open();
     for (long i = 0; i < items; ++i) {
-        zer1::testing::AppendStockItem(stock, {{"ARTNUM", Ean(2 * i)}, {"PREIS", i % 3 ? "9.90" : "0"}},
-                                       i + 1);
+        zer1::testing::AppendStockItem(
+            stock, {{"ARTNUM", Ean(2 * i)}, {"PREIS", i % 3 ? "9.90" : "0"}}, i + 1);
     }
     stock.Index(dataPath + "MLAGER.NTX", "ARTNUM");
     stock.Close();
-    zer1::testing::CreateTable(dataPath + "MLPROTO.DBF", {{"ARTNUM", 'C', 13, 0},
-                                                          {"ARTBEZ", 'C', 50, 0},
-                                                          {"TEXT", 'C', 10, 0},
-                                                          {"DATUM", 'D', 8, 0},
-                                                          {"PREIS", 'N', 12, 2},
-                                                          {"ZUGA", 'N', 10, 2},
-                                                          {"ABGA", 'N', 10, 2},
-                                                          {"RUECK", 'N', 10, 2}});
+    zer1::testing::CreateTable(dataPath + "MLPROTO.DBF", zer1::testing::StockLogLayout());
 }
 
 void FillWorkingTable(zer1::TApolloTable& working, long records) {
@@ -120,19 +117,21 @@ void RunMode(zer1::StockMode mode, zer1::TApolloTable& working, zer1::TApolloTab
     const zer1::TakeOverSwitches all{true, true, true, true, true};
     const auto start = Clock::now();
     const double startCpu = CpuSeconds();
-    zer1::StockUpdate(zer1::StockTables{artikel, proto}, zer1::StockPaths{dataPath, programDirectory},
-                      mode, working, [all] { return all; }, progress, report);
+    zer1::StockUpdate(
+        zer1::StockTables{artikel, proto}, zer1::StockPaths{dataPath, programDirectory}, mode,
+        working, [all] { return all; }, progress, report);
     const auto end = Clock::now();
     const std::string line = report.empty() ? "no report" : report.back();
     const long handled = std::atol(line.c_str() + line.find(": ") + 2);
     const double walk = Seconds(start, progress.walkEnd);
     const double walkCpu = progress.walkEndCpu - startCpu;
-    std::printf("%s (%s): %ld of %ld working records handled\n"
-                "  walk %.2f s = %.0f handled records/s (CPU %.2f s = %.0f handled records/s); "
-                "whole step %.2f s\n",
-                mode == zer1::StockMode::kUpdate ? "Update mode" : "New-item mode",
-                line.substr(0, line.size() - 1).c_str(), handled, working.RecordCount(), walk,
-                handled / walk, walkCpu, handled / walkCpu, Seconds(start, end));
+    std::printf(
+        "%s (%s): %ld of %ld working records handled\n"
+        "  walk %.2f s = %.0f handled records/s (CPU %.2f s = %.0f handled records/s); "
+        "whole step %.2f s\n",
+        mode == zer1::StockMode::kUpdate ? "Update mode" : "New-item mode",
+        line.substr(0, line.size() - 1).c_str(), handled, working.RecordCount(), walk,
+        handled / walk, walkCpu, handled / walkCpu, Seconds(start, end));
     for (const auto& [index, seconds] : progress.builds) {
         std::printf("  index %-12s %.3f s\n", index.c_str(), seconds);
     }

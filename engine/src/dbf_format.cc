@@ -109,13 +109,14 @@ Status ReadDbfHeader(File* file, DbfHeader* header) {
     }
 
     header->fields.clear();
+    header->fields.reserve(descriptors.size());
     uint32_t offset = 1;
     for (const uint8_t* d : descriptors) {
         FieldDesc f;
         size_t len = 0;
         while (len < 11 && d[len] != 0) ++len;
         f.name.assign(reinterpret_cast<const char*>(d), len);
-        f.type = char(std::toupper(d[11]));
+        f.type = d[11] >= 'a' && d[11] <= 'z' ? char(d[11] - 'a' + 'A') : char(d[11]);
         f.width = WidthOf(d, long_char);
         f.decimals = (long_char && f.type == 'C') ? 0 : d[17];
         f.offset = offset;

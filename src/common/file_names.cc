@@ -97,8 +97,12 @@ std::string ResolveFileName(const std::string& path) {
 }
 
 bool FileExists(const std::string& path) {
+    return ResolvedFileExists(ResolveFileName(path));
+}
+
+bool ResolvedFileExists(const std::string& resolved) {
     struct stat st;
-    return ::stat(ResolveFileName(path).c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+    return ::stat(resolved.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
 }
 
 bool DirectoryExists(const std::string& path) {

@@ -27,6 +27,9 @@ bool NamesEqualIgnoringCase(std::string_view a, std::string_view b);
 // not a directory (a symbolic link counts by its target), DirectoryExists
 // only for directories.
 bool FileExists(const std::string& path);
+// FileExists for a name that ResolveFileName has given already: one look at
+// the file system instead of two.
+bool ResolvedFileExists(const std::string& resolved);
 bool DirectoryExists(const std::string& path);
 
 // Deletes the file; false when it did not exist or could not be removed.

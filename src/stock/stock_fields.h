@@ -16,11 +16,11 @@ inline constexpr const char* kStockLogTableName = "MLPROTO.DBF";
 inline constexpr const char* kMovementTableName = "BEWEGZ.DBF";
 
 inline constexpr std::array<std::string_view, 34> kHandledStockFields{
-    "ARTNUM",     "ARTBEZ",     "TEX1",       "STSATZ", "STSATZ_2", "PREIS",  "EKPR",
-    "WGRUPP",     "LIFERANT",   "LIBNR1",     "SUCHCOD", "VKPR",    "KOST_2", "KOND_2",
-    "KOST",       "STRASPREIS", "KOND",       "LASTEK", "ZUGA",     "ABGA",   "MBEST",
-    "HBEST",      "MIDLEK",     "EINHEIT",    "RESV",   "RABA",     "RABB",   "RABC",
-    "STINK",      "STINK_2",    "WEBARTIKEL", "SERNUMVERW", "BSTWARNUNG", "EINZEL",
+    "ARTNUM", "ARTBEZ",     "TEX1",       "STSATZ",     "STSATZ_2",   "PREIS",  "EKPR",
+    "WGRUPP", "LIFERANT",   "LIBNR1",     "SUCHCOD",    "VKPR",       "KOST_2", "KOND_2",
+    "KOST",   "STRASPREIS", "KOND",       "LASTEK",     "ZUGA",       "ABGA",   "MBEST",
+    "HBEST",  "MIDLEK",     "EINHEIT",    "RESV",       "RABA",       "RABB",   "RABC",
+    "STINK",  "STINK_2",    "WEBARTIKEL", "SERNUMVERW", "BSTWARNUNG", "EINZEL",
 };
 
 // True when `name` is one of the handled fields (without regard to case).

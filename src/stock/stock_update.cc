@@ -24,13 +24,14 @@ namespace {
 constexpr std::size_t kKeyWidth = 13;  // ARTNUM and the key of MLAGER.NTX
 constexpr long kProgressStep = 100;
 
-const std::string kAccessFailure = "Lagerupdate: Fehler beim Zugriff auf die Lagerstammdaten!\r";
+constexpr const char* kAccessFailure =
+    "Lagerupdate: Fehler beim Zugriff auf die Lagerstammdaten!\r";
 
 // The stock master's fields that one mode writes: both modes write the
 // imported values, new items also their article number and defaults.
 std::vector<std::string_view> FieldsWritten(StockMode mode) {
-    std::vector<std::string_view> names{"ARTBEZ", "TEX1",     "STSATZ", "STSATZ_2", "PREIS",
-                                        "EKPR",   "WGRUPP",   "LIFERANT", "LIBNR1",  "SUCHCOD"};
+    std::vector<std::string_view> names{"ARTBEZ", "TEX1",   "STSATZ",   "STSATZ_2", "PREIS",
+                                        "EKPR",   "WGRUPP", "LIFERANT", "LIBNR1",   "SUCHCOD"};
     if (mode == StockMode::kNewItems) {
         names.push_back("ARTNUM");
         for (const NewItemDefault& item : kNewItemDefaults) names.push_back(item.field);
@@ -266,9 +267,9 @@ class StockWalk {
 
 }  // namespace
 
-void StockUpdate(StockTables tables, const StockPaths& paths, StockMode mode,
-                 TApolloTable& working, const TakeOverSwitchesFn& switches,
-                 StepProgress& progress, std::vector<std::string>& report) {
+void StockUpdate(StockTables tables, const StockPaths& paths, StockMode mode, TApolloTable& working,
+                 const TakeOverSwitchesFn& switches, StepProgress& progress,
+                 std::vector<std::string>& report) {
     std::optional<int> order = OpenStockMaster(tables.artikel, paths.dataPath);
     if (!order) {
         report.push_back(kAccessFailure);

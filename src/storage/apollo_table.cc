@@ -175,7 +175,9 @@ void TApolloTable::Open() {
     if (tableType_ != ttSXNTX) throw EApolloError(apollo_text::kTableTypeNotSupported);
     const std::string full = FullFileName();
     const std::string onDisk = ResolveFileName(full);
-    if (!FileExists(onDisk)) throw EApolloError(missingFileText(apollo_text::kTableMissing, full));
+    if (!ResolvedFileExists(onDisk)) {
+        throw EApolloError(missingFileText(apollo_text::kTableMissing, full));
+    }
 
     std::string alias = MakeTableAlias(
         tableName_, [&](const std::string& a) { return api.WorkArea(a.c_str()) != 0; });

@@ -52,11 +52,11 @@ TEST(HandoverFilesTest, CopiesHoldExactlyTheWorkingTableAndReplaceOlderFiles) {
     WriteUpdateFile(world.working, paths, world.progress, world.report);
     WriteStandardFile(world.working, paths, "DGH.JEV", "DGH", world.progress, world.report);
 
-    EXPECT_EQ(world.report, (std::vector<std::string>{"Update wurde vorbereitet. (JEVUPD.DBF)\r",
-                                                      "Standarddatei wurde erstellt. (DGH.JEV)\r"}));
-    EXPECT_EQ(world.progress.events,
-              (std::vector<std::string>{"info:Update wird vorbereitet...",
-                                        "info:Standarddatei erstellen..."}));
+    EXPECT_EQ(world.report,
+              (std::vector<std::string>{"Update wurde vorbereitet. (JEVUPD.DBF)\r",
+                                        "Standarddatei wurde erstellt. (DGH.JEV)\r"}));
+    EXPECT_EQ(world.progress.events, (std::vector<std::string>{"info:Update wird vorbereitet...",
+                                                               "info:Standarddatei erstellen..."}));
     for (const char* old : {"JEVUPD.DBF", "JEVUPD.DBT", "DGH.JEV", "DGH.DBT"}) {
         EXPECT_FALSE(fs::exists(world.programDirectory + old)) << old;
     }

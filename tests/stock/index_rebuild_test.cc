@@ -73,12 +73,12 @@ TEST(IndexRebuildTest, OnlyExactRowsAreBuiltAndAFailedRowKeepsItsOldFile) {
     }
 
     EXPECT_EQ(window.maximum, 100);
-    EXPECT_EQ(window.infos, (std::vector<std::string>{
-                                "Indizierung...", "Indizierung...", "Erstelle MLAGER.NTX ...",
-                                "Indizierung...", "Erstelle ../AUSSEN.NTX ...", "Indizierung...",
-                                "Erstelle MLBEZ.NTX ...", "Indizierung...",
-                                "Erstelle MLNEU.NTX ...", "Indizierung...",
-                                "Erstelle MLWG.NTX ..."}));
+    EXPECT_EQ(window.infos,
+              (std::vector<std::string>{
+                  "Indizierung...", "Indizierung...", "Erstelle MLAGER.NTX ...", "Indizierung...",
+                  "Erstelle ../AUSSEN.NTX ...", "Indizierung...", "Erstelle MLBEZ.NTX ...",
+                  "Indizierung...", "Erstelle MLNEU.NTX ...", "Indizierung...",
+                  "Erstelle MLWG.NTX ..."}));
     // Four rows reached the engine, each with the tag up and down again;
     // the two that were built reported up to 100.
     EXPECT_EQ(window.tags, (std::vector<int>{99, 0, 99, 0, 99, 0, 99, 0}));
@@ -106,8 +106,8 @@ TEST(IndexRebuildTest, CatalogueThatCannotBeWalkedIsNamedInFull) {
         TApolloTable maker;
         ASSERT_TRUE(maker.CreateNew(catalogue, kTableTypeNtx, 2));
         maker.CreateField("DATAFILE", "C", 8, 0);
-        maker.CreateField(std::string(dropped) == "INDEXNAME" ? "INDEXEXP" : "INDEXNAME", "C",
-                          12, 0);
+        maker.CreateField(std::string(dropped) == "INDEXNAME" ? "INDEXEXP" : "INDEXNAME", "C", 12,
+                          0);
         ASSERT_TRUE(maker.CreateExec());
         maker.SetDatabaseName(world.programDirectory);
         maker.SetTableName("INDEXES.DBF");

@@ -27,11 +27,11 @@ constexpr TakeOverSwitches kNoSwitches{};
 
 // What a movement record carries of a stock item of the stock master's structure.
 const std::set<std::string> kCopiedToMovement{
-    "ARTNUM",  "ARTBEZ",     "TEX1",   "PREIS",   "EKPR",   "VKPR",       "WGRUPP",
-    "LIFERANT", "LIBNR1",    "SUCHCOD", "STINK",  "STINK_2", "STSATZ",    "STSATZ_2",
-    "KOST",    "KOST_2",     "STRASPREIS", "WEBARTIKEL", "EINZEL", "KOND", "KOND_2",
-    "LASTEK",  "MBEST",      "HBEST",  "EINHEIT", "MIDLEK", "RABA",       "RABB",
-    "RABC",    "RESV",       "SERNUMVERW", "BSTWARNUNG"};
+    "ARTNUM",   "ARTBEZ", "TEX1",       "PREIS",      "EKPR",    "VKPR",   "WGRUPP",
+    "LIFERANT", "LIBNR1", "SUCHCOD",    "STINK",      "STINK_2", "STSATZ", "STSATZ_2",
+    "KOST",     "KOST_2", "STRASPREIS", "WEBARTIKEL", "EINZEL",  "KOND",   "KOND_2",
+    "LASTEK",   "MBEST",  "HBEST",      "EINHEIT",    "MIDLEK",  "RABA",   "RABB",
+    "RABC",     "RESV",   "SERNUMVERW", "BSTWARNUNG"};
 
 const std::set<std::string> kTextsAndRates{"ARTBEZ", "TEX1", "STSATZ", "STSATZ_2"};
 
@@ -95,11 +95,11 @@ TEST(StockUpdateTest, UpdateModeTakesOverByTheSwitchesAndLeavesTheHostsFieldsAlo
     StockWorld world;
     world.AddStockItems({
         {{"ARTNUM", "12345"}, {"PREIS", "12.5"}},  // keeps its price
-        {{"ARTNUM", "123456"}},                     // no prefix match for 12345
-        {{"ARTNUM", "4711"}, {"PREIS", "0"}},       // first of two in index order
+        {{"ARTNUM", "123456"}},                    // no prefix match for 12345
+        {{"ARTNUM", "4711"}, {"PREIS", "0"}},      // first of two in index order
         {{"ARTNUM", "4711"}, {"PREIS", "0"}},
-        {{"ARTNUM", "900"}, {"PREIS", ""}},         // a blank price counts as 0
-        {{"ARTNUM", "555"}},                        // not imported
+        {{"ARTNUM", "900"}, {"PREIS", ""}},  // a blank price counts as 0
+        {{"ARTNUM", "555"}},                 // not imported
         {{"ARTNUM", "800"}, {"STSATZ", "2"}, {"STSATZ_2", "3"}},
     });
     world.AddArticle(Article("12345", "Kamera", "#4711"));
@@ -169,11 +169,10 @@ TEST(StockUpdateTest, UpdateModeTakesOverByTheSwitchesAndLeavesTheHostsFieldsAlo
     EXPECT_FALSE(fs::exists(world.dataPath + "KUNR.NTX"));
     const auto infos = world.progress.Only("info:");
     EXPECT_EQ(infos, (std::vector<std::string>{
-                         "info:Lagerupdate wird durchgef\xC3\xBChrt...",
-                         "info:Indizierung...", "info:Indizierung...",
-                         "info:Erstelle MLAGER.NTX ...", "info:Indizierung...",
-                         "info:Erstelle MLBEZ.NTX ...", "info:Indizierung...",
-                         "info:Indizierung...", "info:Erstelle MLWG.NTX ...",
+                         "info:Lagerupdate wird durchgef\xC3\xBChrt...", "info:Indizierung...",
+                         "info:Indizierung...", "info:Erstelle MLAGER.NTX ...",
+                         "info:Indizierung...", "info:Erstelle MLBEZ.NTX ...",
+                         "info:Indizierung...", "info:Indizierung...", "info:Erstelle MLWG.NTX ...",
                          "info:Indizierung...", "info:Erstelle MLLIEF.NTX ...",
                          "info:Indizierung...", "info:Erstelle MLPREIS.NTX ...",
                          "info:Indizierung...", "info:Erstelle MLEKDAT.NTX ..."}));
@@ -201,16 +200,33 @@ TEST(StockUpdateTest, NewItemsGetTheirDefaultsAndEachArticleOnlyOnce) {
     RawDbf after = world.StockMaster();
     ASSERT_EQ(after.records.size(), 252u);
     StockWorld::ExpectUnchangedExcept(before, after, 1, {});
-    const FieldValues newItem{
-        {"ARTNUM", Pad("DOPPELT", 13)}, {"ARTBEZ", Pad("Erster", 50)},
-        {"TEX1", Pad("Zusatz DOPPELT", 50)}, {"STSATZ", "1"}, {"STSATZ_2", "1"},
-        {"PREIS", "        0.00"}, {"EKPR", "        0.00"}, {"KOST", "        0.00"},
-        {"STRASPREIS", "        0.00"}, {"KOND", "        0.00"}, {"LASTEK", "        0.00"},
-        {"ZUGA", "      0.00"}, {"ABGA", "      0.00"}, {"MBEST", "      0.00"},
-        {"HBEST", "      0.00"}, {"MIDLEK", "        0.00"}, {"EINHEIT", "    0.00"},
-        {"RESV", "      0.00"}, {"RABA", "  0.00"}, {"RABB", "  0.00"}, {"RABC", "  0.00"},
-        {"WEBARTIKEL", "F"}, {"EINZEL", "N"}, {"STINK", "T"}, {"STINK_2", "T"},
-        {"SERNUMVERW", "F"}, {"BSTWARNUNG", "F"}};
+    const FieldValues newItem{{"ARTNUM", Pad("DOPPELT", 13)},
+                              {"ARTBEZ", Pad("Erster", 50)},
+                              {"TEX1", Pad("Zusatz DOPPELT", 50)},
+                              {"STSATZ", "1"},
+                              {"STSATZ_2", "1"},
+                              {"PREIS", "        0.00"},
+                              {"EKPR", "        0.00"},
+                              {"KOST", "        0.00"},
+                              {"STRASPREIS", "        0.00"},
+                              {"KOND", "        0.00"},
+                              {"LASTEK", "        0.00"},
+                              {"ZUGA", "      0.00"},
+                              {"ABGA", "      0.00"},
+                              {"MBEST", "      0.00"},
+                              {"HBEST", "      0.00"},
+                              {"MIDLEK", "        0.00"},
+                              {"EINHEIT", "    0.00"},
+                              {"RESV", "      0.00"},
+                              {"RABA", "  0.00"},
+                              {"RABB", "  0.00"},
+                              {"RABC", "  0.00"},
+                              {"WEBARTIKEL", "F"},
+                              {"EINZEL", "N"},
+                              {"STINK", "T"},
+                              {"STINK_2", "T"},
+                              {"SERNUMVERW", "F"},
+                              {"BSTWARNUNG", "F"}};
     for (const auto& f : after.fields) {
         auto set = newItem.find(f.name);
         EXPECT_EQ(after.Value(252, f.name),
@@ -308,10 +324,9 @@ TEST(StockUpdateTest, StockTablesThatCannotBeUsedChangeNothing) {
 
     {
         // The host holds the stock master open.
-        FILE* host = popen(("flock -s -n " + world.dataPath +
-                            "MLAGER.DBF -c 'echo offen; sleep 0.5'")
-                               .c_str(),
-                           "r");
+        FILE* host = popen(
+            ("flock -s -n " + world.dataPath + "MLAGER.DBF -c 'echo offen; sleep 0.5'").c_str(),
+            "r");
         ASSERT_NE(host, nullptr);
         char line[16] = {};
         ASSERT_NE(fgets(line, sizeof line, host), nullptr);

@@ -36,6 +36,8 @@ struct StockFieldDef {
     int decimals;
 };
 const std::vector<StockFieldDef>& StockMasterLayout();
+// The stock log MLPROTO.DBF as the host keeps it, one field of its own included.
+const std::vector<StockFieldDef>& StockLogLayout();
 
 // The value stock item `recno` holds in field number `i` of the layout
 // when a test gives none.

@@ -44,7 +44,9 @@ std::string Trimmed(std::string text) {
 // One term of a key expression, from the stored bytes of record `recno`.
 std::string KeyTerm(const RawDbf& dbf, long recno, std::string term) {
     term = Trimmed(term);
-    auto argument = [&]() { return term.substr(term.find('(') + 1, term.rfind(')') - term.find('(') - 1); };
+    auto argument = [&]() {
+        return term.substr(term.find('(') + 1, term.rfind(')') - term.find('(') - 1);
+    };
     if (term.rfind("UPPER(", 0) == 0) {
         std::string value = KeyTerm(dbf, recno, argument());
         for (char& c : value) {
@@ -130,15 +132,7 @@ void StockWorld::CreateStockMaster(const std::string& missing) {
 }
 
 void StockWorld::CreateStockLog() {
-    ASSERT_TRUE(CreateTable(dataPath + "MLPROTO.DBF", {{"ARTNUM", 'C', 13, 0},
-                                           {"ARTBEZ", 'C', 50, 0},
-                                           {"TEXT", 'C', 10, 0},
-                                           {"DATUM", 'D', 8, 0},
-                                           {"PREIS", 'N', 12, 2},
-                                           {"ZUGA", 'N', 10, 2},
-                                           {"ABGA", 'N', 10, 2},
-                                           {"RUECK", 'N', 10, 2},
-                                           {"BENUTZER", 'C', 10, 0}}));
+    ASSERT_TRUE(CreateTable(dataPath + "MLPROTO.DBF", StockLogLayout()));
 }
 
 void StockWorld::RecreateStockMasterWithout(const std::string& missing) {
@@ -159,11 +153,14 @@ void StockWorld::WriteCatalogue(const std::vector<CatalogueRow>& rows) {
     ASSERT_TRUE(WriteCatalogueFile(programDirectory, rows));
 }
 
-void StockWorld::AddArticle(const WorkingRecord& record) { AppendWorkingRecord(working, record); }
+void StockWorld::AddArticle(const WorkingRecord& record) {
+    AppendWorkingRecord(working, record);
+}
 
 void StockWorld::RunStockUpdate(StockMode mode, const TakeOverSwitches& switches) {
-    StockUpdate(StockTables{artikel, proto}, StockPaths{dataPath, programDirectory}, mode, working,
-                [switches] { return switches; }, progress, report);
+    StockUpdate(
+        StockTables{artikel, proto}, StockPaths{dataPath, programDirectory}, mode, working,
+        [switches] { return switches; }, progress, report);
 }
 
 void StockWorld::ExpectUnchangedExcept(const RawDbf& before, const RawDbf& after, long recno,

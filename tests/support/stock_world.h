@@ -19,8 +19,8 @@
 #include "raw_dbf.h"
 #include "stock/step_progress.h"
 #include "stock/stock_update.h"
-#include "storage/apollo_table.h"
 #include "stock_layout.h"
+#include "storage/apollo_table.h"
 #include "temp_dir.h"
 
 namespace zer1::testing {
@@ -32,9 +32,7 @@ class RecordingProgress : public StepProgress {
   public:
     void SetInfo(const std::string& text) override { events.push_back("info:" + text); }
     void SetMaximum(int maximum) override { events.push_back("max:" + std::to_string(maximum)); }
-    void SetPosition(int position) override {
-        events.push_back("pos:" + std::to_string(position));
-    }
+    void SetPosition(int position) override { events.push_back("pos:" + std::to_string(position)); }
     void SetTag(int tag) override {
         StepProgress::SetTag(tag);
         events.push_back("tag:" + std::to_string(tag));
