@@ -11,6 +11,13 @@ namespace zer1 {
 inline constexpr const char* kInformationCaption = "Information";
 inline constexpr const char* kErrorCaption = "Fehler";
 
+// The runs' answer to an input they cannot use; %s is the input's area name.
+inline constexpr const char* kNoValidInputMessage =
+    "Der Bereich \"%s\" enthält keine gültige Eingabe!";
+
+// `pattern` with its first "%s" replaced by `argument`.
+std::string MessageWithArgument(const char* pattern, const std::string& argument);
+
 // Shows `text` in an information box and waits for "OK".  The help context
 // is accepted for the callers' sake (they pass 0) and otherwise unused.
 void InformationMessage(const std::string& text, int help_context = 0);

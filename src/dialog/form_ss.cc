@@ -317,7 +317,7 @@ void TformSs::LoadGlyphs() {
 // has been told, the application asked to quit, and the start-up stops here.
 bool TformSs::ReadTakeOverSwitches() {
     apPara = std::make_unique<ParameterTable>();
-    const std::optional<TakeOverSwitches> switches = apPara->ReadAtStartUp(program_directory_);
+    const std::optional<ParameterSwitches> switches = apPara->ReadAtStartUp(program_directory_);
     if (!switches) {
         startup_failed_ = true;
         return false;
@@ -544,8 +544,57 @@ void TformSs::SaveOptions() {
     }
 }
 
+// The runs ask for controls once per record (the take-over switches are
+// read for every stock item), so this is a plain look-up, no search of the
+// widget tree.
 QWidget* TformSs::FindControl(DialogControl control) const {
-    return findChild<QWidget*>(ControlName(control));
+    switch (control) {
+        case DialogControl::kPbStart:
+            return pbStart;
+        case DialogControl::kPbClose:
+            return pbClose;
+        case DialogControl::kPgSs:
+            return pgSS;
+        case DialogControl::kSleQuelle:
+            return sleQuelle;
+        case DialogControl::kLbFiles:
+            return lbFiles;
+        case DialogControl::kSleAusgabe:
+            return sleAusgabe;
+        case DialogControl::kSleQuelleFowis:
+            return sleQuelleFowis;
+        case DialogControl::kSleZielFowis:
+            return sleZielFowis;
+        case DialogControl::kSleFaktorFowis:
+            return sleFaktorFowis;
+        case DialogControl::kSleQuelleFotoco:
+            return sleQuelleFotoco;
+        case DialogControl::kLbFilesFotoco:
+            return lbFilesFotoco;
+        case DialogControl::kSleAusgabeFotoco:
+            return sleAusgabeFotoco;
+        case DialogControl::kCbPool:
+            return cbPool;
+        case DialogControl::kCbUpdate:
+            return cbUpdate;
+        case DialogControl::kCbStandard:
+            return cbStandard;
+        case DialogControl::kCbLagerUpdate:
+            return cbLagerUpdate;
+        case DialogControl::kCbLagerNeu:
+            return cbLagerNeu;
+        case DialogControl::kCbGhWg:
+            return cbGhWg;
+        case DialogControl::kCbGhLief:
+            return cbGhLief;
+        case DialogControl::kCbGhSuchcode:
+            return cbGhSuchcode;
+        case DialogControl::kCbEkPr:
+            return cbEkPr;
+        case DialogControl::kCbVkPr:
+            return cbVkPr;
+    }
+    return nullptr;
 }
 
 std::string TformSs::Text(DialogControl control) const {

@@ -55,8 +55,8 @@ const std::string& HostTablePassword() {
     return password;
 }
 
-TakeOverSwitches SwitchesFromText(const std::string& schalter) {
-    TakeOverSwitches switches;
+ParameterSwitches SwitchesFromText(const std::string& schalter) {
+    ParameterSwitches switches;
     switches.warengruppe = SwitchTest(schalter, kWarengruppePosition);
     switches.lieferant = SwitchTest(schalter, kLieferantPosition);
     switches.suchcode = SwitchTest(schalter, kSuchcodePosition);
@@ -87,7 +87,7 @@ void ParameterTable::Open(const std::string& program_directory, const std::strin
     table_.EnableControls();
 }
 
-TakeOverSwitches ParameterTable::ReadSwitches() {
+ParameterSwitches ParameterTable::ReadSwitches() {
     if (!table_.Active()) throw EApolloError(apollo_text::kClosedTable);
     if (table_.FindField(kSwitchFieldName) == nullptr) {
         throw MissingSwitchField(table_.FullFileName());
@@ -96,14 +96,14 @@ TakeOverSwitches ParameterTable::ReadSwitches() {
     return SwitchesFromText(table_.GetString(kSwitchFieldName));
 }
 
-std::optional<TakeOverSwitches> ParameterTable::ReadAtStartUp(const std::string& program_directory,
+std::optional<ParameterSwitches> ParameterTable::ReadAtStartUp(const std::string& program_directory,
                                                               const std::string& password) {
     try {
         Open(program_directory, password);
         return ReadSwitches();
     } catch (const MissingSwitchField& missing) {
         ErrorMessage(missing.what());
-        return TakeOverSwitches{};
+        return ParameterSwitches{};
     } catch (const std::exception&) {
         // Whatever the table layer reports here: without its parameters the
         // host's program cannot go on.

@@ -22,20 +22,21 @@ inline constexpr const char* kParameterTableFatalText = "Schwerer Fehler! Progra
 // The table password that the host gives its parameter table (a build setting).
 const std::string& HostTablePassword();
 
-// The five take-over switches, by their positions in SCHALTER.
-struct TakeOverSwitches {
+// The five take-over switches as SCHALTER stores them, by their positions.
+// (The stock update takes them as TakeOverSwitches, read from the dialog.)
+struct ParameterSwitches {
     bool warengruppe = false;  // position 1: take over the product group
     bool lieferant = false;    // position 2: the supplier
     bool suchcode = false;     // position 3: the search code
     bool ek_preis = false;     // position 4: the purchase price
     bool vk_preis = false;     // position 7: the sales price
 
-    bool operator==(const TakeOverSwitches&) const = default;
+    bool operator==(const ParameterSwitches&) const = default;
 };
 
 // The switches that a SCHALTER text sets: "1" at a position switches it on,
 // any other character and a position beyond the text's end leave it off.
-TakeOverSwitches SwitchesFromText(const std::string& schalter);
+ParameterSwitches SwitchesFromText(const std::string& schalter);
 
 class ParameterTable {
   public:
@@ -52,7 +53,7 @@ class ParameterTable {
 
     // The switches of the current record.  Raises EApolloError naming the
     // field when the table has no field SCHALTER.
-    TakeOverSwitches ReadSwitches();
+    ParameterSwitches ReadSwitches();
 
     // The start-up step of the dialog: opens the table and reads the
     // switches.  A table that cannot be opened or unlocked shows the error
@@ -60,7 +61,7 @@ class ParameterTable {
     // to quit and gives nothing.  A table without SCHALTER shows the table
     // layer's error naming the field and gives all switches off: the
     // start-up goes on.
-    std::optional<TakeOverSwitches> ReadAtStartUp(
+    std::optional<ParameterSwitches> ReadAtStartUp(
         const std::string& program_directory, const std::string& password = HostTablePassword());
 
     bool Active() const { return table_.Active(); }

@@ -1,23 +1,16 @@
 #include "entry/library_runs.h"
 
-#include "common/messages.h"
 #include "fowis/fowis_run.h"
+#include "imports/dgh_run.h"
+#include "imports/fotoco_run.h"
 
 namespace zer1 {
-namespace {
-
-// An interface whose run is not in this build yet says so and does nothing.
-void InterfaceNotAvailable(RunHost&) {
-    ErrorMessage("Diese Schnittstelle ist noch nicht verfügbar.");
-}
-
-}  // namespace
 
 InterfaceRuns LibraryRuns() {
     InterfaceRuns runs;
-    runs.dgh = &InterfaceNotAvailable;
+    runs.dgh = &RunDghImport;
     runs.fowis = &RunFowisConversion;
-    runs.fotoco = &InterfaceNotAvailable;
+    runs.fotoco = &RunFotocoImport;
     return runs;
 }
 

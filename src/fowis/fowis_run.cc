@@ -12,6 +12,7 @@
 #include "common/file_names.h"
 #include "common/helpers.h"
 #include "common/messages.h"
+#include "dialog/run_end.h"
 #include "dialog/run_host.h"
 #include "dialog/settings_file.h"
 #include "fowis/backup_rotation.h"
@@ -88,39 +89,6 @@ bool ReopenExclusive(TApolloTable& table) {
     return true;
 }
 
-// What has to happen however the run ends once it has begun to work: the
-// progress window goes first, then the staging and price tables are closed
-// and the start and close buttons enabled.
-class RunEnd {
-  public:
-    RunEnd(RunHost& host, FowisTables& tables) : host_(host), tables_(tables) {
-        host_.SetEnabled(DialogControl::kPbStart, false);
-    }
-    ~RunEnd() {
-        progress.reset();
-        CloseQuietly(tables_.staging);
-        CloseQuietly(tables_.price);
-        host_.SetEnabled(DialogControl::kPbStart, true);
-        host_.SetEnabled(DialogControl::kPbClose, true);
-    }
-    RunEnd(const RunEnd&) = delete;
-    RunEnd& operator=(const RunEnd&) = delete;
-
-    std::unique_ptr<ProgressWindow> progress;
-
-  private:
-    static void CloseQuietly(TApolloTable& table) {
-        try {
-            table.Close();
-        } catch (...) {
-            // Closing fails only when the engine is gone; nothing is left to do.
-        }
-    }
-
-    RunHost& host_;
-    FowisTables& tables_;
-};
-
 // The manufacturer table: created when missing, opened shared and left open.
 bool OpenManufacturerTable(TApolloTable& table, const std::string& program_directory) {
     if (!FileExists(program_directory + kManufacturerTableFile)) {
@@ -154,7 +122,9 @@ void Convert(RunHost& host, const std::string& source_path, const std::string& t
     Aim(tables.staging, program_directory, kStagingTableFile, true);
     Aim(tables.price, target_directory, kPriceTableFile, true);
 
-    RunEnd end(host, tables);
+    RunEnd end(host);
+    end.CloseAtEnd(tables.staging);
+    end.CloseAtEnd(tables.price);
 
     if (!FileExists(target_directory + kPriceTableFile) &&
         !CreatePriceTable(tables.price, target_directory)) {

@@ -13,8 +13,6 @@ namespace zer1 {
 
 class RunHost;
 
-inline constexpr const char* kNoValidInputMessage =
-    "Der Bereich \"%s\" enthält keine gültige Eingabe!";
 inline constexpr const char* kFileMissingMessage = "Die Datei \"%s\" existiert nicht!";
 inline constexpr const char* kSourceFieldName = "Quelldatei";
 inline constexpr const char* kTargetFieldName = "Zielpfad";

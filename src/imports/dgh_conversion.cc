@@ -11,20 +11,7 @@ namespace {
 
 constexpr int kPriceWidth = 10;
 
-// Field numbers of the working record.
-enum Feld {
-    kEan = 1,
-    kDescription = 2,
-    kSalesPrice = 3,
-    kPurchasePrice = 4,
-    kSupplier = 5,
-    kExtraText = 6,
-    kProductGroup = 9,
-    kImportDate = 10,
-    kWholesaler = 11,
-    kTaxCode = 12,
-    kOrderNumber = 13,
-};
+using namespace working_field;
 
 // Upper-cases the letters a to z of `text` where it stands.
 std::string_view UpperInPlace(std::string& text) {

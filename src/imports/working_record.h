@@ -44,6 +44,25 @@ inline constexpr std::array<WorkingFieldLayout, kWorkingFieldCount> kWorkingTabl
     {"feld14", 'M', 10},  // free text
 }};
 
+// The numbers n of the FELDn that the conversions fill, by meaning.
+namespace working_field {
+enum : int {
+    kEan = 1,
+    kDescription = 2,
+    kSalesPrice = 3,
+    kPurchasePrice = 4,
+    kSupplier = 5,
+    kExtraText = 6,
+    kSecondText = 7,
+    kSearchCode = 8,
+    kProductGroup = 9,
+    kImportDate = 10,
+    kWholesaler = 11,
+    kTaxCode = 12,
+    kOrderNumber = 13,
+};
+}  // namespace working_field
+
 // Width of FELDn (n = 1..14).
 constexpr int WorkingFieldWidth(int n) {
     return kWorkingTableLayout[n - 1].width;

@@ -107,6 +107,16 @@ void TAbUnZipper::ExtractFiles(const std::string& patterns) {
     }
 }
 
+std::vector<std::string> TAbUnZipper::MatchingMembers(const std::string& patterns) const {
+    if (!archive_) throw Error(kArchiveDoesNotExist);
+    const ZipNamePattern pattern(patterns);
+    std::vector<std::string> names;
+    for (const ZipMember& member : archive_->members()) {
+        if (!member.IsFolder() && pattern.Matches(member.name)) names.push_back(member.name);
+    }
+    return names;
+}
+
 void TAbUnZipper::ExtractMember(const ZipMember& member, const std::string& base) {
     const std::string file = MemberFileName(member.name);
     if (file.empty() || file == "." || file == "..") return;  // names no file of its own

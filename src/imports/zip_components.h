@@ -16,6 +16,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "imports/zip_archive.h"
 
@@ -55,6 +56,11 @@ class TAbUnZipper {
     // when it does not exist.
     void SetBaseDirectory(const std::string& directory);
     const std::string& BaseDirectory() const { return base_directory_; }
+
+    // Stored names of the members (folder entries left out) that
+    // ExtractFiles(patterns) would write, in archive order.  Raises "Archive
+    // does not exist - FileName is blank" when no archive is open.
+    std::vector<std::string> MatchingMembers(const std::string& patterns) const;
 
     // Extracts every member whose stored name matches `patterns` (see
     // ZipNamePattern), in archive order.  A pattern that matches nothing

@@ -196,7 +196,7 @@ TEST_F(DemoDataTest, ParameterTableAndSettingsGoToTheProgramDirectory) {
     zer1::ParameterTable parameters;
     const auto switches = parameters.ReadAtStartUp(program.path());
     ASSERT_TRUE(switches.has_value());
-    EXPECT_EQ(*switches, (zer1::TakeOverSwitches{true, true, true, true, false}));
+    EXPECT_EQ(*switches, (zer1::ParameterSwitches{true, true, true, true, false}));
 
     zer1::SettingsFile ini(program / "zer1.ini");
     EXPECT_EQ(
@@ -222,7 +222,7 @@ TEST_F(DemoDataTest, ASecondRunKeepsWhatExistsAndMakesWhatIsMissing) {
               "/eigen/");
     zer1::ParameterTable parameters;
     EXPECT_EQ(*parameters.ReadAtStartUp(program.path()),
-              (zer1::TakeOverSwitches{false, false, false, false, true}));
+              (zer1::ParameterSwitches{false, false, false, false, true}));
 
     // The missing index is built again and orders by FELD13.
     ASSERT_TRUE(PathExists(paths.data_path + "JE3.NTX"));

@@ -531,3 +531,23 @@ TEST_F(FormSsTest, ControlsCarryTheirNamesCaptionsAndProperties) {
 
 }  // namespace
 }  // namespace zer1
+
+namespace zer1 {
+namespace {
+
+// Every control a run can name is the dialog's widget of that object name.
+TEST_F(FormSsTest, RunsReachEachControlByItsName) {
+    auto form = MakeForm();
+    for (int c = 0; c <= static_cast<int>(DialogControl::kCbVkPr); ++c) {
+        const auto control = static_cast<DialogControl>(c);
+        QWidget* named = form->findChild<QWidget*>(ControlName(control));
+        ASSERT_NE(named, nullptr) << ControlName(control);
+        form->SetEnabled(control, false);
+        EXPECT_FALSE(named->isEnabled()) << ControlName(control);
+        form->SetEnabled(control, true);
+        EXPECT_TRUE(named->isEnabled()) << ControlName(control);
+    }
+}
+
+}  // namespace
+}  // namespace zer1

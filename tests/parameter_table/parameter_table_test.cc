@@ -44,12 +44,12 @@ class ParameterTableTest : public ::testing::Test {
     std::string LicFile() const { return program / kParameterTableName; }
 
     // Reads the switches as the dialog's start-up does.
-    std::optional<TakeOverSwitches> StartUp(ParameterTable& table,
+    std::optional<ParameterSwitches> StartUp(ParameterTable& table,
                                             const std::string& password = HostTablePassword()) {
         return table.ReadAtStartUp(program.path(), password);
     }
 
-    void ExpectFatal(const std::optional<TakeOverSwitches>& result, const ParameterTable& table) {
+    void ExpectFatal(const std::optional<ParameterSwitches>& result, const ParameterTable& table) {
         EXPECT_FALSE(result.has_value());
         ASSERT_EQ(ui.messages.size(), 1u);
         EXPECT_EQ(ui.messages[0].kind, MessageKind::kError);
@@ -65,20 +65,20 @@ class ParameterTableTest : public ::testing::Test {
 };
 
 TEST(SwitchesFromTextTest, PositionsOneToFourAndSevenOnlyAnOneSwitchesOn) {
-    EXPECT_EQ(SwitchesFromText("1111001"), (TakeOverSwitches{true, true, true, true, true}));
-    EXPECT_EQ(SwitchesFromText("1111000"), (TakeOverSwitches{true, true, true, true, false}));
+    EXPECT_EQ(SwitchesFromText("1111001"), (ParameterSwitches{true, true, true, true, true}));
+    EXPECT_EQ(SwitchesFromText("1111000"), (ParameterSwitches{true, true, true, true, false}));
     // Positions 5 and 6 are not used.
-    EXPECT_EQ(SwitchesFromText("0000110"), TakeOverSwitches{});
-    EXPECT_EQ(SwitchesFromText("0101001"), (TakeOverSwitches{false, true, false, true, true}));
+    EXPECT_EQ(SwitchesFromText("0000110"), ParameterSwitches{});
+    EXPECT_EQ(SwitchesFromText("0101001"), (ParameterSwitches{false, true, false, true, true}));
     // Any character but "1" is off, and so is a position beyond the end.
-    EXPECT_EQ(SwitchesFromText("x1 2T1"), (TakeOverSwitches{false, true, false, false, false}));
-    EXPECT_EQ(SwitchesFromText("111111"), (TakeOverSwitches{true, true, true, true, false}));
-    EXPECT_EQ(SwitchesFromText(""), TakeOverSwitches{});
+    EXPECT_EQ(SwitchesFromText("x1 2T1"), (ParameterSwitches{false, true, false, false, false}));
+    EXPECT_EQ(SwitchesFromText("111111"), (ParameterSwitches{true, true, true, true, false}));
+    EXPECT_EQ(SwitchesFromText(""), ParameterSwitches{});
 }
 
 struct SwitchCase {
     const char* schalter;
-    TakeOverSwitches expected;
+    ParameterSwitches expected;
 };
 
 class ParameterTableSwitchTest : public ParameterTableTest,
@@ -87,7 +87,7 @@ class ParameterTableSwitchTest : public ParameterTableTest,
 TEST_P(ParameterTableSwitchTest, StartUpReadsTheSwitchesOfTheEncryptedTable) {
     ASSERT_TRUE(CreateParameterTable(program.path(), GetParam().schalter));
     ParameterTable table;
-    const std::optional<TakeOverSwitches> switches = StartUp(table);
+    const std::optional<ParameterSwitches> switches = StartUp(table);
     ASSERT_TRUE(switches.has_value());
     EXPECT_EQ(*switches, GetParam().expected);
     EXPECT_TRUE(ui.messages.empty());
@@ -146,7 +146,7 @@ TEST_F(ParameterTableTest, TheFileIsFoundWhateverTheCaseOfItsName) {
     ParameterTable table;
     const auto switches = StartUp(table);
     ASSERT_TRUE(switches.has_value());
-    EXPECT_EQ(*switches, (TakeOverSwitches{false, true, false, false, false}));
+    EXPECT_EQ(*switches, (ParameterSwitches{false, true, false, false, false}));
 }
 
 TEST_F(ParameterTableTest, MissingTableIsFatal) {
@@ -202,7 +202,7 @@ TEST_F(ParameterTableTest, TableWithoutSchalterLeavesTheSwitchesOffAndGoesOn) {
     ParameterTable table;
     const auto switches = StartUp(table);
     ASSERT_TRUE(switches.has_value());
-    EXPECT_EQ(*switches, TakeOverSwitches{});
+    EXPECT_EQ(*switches, ParameterSwitches{});
     ASSERT_EQ(ui.messages.size(), 1u);
     EXPECT_EQ(ui.messages[0].kind, MessageKind::kError);
     EXPECT_NE(ui.messages[0].text.find("SCHALTER"), std::string::npos) << ui.messages[0].text;
@@ -222,7 +222,7 @@ TEST_F(ParameterTableTest, CreationReplacesAnEarlierTable) {
     ParameterTable table;
     const auto switches = StartUp(table);
     ASSERT_TRUE(switches.has_value());
-    EXPECT_EQ(*switches, TakeOverSwitches{});
+    EXPECT_EQ(*switches, ParameterSwitches{});
     EXPECT_EQ(table.Table().RecordCount(), 1);
 }
 

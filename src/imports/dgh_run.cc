@@ -1,0 +1,35 @@
+#include "imports/dgh_run.h"
+
+#include "dialog/settings_file.h"
+#include "imports/archive_run.h"
+#include "imports/dgh_import.h"
+
+namespace zer1 {
+namespace {
+
+long ReadDghMember(TApolloTable& working, const std::string& path) {
+    return ImportDghSourceFile(working, path);
+}
+
+constexpr ArchiveWholesaler kDgh{
+    .source = DialogControl::kSleQuelle,
+    .members = DialogControl::kLbFiles,
+    .output = DialogControl::kSleAusgabe,
+    .focusWithoutMember = DialogControl::kLbFiles,
+    .sourceDirectoryKey = settings_key::kQuellpfad,
+    .sourceFileKey = settings_key::kQuelldatei,
+    .outputKey = settings_key::kZielpfad,
+    .workingTableFile = "TMPDGH.DBF",
+    .workingTable = &ArchiveRunTables::apTmpDgh,
+    .readMember = &ReadDghMember,
+    .standardFile = "DGH.JEV",
+    .standardBase = "DGH",
+};
+
+}  // namespace
+
+void RunDghImport(RunHost& host) {
+    RunArchiveImport(host, kDgh);
+}
+
+}  // namespace zer1

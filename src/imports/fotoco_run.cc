@@ -1,0 +1,31 @@
+#include "imports/fotoco_run.h"
+
+#include "dialog/settings_file.h"
+#include "imports/archive_run.h"
+#include "imports/fotoco_import.h"
+
+namespace zer1 {
+namespace {
+
+constexpr ArchiveWholesaler kFotoco{
+    .source = DialogControl::kSleQuelleFotoco,
+    .members = DialogControl::kLbFilesFotoco,
+    .output = DialogControl::kSleAusgabeFotoco,
+    .focusWithoutMember = DialogControl::kSleQuelleFotoco,
+    .sourceDirectoryKey = settings_key::kQuellpfadFotoco,
+    .sourceFileKey = settings_key::kQuelldateiFotoco,
+    .outputKey = settings_key::kZielpfadFotoco,
+    .workingTableFile = "TMPFOTOCO.DBF",
+    .workingTable = &ArchiveRunTables::apTmpFotoco,
+    .readMember = &ImportFotocoSourceFile,
+    .standardFile = "FOTOCO.JEV",
+    .standardBase = "FOTOCO",
+};
+
+}  // namespace
+
+void RunFotocoImport(RunHost& host) {
+    RunArchiveImport(host, kFotoco);
+}
+
+}  // namespace zer1
