@@ -347,13 +347,15 @@ TEST_F(ArchiveRunTest, FailuresEndTheRunAndTheDialogStaysReady) {
     EXPECT_EQ(RunAndError(), kInvalidZipFile);
     EXPECT_EQ(Column(out + "TMPDGH.DBF", "FELD1").size(), 3u);
 
-    // A pool record locked by another process ends the run with the engine's
-    // error; once it is free the next run updates the pool.
+    // A pool record locked by another process ends the run, after the wait,
+    // with the error naming table and record; once it is free the next run
+    // updates the pool.
     form->sleQuelle->setText(QString::fromStdString(archives / "dgh.zip"));
     SetOptions(true, false, false, false, false);
     {
         testing::RecordLockedByAnotherProcess other(data + "JEVDBF.DBF", 1);
-        EXPECT_NE(RunAndError().find("locked"), std::string::npos);
+        EXPECT_EQ(RunAndError(),
+                  "Der Datensatz 1 in JEVDBF.DBF ist von einem anderen Programm gesperrt.");
     }
     EXPECT_EQ(Column(data + "JEVDBF.DBF", "FELD2"), (Lines{"ALT IM POOL"}));
     EXPECT_EQ(RunAndReport(), (Lines{Extracted("2026/artikel.txt"),
