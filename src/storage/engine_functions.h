@@ -66,6 +66,7 @@
     X(IndexKey)                  \
     X(Seek)                      \
     X(Found)                     \
-    X(SetGaugeHook)
+    X(SetGaugeHook)              \
+    X(FileInUse)
 
 #endif
