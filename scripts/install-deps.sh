@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
-# Installs the Debian packages needed to build, test and run the interface library.
+# Installs the Debian packages needed to build, test and run the interface library
+# (clang with its libFuzzer runtime builds the fuzz targets).
 set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   zlib1g-dev qt6-base-dev libgl-dev libsodium-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   python3 python3-dbf perl libdbd-xbase-perl
+  clang libclang-rt-14-dev
 )
 missing=()
 for p in "${packages[@]}"; do

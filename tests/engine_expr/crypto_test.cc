@@ -75,7 +75,9 @@ TEST(Crypto, RenewGivesANewSaltAndKeyForTheSamePassword) {
               Bytes(before.begin() + 16, before.begin() + 24));
     for (size_t i = 0; i < header.size(); ++i) {
         bool renewed = (i >= 16 && i < 28) || i == 30 || i == 31;  // salt, check, checksum
-        if (!renewed) EXPECT_EQ(header[i], before[i]) << "byte " << i;
+        if (!renewed) {
+            EXPECT_EQ(header[i], before[i]) << "byte " << i;
+        }
     }
     Bytes new_record = SampleRecord();
     cipher->EncryptRecord(1, new_record.data(), new_record.size());
