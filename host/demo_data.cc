@@ -171,6 +171,23 @@ std::string Utf16LeMember(const std::vector<std::string>& lines) {
     return out;
 }
 
+// The demo's parameter table is made again when the engine cannot open it
+// with the library's password (one written under an earlier encryption
+// scheme); the table it replaces is kept beside it as VUROZE.LIC.alt.
+bool ParameterTableUsable(const std::string& program) {
+    const std::string path = program + zer1::kParameterTableName;
+    if (!zer1::FileExists(path)) return false;
+    try {
+        zer1::ParameterTable table;
+        table.Open(program);
+        return true;
+    } catch (const zer1::EApolloError&) {
+        std::error_code ignored;
+        fs::rename(path, path + ".alt", ignored);
+        return false;
+    }
+}
+
 }  // namespace
 
 DemoPaths DemoPathsFor(const std::string& root) {
@@ -302,8 +319,7 @@ bool MakeDemoData(const std::string& root, const std::string& program_directory,
         WriteDemoPool(paths.data_path);
         WriteDemoFowisList(paths.fowis_directory + kFowisListName);
         WriteDemoDghArchive(paths.dgh_archive);
-        if (!zer1::FileExists(program + zer1::kParameterTableName) &&
-            !zer1::CreateParameterTable(program, kDemoSchalter)) {
+        if (!ParameterTableUsable(program) && !zer1::CreateParameterTable(program, kDemoSchalter)) {
             throw std::runtime_error(std::string(zer1::kParameterTableName) +
                                      " kann nicht angelegt werden in " + program);
         }

@@ -24,7 +24,8 @@ struct DemoPaths {
 DemoPaths DemoPathsFor(const std::string& root);
 
 // Creates whatever of the demo set is missing below `root`, and in
-// `program_directory` the parameter table VUROZE.LIC and, when there is no
+// `program_directory` the parameter table VUROZE.LIC (again when the engine
+// cannot open the one there, which is kept as VUROZE.LIC.alt) and, when there is no
 // zer1.ini yet, one that remembers the demo's archive and output folder.
 // Returns false with the reason in `problem` when a part cannot be made.
 bool MakeDemoData(const std::string& root, const std::string& program_directory, DemoPaths& paths,

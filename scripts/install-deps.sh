@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian packages needed to build, test and run the interface library.
+# Installs the Debian packages needed to build, test and run the interface library
+# (clang with its libFuzzer runtime builds the fuzz targets).
 set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
@@ -7,6 +8,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   python3 python3-dbf perl libdbd-xbase-perl
   qt6-translations-l10n
+  clang libclang-rt-14-dev
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -221,7 +221,8 @@ SDE61_API char sx_EvalType(const char* expression);
 SDE61_API int sx_IndexOpen(const char* file);
 /* Current order (0: physical order); returns the previous order; keeps the current record. */
 SDE61_API int sx_SetOrder(int order);
-/* Builds an NTX index; returns its order (current from then on), 0 on failure. */
+/* Builds an NTX index; returns its order (current from then on), 0 on failure.
+ * An encrypted table needs its password first (sx_SetPassword). */
 SDE61_API int sx_Index(const char* file, const char* expression, const char* condition,
                        int unique, int descend);
 /* Closes all indexes of the current table. */
@@ -235,6 +236,15 @@ SDE61_API int sx_Seek(const char* key);
 SDE61_API int sx_Found(void);
 /* Progress of index builds goes to fn (NULL: none). */
 SDE61_API void sx_SetGaugeHook(sx_ProgressFn fn, void* context);
+
+/* ---- Files ------------------------------------------------------------- */
+
+/* Whether a table, memo or index file is in use: 1 when this process has it
+ * open through the engine or any program holds a lock on it (every program
+ * sharing the files locks them at open), 0 when not or when the file does not
+ * exist, -1 on failure.  The file itself is not opened, so that no lock this
+ * process holds on it through another descriptor is dropped. */
+SDE61_API int sx_FileInUse(const char* file);
 
 #ifdef __cplusplus
 }

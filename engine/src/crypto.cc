@@ -12,7 +12,7 @@ namespace {
 
 constexpr uint8_t kMark0 = 0xE7;
 constexpr uint8_t kMark1 = 0x5C;
-constexpr uint8_t kVersion = 1;
+constexpr uint8_t kVersion = 2;
 
 // Offsets of the mark's parts inside the header.
 constexpr size_t kMarkAt = 12;
@@ -26,7 +26,12 @@ constexpr size_t kForeignAt = 28;  // index flag and code page of other programs
 constexpr size_t kChecksumAt = 30;
 constexpr size_t kChecksumSize = 2;
 
-constexpr char kKeyLabel[] = "sde61 table key v1";
+// Completes the 8 random salt bytes to the 16 Argon2id takes.
+constexpr char kSaltLabel[] = "sde61tk2";
+static_assert(kSaltSize + sizeof(kSaltLabel) - 1 == crypto_pwhash_SALTBYTES);
+// Argon2id cost: 2 passes over 32 MiB (see crypto.h for why).
+constexpr unsigned long long kHashPasses = 2;
+constexpr size_t kHashMemory = size_t(32) << 20;
 constexpr char kCheckLabel[] = "check";
 
 constexpr uint8_t kEscape = 0x1B;
@@ -61,16 +66,15 @@ bool HasEncryptionMark(const uint8_t* header) {
 Result<TableEncryption> TableEncryption::FromKeyMaterial(std::string_view password,
                                                          const uint8_t* salt) {
     if (!SodiumReady()) return Status::IOError("The encryption library could not be started");
+    uint8_t full_salt[crypto_pwhash_SALTBYTES];
+    std::memcpy(full_salt, salt, kSaltSize);
+    std::memcpy(full_salt + kSaltSize, kSaltLabel, sizeof(full_salt) - kSaltSize);
     TableEncryption cipher;
-    crypto_generichash_state state;
-    crypto_generichash_init(&state, nullptr, 0, sizeof(cipher.key_));
-    crypto_generichash_update(&state, reinterpret_cast<const uint8_t*>(kKeyLabel),
-                              sizeof(kKeyLabel));
-    crypto_generichash_update(&state, salt, kSaltSize);
-    crypto_generichash_update(&state, reinterpret_cast<const uint8_t*>(password.data()),
-                              password.size());
-    crypto_generichash_final(&state, cipher.key_, sizeof(cipher.key_));
-    sodium_memzero(&state, sizeof(state));
+    if (crypto_pwhash(cipher.key_, sizeof(cipher.key_), password.data(), password.size(),
+                      full_salt, kHashPasses, kHashMemory, crypto_pwhash_ALG_ARGON2ID13) != 0) {
+        return Status::IOError("Not enough memory to derive the key of an encrypted table");
+    }
+    cipher.password_.assign(password.begin(), password.end());
     return cipher;
 }
 
@@ -132,17 +136,41 @@ Result<TableEncryption> TableEncryption::CreateWithSalt(std::string_view passwor
     return cipher;
 }
 
-TableEncryption::TableEncryption(const TableEncryption& other) {
+Status TableEncryption::Renew(uint8_t* header) {
+    if (!SodiumReady()) return Status::IOError("The encryption library could not be started");
+    uint8_t salt[kSaltSize];
+    randombytes_buf(salt, sizeof(salt));
+    uint8_t renewed_header[kCryptoHeaderMin];
+    std::memcpy(renewed_header, header, sizeof(renewed_header));
+    std::string_view password(reinterpret_cast<const char*>(password_.data()), password_.size());
+    Result<TableEncryption> renewed = CreateWithSalt(password, salt, renewed_header);
+    if (!renewed.ok()) return renewed.status();
+    std::memcpy(header + kMarkAt, renewed_header + kMarkAt, kCryptoMarkSize);
+    sodium_memzero(renewed_header, sizeof(renewed_header));
+    *this = *renewed;
+    return Status::OK();
+}
+
+TableEncryption::TableEncryption(const TableEncryption& other) : password_(other.password_) {
     std::memcpy(key_, other.key_, sizeof(key_));
 }
 
 TableEncryption& TableEncryption::operator=(const TableEncryption& other) {
+    if (this == &other) return *this;
+    Wipe();
     std::memcpy(key_, other.key_, sizeof(key_));
+    password_ = other.password_;
     return *this;
 }
 
 TableEncryption::~TableEncryption() {
+    Wipe();
+}
+
+void TableEncryption::Wipe() {
     sodium_memzero(key_, sizeof(key_));
+    if (!password_.empty()) sodium_memzero(password_.data(), password_.size());
+    password_.clear();
 }
 
 void TableEncryption::CryptRecord(uint32_t recno, uint8_t* record, size_t length) const {

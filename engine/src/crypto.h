@@ -8,16 +8,23 @@
 // | offset | size | meaning                                                   |
 // |--------|------|-----------------------------------------------------------|
 // | 12     | 2    | mark 0xE7 0x5C                                            |
-// | 14     | 1    | scheme version, 1                                         |
+// | 14     | 1    | scheme version, 2                                         |
 // | 15     | 1    | zero                                                      |
-// | 16     | 8    | random salt of this table                                 |
+// | 16     | 8    | random salt: new when the table is created and at a zap   |
 // | 24     | 4    | password check: first 4 bytes of BLAKE2b(key, "check")     |
 // | 28     | 2    | zero (other programs read an index flag and a code page)  |
 // | 30     | 2    | mark checksum: first 2 bytes of BLAKE2b over bytes 12-29  |
 //
-// Key: 32 bytes of BLAKE2b over a fixed label, the salt and the password
-// bytes.  It is a plain hash, not a slow password hash, because tables are
-// opened often; the salt keeps equal passwords from giving equal keys.
+// Key: 32 bytes of Argon2id (libsodium's crypto_pwhash) over the password
+// bytes, 2 passes over 32 MiB, one lane.  Argon2id takes 16 salt bytes: the
+// 8 random header bytes followed by the label "sde61tk2"; 64 random bits keep
+// the salts of different tables (and of one table before and after a zap)
+// apart.  Being memory-hard, the hash makes every password guess against a
+// stolen table cost the same time and memory as an open; the parameters keep
+// that at some 50 ms (measured on the build machine), once per open of the
+// table and once per zap, so that the host opening its parameter table and
+// the test suite opening many tables stay quick.  Version 1 tables (key from
+// one fast hash) are refused as an unknown version.
 //
 // Records: every byte after the deletion flag is XORed with the XChaCha20
 // stream of the table key and the nonce "R" + record number (4 bytes LE) +
@@ -26,9 +33,17 @@
 // + zeros, then escaped so that the stored payload holds no 0x1A (the memo
 // terminator): 0x1A is stored as 0x1B 0x01 and 0x1B as 0x1B 0x02.
 //
-// A record rewritten in place reuses its stream; the scheme hides the data
-// from a reader without the password, it does not hide which bytes changed
-// between two copies of the same file.
+// What the fixed record layout cannot hide: the stream of a record depends
+// only on the key and the record number, and records keep their place and
+// length.  A record rewritten in place (an edit, a deletion undone, a blank
+// record filled in) is XORed with the same stream as before, so whoever holds
+// two copies of the file learns which bytes of it changed, and the XOR of the
+// old and the new plain bytes there; a copy of the table (CopyTo) keeps the
+// salt and shares every stream with its source.  The deletion flag, the
+// number of records, the field layout and the lengths of memos stay readable,
+// and NTX index files hold their keys in plain text.  A zap gives the table a
+// new salt and with it a new key, so records written after it share no
+// stream with the records it removed.
 #ifndef SDE61_CRYPTO_H
 #define SDE61_CRYPTO_H
 
@@ -36,6 +51,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "status.h"
 
@@ -51,7 +67,7 @@ constexpr size_t kCryptoHeaderMin = kCryptoMarkOffset + kCryptoMarkSize;
 bool HasEncryptionMark(const uint8_t* header);
 
 // The key of one encrypted table and the operations that use it.  Copyable;
-// the key bytes are wiped when an object goes away.
+// the key and password bytes are wiped when an object goes away.
 class TableEncryption {
   public:
     // Opens the cipher of an encrypted table from its header with a password.
@@ -68,6 +84,13 @@ class TableEncryption {
     // As Create, with a given salt (8 bytes): for tests only.
     static Result<TableEncryption> CreateWithSalt(std::string_view password, const uint8_t* salt,
                                                   uint8_t* header);
+
+    // Gives the table a fresh random salt and the key that goes with it:
+    // writes the new mark into header bytes 12-31 and switches this object
+    // to the new key.  Called when a table is emptied, so that no record
+    // written afterwards shares a stream with one written before.  On
+    // failure neither the header nor this object changes.
+    Status Renew(uint8_t* header);
 
     TableEncryption(const TableEncryption& other);
     TableEncryption& operator=(const TableEncryption& other);
@@ -100,8 +123,11 @@ class TableEncryption {
   private:
     TableEncryption() = default;
     static Result<TableEncryption> FromKeyMaterial(std::string_view password, const uint8_t* salt);
+    void Wipe();
 
     uint8_t key_[32] = {};
+    // The password, kept for Renew (the key of a new salt needs it).
+    std::vector<uint8_t> password_;
 };
 
 }  // namespace sde

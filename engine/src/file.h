@@ -64,6 +64,18 @@ class File {
         return nullptr;
     }
 
+    // Maps the first `length` bytes of the file, shared with the operating
+    // system's copy (stores reach it at once, like writes) and writable when
+    // this handle is, through the descriptor the process already holds: a
+    // second open by name would be a second descriptor, whose close drops
+    // the process's record locks, and could reach a file put in its place.
+    // The caller owns the mapping (munmap/mremap); it outlives the handle.
+    // NotSupported for files that cannot be mapped.
+    virtual Result<void*> MapShared(uint64_t length) {
+        (void)length;
+        return Status::NotSupported("file cannot be mapped: " + path());
+    }
+
     // Name as it was opened (after resolving its case).
     virtual const std::string& path() const = 0;
     virtual bool writable() const = 0;
@@ -91,6 +103,15 @@ class Env {
     // without regard to case (an exact match first); unchanged when none matches.
     virtual std::string Resolve(const std::string& path) = 0;
 };
+
+// Whether a file is in use, found out without opening it: true when a handle
+// of this process has it open, or when any program (this one included)
+// holds a lock on it: an open-mode flock, which every program of the
+// sharing scheme takes at open, or a range lock.  Opening the file to try a
+// lock, as one might, would make a second descriptor of it, and closing that
+// drops every POSIX lock this process holds on the file.  False for a file
+// that does not exist; IOError when the system's lock table is unreadable.
+Result<bool> FileInUse(const std::string& path);
 
 // The process-wide Env over POSIX files.
 Env* DefaultEnv();

@@ -7,10 +7,12 @@
 #include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <map>
 #include <mutex>
@@ -228,6 +230,13 @@ class PosixFile : public File {
         map_ = p;
         map_size_ = n;
         return static_cast<uint8_t*>(map_);
+    }
+
+    Result<void*> MapShared(uint64_t length) override {
+        void* p = mmap(nullptr, size_t(length), PROT_READ | (writable_ ? PROT_WRITE : 0),
+                       MAP_SHARED, shared_->fd, 0);
+        if (p == MAP_FAILED) return IoError("cannot map", path_, errno);
+        return p;
     }
 
     const std::string& path() const override { return path_; }
@@ -550,6 +559,64 @@ Status File::ReadExact(uint64_t offset, void* buf, size_t n) {
 namespace {
 PosixEnv* g_default_env = nullptr;
 }  // namespace
+
+namespace {
+
+// /proc/locks names the file of every lock held in the system as
+// "major:minor:inode" (device numbers in hex, inode in decimal):
+//   1: POSIX  ADVISORY  WRITE 9009 fe:00:10953009 1000000005 1000000005
+//   2: FLOCK  ADVISORY  WRITE 9000 fe:00:10952993 0 EOF
+//   2: -> FLOCK  ADVISORY  WRITE 9012 fe:00:10952993 0 EOF   (a waiter)
+bool LockLineNamesFile(const std::string& line, unsigned major_number, unsigned minor_number,
+                       unsigned long long inode) {
+    size_t pos = 0;
+    while (pos < line.size()) {
+        size_t end = line.find(' ', pos);
+        if (end == std::string::npos) end = line.size();
+        std::string token = line.substr(pos, end - pos);
+        pos = end + 1;
+        unsigned maj = 0, min = 0;
+        unsigned long long ino = 0;
+        char rest = 0;
+        if (std::count(token.begin(), token.end(), ':') == 2 &&
+            std::sscanf(token.c_str(), "%x:%x:%llu%c", &maj, &min, &ino, &rest) == 3) {
+            return maj == major_number && min == minor_number && ino == inode;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+Result<bool> FileInUse(const std::string& name) {
+    std::string path = DefaultEnv()->Resolve(name);
+    struct stat st;
+    if (stat(path.c_str(), &st) != 0) {
+        if (errno == ENOENT) return false;
+        return IoError("cannot examine", path, errno);
+    }
+    {
+        std::lock_guard<std::mutex> guard(g_registry_mutex);
+        if (Registry().count({st.st_dev, st.st_ino}) != 0) return true;
+    }
+    FILE* locks = std::fopen("/proc/locks", "re");
+    if (locks == nullptr) {
+        return Status::IOError("cannot tell whether " + path +
+                               " is in use: /proc/locks: " + ErrnoText(errno));
+    }
+    bool in_use = false;
+    std::string line;
+    char chunk[256];
+    while (!in_use && std::fgets(chunk, sizeof chunk, locks) != nullptr) {
+        line += chunk;
+        if (line.back() != '\n' && !std::feof(locks)) continue;  // a longer line goes on
+        if (line.back() == '\n') line.pop_back();
+        in_use = LockLineNamesFile(line, major(st.st_dev), minor(st.st_dev), st.st_ino);
+        line.clear();
+    }
+    std::fclose(locks);
+    return in_use;
+}
 
 Env* DefaultEnv() {
     if (g_default_env == nullptr) g_default_env = new PosixEnv();

@@ -68,6 +68,13 @@ int sx_Index(const char* file, const char* expression, const char* condition, in
         if (table->is_read_only()) {
             return Fail(Status::InvalidArgument("Cannot modify a read-only data set"), 0);
         }
+        // Without its password an encrypted table reads as masked values: an
+        // index built from them would hold the same key for every record.
+        if (table->encrypted() && !table->has_cipher()) {
+            return Fail(Status::InvalidArgument("table " + table->path() +
+                                                " is encrypted: an index needs its password"),
+                        0);
+        }
         // A new index replaces the table's open indexes (one of them may be
         // the file being rebuilt, which must not stay open under us).
         Status s = table->CloseOrders();

@@ -15,17 +15,18 @@
 #include <memory>
 #include <string>
 
+#include "file.h"
 #include "status.h"
 
 namespace sde {
 
 class NtxMapping {
   public:
-    // Maps the file at path (already open elsewhere in this process) for at
-    // least `length` bytes.  The mapping keeps a descriptor of its own until
-    // it is destroyed; no lock is ever taken or dropped through it.
-    static Result<std::unique_ptr<NtxMapping>> Open(const std::string& path, bool writable,
-                                                    uint64_t length);
+    // Maps the open file for at least `length` bytes through the file's own
+    // descriptor (File::MapShared): no descriptor of its own, so no lock is
+    // ever taken or dropped through it.  The file must stay open while the
+    // window grows.
+    static Result<std::unique_ptr<NtxMapping>> Open(File* file, uint64_t length);
     ~NtxMapping();
     NtxMapping(const NtxMapping&) = delete;
     NtxMapping& operator=(const NtxMapping&) = delete;
@@ -36,9 +37,8 @@ class NtxMapping {
     Status Grow(uint64_t length);
 
   private:
-    NtxMapping(int fd, bool writable) : fd_(fd), writable_(writable) {}
-    int fd_;
-    bool writable_;
+    explicit NtxMapping(File* file) : file_(file) {}
+    File* file_;
     uint8_t* data_ = nullptr;
     uint64_t length_ = 0;
 };

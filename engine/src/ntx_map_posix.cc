@@ -1,10 +1,8 @@
-// POSIX implementation of NtxMapping: mmap/mremap of a descriptor kept open
-// for the mapping's lifetime.  The descriptor is closed only when the index
-// is closed; POSIX record locks of the file are then no longer held by the
-// index (they live only for one operation), so closing it cannot drop one.
-#include <fcntl.h>
+// POSIX implementation of NtxMapping: the file's own descriptor maps the
+// first window (File::MapShared), mremap grows it.  The index file is never
+// opened a second time: closing a second descriptor would drop every POSIX
+// record lock this process holds on the file.
 #include <sys/mman.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -26,20 +24,14 @@ uint64_t WindowFor(uint64_t length, uint64_t current) {
 
 }  // namespace
 
-Result<std::unique_ptr<NtxMapping>> NtxMapping::Open(const std::string& path, bool writable,
-                                                     uint64_t length) {
-    int fd = ::open(path.c_str(), (writable ? O_RDWR : O_RDONLY) | O_CLOEXEC);
-    if (fd < 0) {
-        return Status::IOError("cannot map index file " + path + ": " + std::strerror(errno));
-    }
-    std::unique_ptr<NtxMapping> mapping(new NtxMapping(fd, writable));
+Result<std::unique_ptr<NtxMapping>> NtxMapping::Open(File* file, uint64_t length) {
+    std::unique_ptr<NtxMapping> mapping(new NtxMapping(file));
     SDE_RETURN_IF_ERROR(mapping->Grow(length));
     return mapping;
 }
 
 NtxMapping::~NtxMapping() {
     if (data_ != nullptr) munmap(data_, length_);
-    if (fd_ >= 0) ::close(fd_);
 }
 
 Status NtxMapping::Grow(uint64_t length) {
@@ -47,12 +39,15 @@ Status NtxMapping::Grow(uint64_t length) {
     uint64_t window = WindowFor(length, length_);
     void* p;
     if (data_ == nullptr) {
-        p = mmap(nullptr, window, PROT_READ | (writable_ ? PROT_WRITE : 0), MAP_SHARED, fd_, 0);
+        auto mapped = file_->MapShared(window);
+        if (!mapped.ok()) return mapped.status();
+        p = *mapped;
     } else {
         p = mremap(data_, length_, window, MREMAP_MAYMOVE);
+        if (p == MAP_FAILED)
+            return Status::IOError("cannot map index file " + file_->path() + ": " +
+                                   std::strerror(errno));
     }
-    if (p == MAP_FAILED)
-        return Status::IOError(std::string("mmap failed: ") + std::strerror(errno));
     data_ = static_cast<uint8_t*>(p);
     length_ = window;
     return Status::OK();

@@ -787,6 +787,9 @@ Status Table::Zap() {
     SDE_RETURN_IF_ERROR(file_->WriteAt(header_.header_length, &eof_mark, 1));
     if (memo_) SDE_RETURN_IF_ERROR(memo_->Zap());
     for (auto& order : orders_) SDE_RETURN_IF_ERROR(order->OnZap());
+    // The records are gone before the salt changes: a failure in between
+    // leaves an empty table under its old key, never old records under a new one.
+    if (cipher_) SDE_RETURN_IF_ERROR(RenewEncryption());
     SetEof();
     bof_ = true;
     if (commit_full_) {
@@ -1042,6 +1045,19 @@ Status Table::SetPassword(std::string_view password) {
     auto encryption = TableEncryption::Open(prefix, password, path_);
     if (!encryption.ok()) return encryption.status();
     return SetEncryption(*encryption);
+}
+
+Status Table::RenewEncryption() {
+    uint8_t prefix[kDbfPrefixSize];
+    HeaderPrefix(header_, prefix);
+    TableEncryption renewed = *cipher_;
+    SDE_RETURN_IF_ERROR(renewed.Renew(prefix));
+    SDE_RETURN_IF_ERROR(
+        file_->WriteAt(kEngineMarkOffset, prefix + kEngineMarkOffset, kEngineMarkSize));
+    std::copy(prefix + kEngineMarkOffset, prefix + kEngineMarkOffset + kEngineMarkSize,
+              header_.engine_mark);
+    cipher_ = renewed;
+    return Status::OK();
 }
 
 Status Table::SetEncryption(const TableEncryption& encryption) {

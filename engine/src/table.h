@@ -118,7 +118,8 @@ class Table : public OrderHost {
     // Takes the record lock a write of record recno needs (shared use; not
     // waiting), kept until Unlock; nothing to do in exclusive use.
     Status LockForWrite(uint32_t recno);
-    // Removes every record; exclusive use only.
+    // Removes every record; exclusive use only.  An encrypted table gets a
+    // new salt and key.
     Status Zap();
     // Appends the lines of an SDF text file, one record per line.
     Status AppendSdf(const std::string& source);
@@ -191,6 +192,8 @@ class Table : public OrderHost {
     Status StoreMemoPointer(const FieldDesc& f, uint32_t block);
     Result<uint32_t> MemoBlock(const FieldDesc& f) const;
     void MaskForMissingPassword(std::string* record) const;
+    // A new salt and key for an emptied table, written into its header.
+    Status RenewEncryption();
     // Appends n records lying side by side in *records (left as it was).
     Status AppendRecords(std::string* records, uint32_t n);
 

@@ -22,6 +22,7 @@
 #include "fowis/table_creation.h"
 #include "fowis/table_structures.h"
 #include "storage/apollo_table.h"
+#include "storage/engine_loader.h"
 
 namespace zer1 {
 namespace {
@@ -202,14 +203,16 @@ int FactorSettingValue(long double factor) {
 
 bool DeleteFileNotInUse(const std::string& path) {
     const std::string on_disk = ResolveFileName(path);
-    const int fd = ::open(on_disk.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return DeleteFile(on_disk);
-    // Every open of a table or index takes a flock on it; a file that cannot
-    // be locked exclusively is in use.
-    const bool in_use = ::flock(fd, LOCK_EX | LOCK_NB) != 0;
-    const bool deleted = !in_use && DeleteFile(on_disk);
-    ::close(fd);
-    return deleted;
+    // The engine answers from its own open files and the system's lock table.
+    // Opening the file here to try a lock would make a second descriptor of
+    // it, and closing that drops every record lock this process (the host
+    // included) holds on the file.  When the engine cannot tell, the file stays.
+    try {
+        if (engine().FileInUse(on_disk.c_str()) != 0) return false;
+    } catch (const EApolloError&) {
+        return false;
+    }
+    return DeleteFile(on_disk);
 }
 
 void RunFowisConversion(RunHost& host) {

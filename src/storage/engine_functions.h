@@ -69,6 +69,7 @@
     X(IndexKey)                  \
     X(Seek)                      \
     X(Found)                     \
-    X(SetGaugeHook)
+    X(SetGaugeHook)              \
+    X(FileInUse)
 
 #endif

@@ -234,6 +234,21 @@ TEST_F(DemoDataTest, ASecondRunKeepsWhatExistsAndMakesWhatIsMissing) {
     pool.Close();
 }
 
+// A parameter table the engine cannot open (here: its encryption mark names
+// scheme 1, which this engine refuses) is made again; the old file is kept.
+TEST_F(DemoDataTest, AParameterTableTheEngineCannotOpenIsMadeAgain) {
+    std::string old_table = ReadFile(program / "VUROZE.LIC");
+    old_table[14] = 1;
+    WriteFile(program / "VUROZE.LIC", old_table);
+    DemoPaths again;
+    ASSERT_TRUE(MakeDemoData(root.path() + "demo", program.path(), again, problem)) << problem;
+    EXPECT_EQ(ReadFile(program / "VUROZE.LIC.alt"), old_table);
+    zer1::ParameterTable parameters;
+    EXPECT_EQ(*parameters.ReadAtStartUp(program.path()),
+              (zer1::TakeOverSwitches{true, true, true, true, false}));
+    EXPECT_TRUE(ui.messages.empty());
+}
+
 TEST_F(DemoDataTest, AFolderThatCannotBeMadeIsReported) {
     WriteFile(root / "datei", "x");
     DemoPaths blocked;

@@ -168,10 +168,3 @@ TEST_F(EntryCallTest, QtOwnTextsAreGermanForTheLengthOfTheCall) {
 }
 
 }  // namespace
-
-int main(int argc, char** argv) {
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -15,6 +15,7 @@
 
 #include "tests/common/temp_dir.h"
 #include "tests/dialog/ini_guard.h"
+#include "tests/dialog/modal_watchdog.h"
 #include "tests/parameter_table/parameter_table_guard.h"
 
 namespace {
@@ -23,7 +24,8 @@ using EntryPoint = void (*)(const char*, const char*);
 using namespace std::chrono_literals;
 
 // Posts one probe at a time to the library's application; the probe closes
-// the interfaces dialog when it is the active modal window.  No probe is
+// the interfaces dialog when it is the active modal window, and any other
+// modal window (a message box) that stays up for 10 s, noting it.  No probe is
 // posted after the dialog was closed, so none can reach a removed
 // application; Stop() ends the helper when the call returned without a
 // dialog to close.
@@ -45,6 +47,14 @@ class DialogCloser {
                               dialog->findChild<QCheckBox*>("cbUpdate")->setChecked(true);
                               closed_ = true;
                               dialog->close();
+                          } else if (dialog != stuck_) {
+                              stuck_ = dialog;
+                              stuck_since_ = std::chrono::steady_clock::now();
+                          } else if (dialog != nullptr &&
+                                     std::chrono::steady_clock::now() - stuck_since_ > 10s) {
+                              unexpected_ += zer1::testing::DescribeModal(dialog).toStdString();
+                              stuck_ = nullptr;
+                              zer1::testing::CloseModal(dialog);
                           }
                           ran = true;
                       },
@@ -59,8 +69,14 @@ class DialogCloser {
     }
 
     bool closed() const { return closed_; }
+    // The modal windows other than the dialog that had to be closed.
+    const std::string& unexpected() const { return unexpected_; }
 
   private:
+    // Touched by the probes only, in the application's thread.
+    QWidget* stuck_ = nullptr;
+    std::chrono::steady_clock::time_point stuck_since_;
+    std::string unexpected_;
     std::atomic<bool> stop_{false};
     std::atomic<bool> closed_{false};
     std::thread thread_;
@@ -84,6 +100,7 @@ TEST(EntryOwnApplicationTest, CallWithoutHostApplicationMakesAndRemovesItsOwn) {
             DialogCloser closer;
             entry(data.path().c_str(), nullptr);
             closed = closer.closed();
+            EXPECT_EQ(closer.unexpected(), "") << "call " << call;
         }
         EXPECT_TRUE(closed) << "call " << call;
         EXPECT_EQ(QCoreApplication::instance(), nullptr) << "call " << call;

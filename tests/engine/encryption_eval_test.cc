@@ -88,6 +88,44 @@ TEST(EncryptionTest, PasswordProtectsRecordsAndMemos) {
     ASSERT_EQ(sx_Close(), 1);
 }
 
+// Field NAME of record 1 as it lies on disk.
+std::string StoredName(const std::string& path) {
+    std::string bytes = ReadWholeFile(path);
+    size_t header_length = uint8_t(bytes[8]) | size_t(uint8_t(bytes[9])) << 8;
+    return bytes.substr(header_length + 1, 8);
+}
+
+TEST(EncryptionTest, IndexNeedsThePasswordAndZapRenewsTheKey) {
+    TempDir dir;
+    std::string path = dir.File("GEHEIM.DBF");
+    CreateEncrypted(path, "s3cret");
+    ASSERT_GE(sx_UseEx(path.c_str(), "G", SX_EXCLUSIVE, SX_SDENTX, 1), 1) << sx_ErrorText();
+    // Without the password every key would be the mask: refused, no file.
+    std::string index = dir.File("NAME.NTX");
+    EXPECT_EQ(sx_Index(index.c_str(), "NAME", "", 0, 0), 0);
+    EXPECT_NE(std::string(sx_ErrorText()).find("needs its password"), std::string::npos)
+        << sx_ErrorText();
+    EXPECT_TRUE(ReadWholeFile(index).empty());
+    ASSERT_EQ(sx_SetPassword("s3cret"), 1);
+    ASSERT_GE(sx_Index(index.c_str(), "NAME", "", 0, 0), 1) << sx_ErrorText();
+    EXPECT_EQ(sx_Seek("Geheim2"), 1);
+
+    // The same text in the same record after a zap lies there under another
+    // stream: the salt and with it the key are new.
+    std::string old_salt = ReadWholeFile(path).substr(16, 8);
+    std::string old_name = StoredName(path);
+    ASSERT_EQ(sx_Zap(), 1) << sx_ErrorText();
+    ASSERT_EQ(sx_AppendBlank(), 1);
+    ASSERT_EQ(sx_Replace("NAME", "Geheim1"), 1);
+    ASSERT_EQ(sx_Close(), 1);
+    EXPECT_NE(ReadWholeFile(path).substr(16, 8), old_salt);
+    EXPECT_NE(StoredName(path), old_name);
+    ASSERT_GE(sx_UseEx(path.c_str(), "G", SX_SHARED, SX_SDENTX, 1), 1);
+    ASSERT_EQ(sx_SetPassword("s3cret"), 1) << sx_ErrorText();
+    EXPECT_EQ(Field("NAME"), "Geheim1 ");
+    ASSERT_EQ(sx_Close(), 1);
+}
+
 TEST(EvalTest, ExpressionsSeeTheCurrentRecordAsCallersDo) {
     TempDir dir;
     std::string path = dir.File("EVAL.DBF");

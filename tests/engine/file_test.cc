@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "file.h"
+#include "sde61.h"
 #include "test_util.h"
 
 using sde::CurrentEnv;
@@ -143,6 +144,39 @@ TEST(FileTest, UnlockKeepsWhatAnotherHandleStillHolds) {
     EXPECT_NE(ChildByteLock(path, 2005), 0);
     a->reset();
     EXPECT_NE(ChildByteLock(path, 2005), 0);
+}
+
+// Whether a file is in use comes from the engine's open handles and the
+// system's lock table; asking opens no descriptor, so a record lock this
+// process holds through a descriptor of its own (the host's) survives.
+TEST(FileTest, InUseIsAnsweredWithoutOpeningTheFile) {
+    TempDir dir;
+    std::string path = dir.File("FOWISPR.NTX");
+    EXPECT_EQ(sx_FileInUse(path.c_str()), 0);  // missing
+    sde_test::WriteWholeFile(path, "index");
+    EXPECT_EQ(sx_FileInUse(path.c_str()), 0);
+    {
+        auto handle = CurrentEnv()->Open(path, FileAccess::kReadOnly);  // no lock taken
+        ASSERT_TRUE(handle.ok());
+        EXPECT_EQ(sx_FileInUse(dir.File("fowispr.ntx").c_str()), 1);
+    }
+    int host = open(path.c_str(), O_RDWR);
+    struct flock fl {};
+    fl.l_type = F_WRLCK;
+    fl.l_whence = SEEK_SET;
+    fl.l_start = 1000000000;
+    fl.l_len = 1;
+    ASSERT_EQ(fcntl(host, F_SETLK, &fl), 0);
+    EXPECT_EQ(sx_FileInUse(path.c_str()), 1);
+    EXPECT_NE(ChildByteLock(path, 1000000000), 0);  // still held
+    fl.l_type = F_UNLCK;
+    ASSERT_EQ(fcntl(host, F_SETLK, &fl), 0);
+    EXPECT_EQ(sx_FileInUse(path.c_str()), 0);
+    ASSERT_EQ(flock(host, LOCK_SH), 0);
+    EXPECT_EQ(sx_FileInUse(path.c_str()), 1);
+    close(host);
+    EXPECT_EQ(sx_FileInUse(path.c_str()), 0);
+    EXPECT_EQ(sx_FileInUse(""), -1);
 }
 
 TEST(FileTest, FaultyEnvFailsAfterTheGivenNumberOfWrites) {

@@ -61,6 +61,33 @@ TEST(Crypto, RightPasswordOpensWrongPasswordIsRefused) {
     }
 }
 
+// A zap renews the salt: the same password opens the table, but under a new
+// key, so records written afterwards share no stream with those before.
+TEST(Crypto, RenewGivesANewSaltAndKeyForTheSamePassword) {
+    Bytes header = SampleHeader();
+    auto cipher = TableEncryption::Create("geheim", header.data());
+    ASSERT_TRUE(cipher.ok());
+    Bytes before = header, old_record = SampleRecord();
+    cipher->EncryptRecord(1, old_record.data(), old_record.size());
+
+    ASSERT_TRUE(cipher->Renew(header.data()).ok());
+    EXPECT_NE(Bytes(header.begin() + 16, header.begin() + 24),
+              Bytes(before.begin() + 16, before.begin() + 24));
+    for (size_t i = 0; i < header.size(); ++i) {
+        bool renewed = (i >= 16 && i < 28) || i == 30 || i == 31;  // salt, check, checksum
+        if (!renewed) {
+            EXPECT_EQ(header[i], before[i]) << "byte " << i;
+        }
+    }
+    Bytes new_record = SampleRecord();
+    cipher->EncryptRecord(1, new_record.data(), new_record.size());
+    EXPECT_NE(new_record, old_record);
+    auto reopened = TableEncryption::Open(header.data(), "geheim", "ARTIKEL.DBF");
+    ASSERT_TRUE(reopened.ok()) << reopened.status().message();
+    reopened->DecryptRecord(1, new_record.data(), new_record.size());
+    EXPECT_EQ(new_record, SampleRecord());
+}
+
 TEST(Crypto, TamperedOrMissingMarkIsDetected) {
     Bytes header = SampleHeader();
     ASSERT_TRUE(TableEncryption::Create("geheim", header.data()).ok());
@@ -123,17 +150,15 @@ TEST(Crypto, FormatMatchesItsDescription) {
     ASSERT_TRUE(cipher.ok());
     EXPECT_EQ(header[12], 0xE7);
     EXPECT_EQ(header[13], 0x5C);
-    EXPECT_EQ(header[14], 1);
+    EXPECT_EQ(header[14], 2);
     EXPECT_EQ(0, std::memcmp(header.data() + 16, salt, 8));
 
+    // Argon2id, 2 passes over 32 MiB, the salt completed by its label.
     uint8_t key[32];
-    crypto_generichash_state state;
-    const char label[] = "sde61 table key v1";
-    crypto_generichash_init(&state, nullptr, 0, sizeof(key));
-    crypto_generichash_update(&state, reinterpret_cast<const uint8_t*>(label), sizeof(label));
-    crypto_generichash_update(&state, salt, 8);
-    crypto_generichash_update(&state, reinterpret_cast<const uint8_t*>("geheim"), 6);
-    crypto_generichash_final(&state, key, sizeof(key));
+    const uint8_t full_salt[16] = {1, 2, 3, 4, 5, 6, 7, 8, 's', 'd', 'e', '6', '1', 't', 'k', '2'};
+    ASSERT_EQ(crypto_pwhash(key, sizeof(key), "geheim", 6, full_salt, 2, size_t(32) << 20,
+                            crypto_pwhash_ALG_ARGON2ID13),
+              0);
 
     uint8_t check[16];
     crypto_generichash(check, sizeof(check), reinterpret_cast<const uint8_t*>("check"), 5, key,

@@ -58,6 +58,19 @@ std::string Str(double v, int width, int decimals) {
     return buf;
 }
 
+// Descriptors this process holds on the file at path.
+int DescriptorsOn(const std::string& path) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const fs::path file = fs::canonical(path, ec);
+    int count = 0;
+    for (const auto& entry : fs::directory_iterator("/proc/self/fd", ec)) {
+        std::error_code link_error;
+        if (fs::read_symlink(entry.path(), link_error) == file && !link_error) ++count;
+    }
+    return count;
+}
+
 struct IndexDef {
     const char* file;
     const char* expression;
@@ -272,6 +285,11 @@ TEST(NtxTable, OrdersSeekAndFound) {
     EXPECT_EQ(sx_IndexKey(0, key, sizeof key), 4);  // current order: BYNAME
     EXPECT_EQ(sx_IndexOpen(dir.File("MISSING.NTX").c_str()), 0);
     EXPECT_NE(std::string(sx_ErrorText()).find("MISSING.NTX"), std::string::npos);
+    // One descriptor per file: the index's mapping goes through the
+    // descriptor of its open, and the engine tells that the file is in use
+    // without opening it.
+    EXPECT_EQ(DescriptorsOn(dir.File("BYNAME.NTX")), 1);
+    EXPECT_EQ(sx_FileInUse(dir.File("byname.ntx").c_str()), 1);
 
     // Seek with the full-width key.
     ASSERT_EQ(sx_SetOrder(1), 1);
@@ -325,6 +343,7 @@ TEST(NtxTable, OrdersSeekAndFound) {
     sx_SetOrder(2);
     EXPECT_EQ(TableWalk(), std::vector<uint32_t>{1});
     ASSERT_EQ(sx_Close(), 1);
+    EXPECT_EQ(sx_FileInUse(dir.File("BYNAME.NTX").c_str()), 0);
     auto index = OpenIndex(dir.File("BYNAME.NTX"));
     EXPECT_EQ(WalkForward(index.get()), (std::vector<Entry>{{Pad("AFTER", 10), 1}}));
 }

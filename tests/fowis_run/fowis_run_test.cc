@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "dialog/settings_file.h"
@@ -222,6 +223,31 @@ TEST_F(FowisRunTest, IndexFileIsDeletedUnlessItIsInUse) {
               "ACHTUNG - " + DataDirectory() + "FOWISPR.NTX konnte nicht gelöscht werden!");
     EXPECT_TRUE(temp_.Has("data/fowispr.ntx"));
     EXPECT_EQ(ReadPriceTable().size(), 2u);
+
+    // The host (this process) holds a record lock on the index through a
+    // descriptor of its own: the index stays, and so does the lock.
+    const std::string index = DataDirectory() + "fowispr.ntx";
+    const int host_fd = ::open(index.c_str(), O_RDWR);
+    struct flock lock {};
+    lock.l_type = F_WRLCK;
+    lock.l_whence = SEEK_SET;
+    lock.l_start = 1000000000;
+    lock.l_len = 1;
+    ASSERT_EQ(::fcntl(host_fd, F_SETLK, &lock), 0);
+    Run();
+    ASSERT_EQ(ui_.messages.size(), 2u);
+    EXPECT_EQ(ui_.messages[1].text, ui_.messages[0].text);
+    EXPECT_TRUE(temp_.Has("data/fowispr.ntx"));
+    const pid_t child = ::fork();
+    if (child == 0) {
+        struct flock probe = lock;
+        ::fcntl(::open(index.c_str(), O_RDONLY), F_GETLK, &probe);
+        ::_exit(probe.l_type == F_WRLCK ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the host's lock was dropped";
+    ::close(host_fd);
 }
 
 TEST_F(FowisRunTest, BackupRotationOnlyWithATransferDirectory) {

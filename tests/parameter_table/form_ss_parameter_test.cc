@@ -177,10 +177,3 @@ TEST_F(FormSsParameterTest, TableWithoutSchalterStartsWithSwitchesOffAndGoesOn) 
 
 }  // namespace
 }  // namespace zer1
-
-int main(int argc, char** argv) {
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -84,6 +85,48 @@ std::string Pad(std::string value, std::size_t width) {
     value.resize(width, ' ');
     return value;
 }
+
+// A second program holding a table open as the host does (a shared flock, not
+// waiting) until the test lets go: a pipe carries "holding" from it, and the
+// close of a second pipe releases it, so the lock lasts exactly as long as
+// the test needs, however slow the machine (a test that dies releases it too).
+class HostHoldingOpen {
+  public:
+    explicit HostHoldingOpen(const std::string& path) {
+        int to_test[2], to_host[2];
+        if (::pipe(to_test) != 0 || ::pipe(to_host) != 0) return;
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            ::close(to_test[0]);
+            ::close(to_host[1]);
+            const int fd = ::open(path.c_str(), O_RDONLY);
+            const char state = fd >= 0 && ::flock(fd, LOCK_SH | LOCK_NB) == 0 ? 'h' : 'x';
+            char release;
+            if (::write(to_test[1], &state, 1) == 1) (void)!::read(to_host[0], &release, 1);
+            ::_exit(0);
+        }
+        ::close(to_test[1]);
+        ::close(to_host[0]);
+        to_host_ = to_host[1];
+        char state = 0;
+        holds_ = pid_ > 0 && ::read(to_test[0], &state, 1) == 1 && state == 'h';
+        ::close(to_test[0]);
+    }
+    ~HostHoldingOpen() { Release(); }
+
+    bool holds() const { return holds_; }
+    void Release() {
+        if (pid_ <= 0) return;
+        ::close(to_host_);
+        ::waitpid(pid_, nullptr, 0);
+        pid_ = -1;
+    }
+
+  private:
+    pid_t pid_ = -1;
+    int to_host_ = -1;
+    bool holds_ = false;
+};
 
 // A stand-in for the run's progress window, reached through the adapter.
 struct RecordingWindow {
@@ -349,14 +392,9 @@ TEST_F(PoolUpdateTest, RecordOfTheOtherWholesalerIsOverwrittenAndBlanksCarryOver
     AddWorking(Article("999", "NEU"));
     {
         // The host holds the pool open meanwhile: the update shares it.
-        FILE* host = popen(
-            ("flock -s -n " + data_path_ + "JEVDBF.DBF -c 'echo offen; sleep 0.5'").c_str(), "r");
-        ASSERT_NE(host, nullptr);
-        char line[16] = {};
-        ASSERT_NE(fgets(line, sizeof line, host), nullptr);
-        ASSERT_EQ(std::string(line), "offen\n");
+        HostHoldingOpen host(data_path_ + "JEVDBF.DBF");
+        ASSERT_TRUE(host.holds());
         Update();
-        pclose(host);
     }
     EXPECT_EQ(report_,
               (std::vector<std::string>{"Pool aktualisiert: 1 Neuanlagen,1 \xC3\x84nderungen\r"}));
