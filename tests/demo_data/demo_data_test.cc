@@ -245,7 +245,7 @@ TEST_F(DemoDataTest, AParameterTableTheEngineCannotOpenIsMadeAgain) {
     EXPECT_EQ(ReadFile(program / "VUROZE.LIC.alt"), old_table);
     zer1::ParameterTable parameters;
     EXPECT_EQ(*parameters.ReadAtStartUp(program.path()),
-              (zer1::TakeOverSwitches{true, true, true, true, false}));
+              (zer1::ParameterSwitches{true, true, true, true, false}));
     EXPECT_TRUE(ui.messages.empty());
 }
 
