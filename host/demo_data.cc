@@ -9,8 +9,8 @@
 
 #include "common/file_names.h"
 #include "common/text_encoding.h"
-#include "dialog/parameter_table.h"
-#include "dialog/settings_file.h"
+#include "run/parameter_table.h"
+#include "run/settings_file.h"
 #include "fowis/table_structures.h"
 #include "imports/working_record.h"
 #include "stock/pool_update.h"

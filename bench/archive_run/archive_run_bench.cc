@@ -32,7 +32,7 @@
 #include "archive_world.h"
 #include "common/ui_services.h"
 #include "dialog/form_ss.h"
-#include "dialog/parameter_table.h"
+#include "run/parameter_table.h"
 #include "imports/dgh_run.h"
 #include "stock_layout.h"
 #include "storage/apollo_table.h"

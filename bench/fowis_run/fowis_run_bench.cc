@@ -9,7 +9,7 @@
 #include <string>
 
 #include "common/number_format.h"
-#include "dialog/recording_run_host.h"
+#include "recording_run_host.h"
 #include "fowis/fowis_run.h"
 #include "fowis/price_list_conversion.h"
 #include "fowis/table_creation.h"

@@ -23,8 +23,8 @@
 #include "controls/number_edit_qt.h"
 #include "dialog/form_progress.h"
 #include "dialog/glyphs.h"
-#include "dialog/parameter_table.h"
-#include "dialog/settings_file.h"
+#include "run/parameter_table.h"
+#include "run/settings_file.h"
 #include "imports/zip_components.h"
 
 namespace zer1 {

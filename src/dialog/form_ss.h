@@ -12,7 +12,7 @@
 #include <optional>
 #include <string>
 
-#include "dialog/run_host.h"
+#include "run/run_host.h"
 
 class QCheckBox;
 class QFrame;

@@ -7,7 +7,7 @@
 
 #include "common/text_encoding.h"
 #include "common/ui_services.h"
-#include "dialog/run_host.h"
+#include "run/run_host.h"
 #include "fowis/price_text.h"
 #include "storage/apollo_table.h"
 

@@ -11,7 +11,7 @@
 #include <array>
 #include <string>
 
-#include "dialog/run_host.h"
+#include "run/run_host.h"
 #include "imports/zip_components.h"
 #include "stock/pool_update.h"
 #include "storage/apollo_table.h"

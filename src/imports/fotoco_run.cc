@@ -1,6 +1,6 @@
 #include "imports/fotoco_run.h"
 
-#include "dialog/settings_file.h"
+#include "run/settings_file.h"
 #include "imports/archive_run.h"
 #include "imports/fotoco_import.h"
 

@@ -5,8 +5,8 @@
 // case; everything else in the file (other sections, other keys, comments)
 // is kept as it is.  A missing or unreadable file reads as defaults; the
 // first write creates it.
-#ifndef ZER1_DIALOG_SETTINGS_FILE_H
-#define ZER1_DIALOG_SETTINGS_FILE_H
+#ifndef ZER1_RUN_SETTINGS_FILE_H
+#define ZER1_RUN_SETTINGS_FILE_H
 
 #include <string>
 #include <string_view>
@@ -101,4 +101,4 @@ class SettingsFile {
 
 }  // namespace zer1
 
-#endif  // ZER1_DIALOG_SETTINGS_FILE_H
+#endif  // ZER1_RUN_SETTINGS_FILE_H

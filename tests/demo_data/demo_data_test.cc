@@ -10,9 +10,9 @@
 #include <filesystem>
 
 #include "common/ui_services.h"
-#include "dialog/parameter_table.h"
-#include "dialog/recording_run_host.h"
-#include "dialog/settings_file.h"
+#include "run/parameter_table.h"
+#include "recording_run_host.h"
+#include "run/settings_file.h"
 #include "fowis/fowis_run.h"
 #include "fowis/table_creation.h"
 #include "fowis/table_structures.h"

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "common/ui_services.h"
-#include "dialog/recording_run_host.h"
+#include "recording_run_host.h"
 #include "fowis/fowis_run.h"
 #include "fowis/table_structures.h"
 #include "storage/apollo_table.h"

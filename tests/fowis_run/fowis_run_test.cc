@@ -6,7 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "dialog/settings_file.h"
+#include "run/settings_file.h"
 #include "fowis/price_list_conversion.h"
 #include "fowis_run_fixture.h"
 

@@ -1,4 +1,4 @@
-#include "dialog/settings_file.h"
+#include "run/settings_file.h"
 
 #include <grp.h>
 #include <sys/stat.h>
