@@ -10,6 +10,7 @@
 #include "common/file_names.h"
 #include "common/text_encoding.h"
 #include "run/parameter_table.h"
+#include "run/remembered_inputs.h"
 #include "run/settings_file.h"
 #include "fowis/table_structures.h"
 #include "imports/working_record.h"

@@ -1,3 +1,4 @@
+#include "run/remembered_inputs.h"
 #include "run/settings_file.h"
 
 #include <grp.h>
