@@ -12,15 +12,15 @@
 #include "common/file_names.h"
 #include "common/helpers.h"
 #include "common/messages.h"
-#include "run/remembered_inputs.h"
-#include "run/run_end.h"
-#include "run/run_host.h"
 #include "fowis/backup_rotation.h"
 #include "fowis/price_list_conversion.h"
 #include "fowis/price_list_source.h"
 #include "fowis/price_table_replacement.h"
 #include "fowis/table_creation.h"
 #include "fowis/table_structures.h"
+#include "run/remembered_inputs.h"
+#include "run/run_end.h"
+#include "run/run_host.h"
 #include "storage/apollo_table.h"
 
 namespace zer1 {

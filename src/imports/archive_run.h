@@ -11,9 +11,9 @@
 #include <array>
 #include <string>
 
+#include "imports/zip_components.h"
 #include "run/remembered_inputs.h"
 #include "run/run_host.h"
-#include "imports/zip_components.h"
 #include "stock/pool_update.h"
 #include "storage/apollo_table.h"
 

@@ -1,8 +1,8 @@
 #include "imports/dgh_run.h"
 
-#include "run/settings_file.h"
 #include "imports/archive_run.h"
 #include "imports/dgh_import.h"
+#include "run/settings_file.h"
 
 namespace zer1 {
 namespace {

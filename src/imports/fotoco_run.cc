@@ -1,8 +1,8 @@
 #include "imports/fotoco_run.h"
 
-#include "run/settings_file.h"
 #include "imports/archive_run.h"
 #include "imports/fotoco_import.h"
+#include "run/settings_file.h"
 
 namespace zer1 {
 namespace {

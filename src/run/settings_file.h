@@ -4,7 +4,8 @@
 // call returns (no caching).  Section and key names match without regard to
 // case; everything else in the file (other sections, other keys, comments)
 // is kept as it is.  A missing or unreadable file reads as defaults; the
-// first write creates it.
+// first write creates it.  The keys and the inputs kept under them are named
+// in remembered_inputs.h.
 #ifndef ZER1_RUN_SETTINGS_FILE_H
 #define ZER1_RUN_SETTINGS_FILE_H
 

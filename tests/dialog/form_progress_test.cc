@@ -11,8 +11,8 @@
 #include "common/ui_services.h"
 #include "dialog/form_progress.h"
 #include "dialog/form_ss.h"
-#include "run/parameter_table.h"
 #include "recording_run_host.h"
+#include "run/parameter_table.h"
 #include "run/settings_file.h"
 #include "tests/common/temp_dir.h"
 
