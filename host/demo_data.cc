@@ -9,10 +9,11 @@
 
 #include "common/file_names.h"
 #include "common/text_encoding.h"
-#include "dialog/parameter_table.h"
-#include "dialog/settings_file.h"
 #include "fowis/table_structures.h"
 #include "imports/working_record.h"
+#include "run/parameter_table.h"
+#include "run/remembered_inputs.h"
+#include "run/settings_file.h"
 #include "stock/pool_update.h"
 #include "storage/apollo_table.h"
 // The project's one ZIP writer lives with the ZIP tests; the demo reuses it.

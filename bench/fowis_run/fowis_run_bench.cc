@@ -9,11 +9,11 @@
 #include <string>
 
 #include "common/number_format.h"
-#include "dialog/recording_run_host.h"
 #include "fowis/fowis_run.h"
 #include "fowis/price_list_conversion.h"
 #include "fowis/table_creation.h"
 #include "fowis/table_structures.h"
+#include "recording_run_host.h"
 #include "storage/apollo_table.h"
 #include "storage/engine_loader.h"
 

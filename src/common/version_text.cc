@@ -12,9 +12,9 @@
 #include <string_view>
 #include <vector>
 
-#include "coding.h"
 #include "common/file_names.h"
 #include "common/file_version_note.h"
+#include "common/little_endian.h"
 
 namespace zer1 {
 namespace {
@@ -93,16 +93,16 @@ class ElfSections {
             return false;
         if (ident[4] == 2 && ident.size() >= 64) {
             wide_ = true;
-            table_offset_ = sde::GetU64(&ident[40]);
-            entry_size_ = sde::GetU16(&ident[58]);
-            count_ = sde::GetU16(&ident[60]);
-            names_index_ = sde::GetU16(&ident[62]);
+            table_offset_ = GetU64(&ident[40]);
+            entry_size_ = GetU16(&ident[58]);
+            count_ = GetU16(&ident[60]);
+            names_index_ = GetU16(&ident[62]);
         } else if (ident[4] == 1) {
             wide_ = false;
-            table_offset_ = sde::GetU32(&ident[32]);
-            entry_size_ = sde::GetU16(&ident[46]);
-            count_ = sde::GetU16(&ident[48]);
-            names_index_ = sde::GetU16(&ident[50]);
+            table_offset_ = GetU32(&ident[32]);
+            entry_size_ = GetU16(&ident[46]);
+            count_ = GetU16(&ident[48]);
+            names_index_ = GetU16(&ident[50]);
         } else {
             return false;
         }
@@ -143,16 +143,16 @@ class ElfSections {
             !file_.Read(table_offset_ + index * entry_size_, entry_size_, raw)) {
             return false;
         }
-        header.name = sde::GetU32(&raw[0]);
-        header.type = sde::GetU32(&raw[4]);
+        header.name = GetU32(&raw[0]);
+        header.type = GetU32(&raw[4]);
         if (wide_) {
-            header.offset = sde::GetU64(&raw[24]);
-            header.size = sde::GetU64(&raw[32]);
-            header.link = sde::GetU32(&raw[40]);
+            header.offset = GetU64(&raw[24]);
+            header.size = GetU64(&raw[32]);
+            header.link = GetU32(&raw[40]);
         } else {
-            header.offset = sde::GetU32(&raw[16]);
-            header.size = sde::GetU32(&raw[20]);
-            header.link = sde::GetU32(&raw[24]);
+            header.offset = GetU32(&raw[16]);
+            header.size = GetU32(&raw[20]);
+            header.link = GetU32(&raw[24]);
         }
         return true;
     }

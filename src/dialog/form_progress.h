@@ -8,7 +8,7 @@
 #include <QPointer>
 #include <QWidget>
 
-#include "dialog/run_host.h"
+#include "run/run_host.h"
 
 class QLabel;
 class QProgressBar;

@@ -23,9 +23,10 @@
 #include "controls/number_edit_qt.h"
 #include "dialog/form_progress.h"
 #include "dialog/glyphs.h"
-#include "dialog/parameter_table.h"
-#include "dialog/settings_file.h"
 #include "imports/zip_components.h"
+#include "run/parameter_table.h"
+#include "run/remembered_inputs.h"
+#include "run/settings_file.h"
 
 namespace zer1 {
 namespace {
@@ -198,7 +199,7 @@ void TformSs::BuildControls() {
     BuildDghPage();
     BuildFowisPage();
     BuildFotocoPage();
-    pgSS->setCurrentIndex(0);
+    pgSS->setCurrentIndex(static_cast<int>(InterfacePage::kDgh));
 
     BuildOptions();
 
@@ -335,31 +336,28 @@ bool TformSs::ReadTakeOverSwitches() {
 // that closing the dialog does not overwrite the remembered options with
 // defaults.
 void TformSs::LoadRememberedInputs() {
-    SettingsFile& settings = *settings_;
-    const std::string dgh_archive = settings.ReadString(kSettingsSection, "Quellpfad", "") +
-                                    settings.ReadString(kSettingsSection, "Quelldatei", "");
-    if (FileExists(dgh_archive)) {
-        sleQuelle->setText(Q(dgh_archive));
-        ListArchiveInto(dgh_archive, lbFiles);
+    const RememberedArchiveInputs dgh = LoadArchiveInputs(*settings_, kDghInputKeys);
+    if (FileExists(dgh.Archive())) {
+        sleQuelle->setText(Q(dgh.Archive()));
+        ListArchiveInto(dgh.Archive(), lbFiles);
     }
-    const std::string fotoco_archive =
-        settings.ReadString(kSettingsSection, "QuellpfadFotoco", "") +
-        settings.ReadString(kSettingsSection, "QuelldateiFotoco", "");
-    if (FileExists(fotoco_archive)) {
-        sleQuelleFotoco->setText(Q(fotoco_archive));
-        ListArchiveInto(fotoco_archive, lbFilesFotoco);
+    const RememberedArchiveInputs fotoco = LoadArchiveInputs(*settings_, kFotocoInputKeys);
+    if (FileExists(fotoco.Archive())) {
+        sleQuelleFotoco->setText(Q(fotoco.Archive()));
+        ListArchiveInto(fotoco.Archive(), lbFilesFotoco);
     }
-    sleQuelleFowis->setText(Q(settings.ReadString(kSettingsSection, "QuellPfadFowis", "")));
+    const RememberedFowisInputs fowis = LoadFowisInputs(*settings_);
+    sleQuelleFowis->setText(Q(fowis.source));
     sleZielFowis->setText(Q(data_path_));
-    const int factor = settings.ReadInteger(kSettingsSection, "FaktorFowis", 0);
-    sleFaktorFowis->SetValue(static_cast<long double>(factor) / 10000.0L);
-    sleAusgabe->setText(Q(settings.ReadString(kSettingsSection, "Zielpfad", "")));
-    sleAusgabeFotoco->setText(Q(settings.ReadString(kSettingsSection, "ZielpfadFotoco", "")));
-    cbPool->setChecked(settings.ReadBool(kSettingsSection, "Pool", false));
-    cbUpdate->setChecked(settings.ReadBool(kSettingsSection, "Update", false));
-    cbStandard->setChecked(settings.ReadBool(kSettingsSection, "Standard", false));
-    cbLagerUpdate->setChecked(settings.ReadBool(kSettingsSection, "Lagerupdate", false));
-    cbLagerNeu->setChecked(settings.ReadBool(kSettingsSection, "LagerNeu", false));
+    sleFaktorFowis->SetValue(fowis.factor);
+    sleAusgabe->setText(Q(dgh.output));
+    sleAusgabeFotoco->setText(Q(fotoco.output));
+    const RememberedOptions options = LoadOptions(*settings_);
+    cbPool->setChecked(options.pool);
+    cbUpdate->setChecked(options.update);
+    cbStandard->setChecked(options.standard);
+    cbLagerUpdate->setChecked(options.lagerupdate);
+    cbLagerNeu->setChecked(options.lager_neu);
 }
 
 void TformSs::ListArchiveInto(const std::string& archive, QListWidget* list) {
@@ -391,7 +389,7 @@ void TformSs::FormShow() {
     }
     const std::string transfer_file = fowis_transfer_directory_ + "TRFOWIS.SDF";
     if (FileExists(transfer_file)) {
-        pgSS->setCurrentIndex(1);
+        pgSS->setCurrentIndex(static_cast<int>(InterfacePage::kFowis));
         // The name as it lies on disk, whatever the case of its letters.
         sleQuelleFowis->setText(Q(ResolveFileName(transfer_file)));
     }
@@ -421,8 +419,10 @@ void TformSs::pbStartClick() {
     if (run_working_ || !run_report_) return;
     RunLock lock(*this);
     run_report_->clear();
-    const int page = pgSS->currentIndex();
-    const RunEntry& run = page == 0 ? runs_.dgh : page == 1 ? runs_.fowis : runs_.fotoco;
+    const auto page = static_cast<InterfacePage>(pgSS->currentIndex());
+    const RunEntry& run = page == InterfacePage::kDgh     ? runs_.dgh
+                          : page == InterfacePage::kFowis ? runs_.fowis
+                                                          : runs_.fotoco;
     // The default error display: an error that the run does not catch ends it
     // and is shown with its text; the dialog stays open for the next run.
     try {
@@ -439,25 +439,23 @@ void TformSs::pbCloseClick() {
 }
 
 void TformSs::pbOpenClick() {
-    ChooseArchive(pbOpen, sleQuelle, lbFiles, "Quellpfad");
+    ChooseArchive(pbOpen, sleQuelle, lbFiles, kDghInputKeys);
 }
 
 void TformSs::pbFotocoOpenClick() {
-    ChooseArchive(pbFotocoOpen, sleQuelleFotoco, lbFilesFotoco, "QuellpfadFotoco");
+    ChooseArchive(pbFotocoOpen, sleQuelleFotoco, lbFilesFotoco, kFotocoInputKeys);
 }
 
 // The browse button acts only while it stands beside the source edit; when
 // it has followed the focus to the output-path row it does nothing.
 void TformSs::ChooseArchive(QToolButton* button, QLineEdit* source, QListWidget* list,
-                            const char* directory_key) {
+                            const ArchiveInputKeys& keys) {
     if (run_working_ || button->y() != source->y()) return;
     list->clear();
     FileOpenRequest request;
     request.title = kOpenDialogTitle;
     request.filter = kArchiveFilter;
-    request.initial_directory =
-        settings_ ? settings_->ReadString(kSettingsSection, directory_key, program_directory_)
-                  : program_directory_;
+    if (settings_) request.initial_directory = LoadArchiveInputs(*settings_, keys).source_directory;
     if (request.initial_directory.empty()) request.initial_directory = program_directory_;
     const std::optional<std::string> chosen = CurrentUiServices().ChooseFileToOpen(request);
     if (!chosen) return;
@@ -470,9 +468,7 @@ void TformSs::pbFowisOpenClick() {
     FileOpenRequest request;
     request.title = kOpenDialogTitle;
     request.filter = kFowisFilter;
-    request.initial_directory =
-        settings_ ? settings_->ReadString(kSettingsSection, "QuellPfadFowis", program_directory_)
-                  : program_directory_;
+    if (settings_) request.initial_directory = LoadFowisInputs(*settings_).source;
     if (request.initial_directory.empty()) request.initial_directory = program_directory_;
     if (const std::optional<std::string> chosen = CurrentUiServices().ChooseFileToOpen(request)) {
         sleQuelleFowis->setText(Q(*chosen));
@@ -526,19 +522,19 @@ int TformSs::exec() {
 
 void TformSs::done(int result) {
     if (run_working_) return;
-    SaveOptions();
+    SaveRememberedOptions();
     QDialog::done(result);
 }
 
-void TformSs::SaveOptions() {
+void TformSs::SaveRememberedOptions() {
     if (!settings_ || options_saved_) return;
     options_saved_ = true;
     try {
-        settings_->WriteBool(kSettingsSection, "Pool", cbPool->isChecked());
-        settings_->WriteBool(kSettingsSection, "Update", cbUpdate->isChecked());
-        settings_->WriteBool(kSettingsSection, "Standard", cbStandard->isChecked());
-        settings_->WriteBool(kSettingsSection, "Lagerupdate", cbLagerUpdate->isChecked());
-        settings_->WriteBool(kSettingsSection, "LagerNeu", cbLagerNeu->isChecked());
+        SaveOptions(*settings_, {.pool = cbPool->isChecked(),
+                                 .update = cbUpdate->isChecked(),
+                                 .standard = cbStandard->isChecked(),
+                                 .lagerupdate = cbLagerUpdate->isChecked(),
+                                 .lager_neu = cbLagerNeu->isChecked()});
     } catch (const std::exception& error) {
         ErrorMessage(error.what());
     }

@@ -12,7 +12,7 @@
 #include <optional>
 #include <string>
 
-#include "dialog/run_host.h"
+#include "run/run_host.h"
 
 class QCheckBox;
 class QFrame;
@@ -27,9 +27,13 @@ class QWidget;
 
 namespace zer1 {
 
+struct ArchiveInputKeys;
 class ParameterTable;
 class TAbZipper;
 class TNumberEdit;
+
+// The pages of pgSS, in their order.
+enum class InterfacePage { kDgh = 0, kFowis = 1, kFotoco = 2 };
 
 // What the dialog is created with.
 struct FormSsSetup {
@@ -155,8 +159,8 @@ class TformSs : public QDialog, public RunHost {
     void LoadRememberedInputs();
     void ListArchiveInto(const std::string& archive, QListWidget* list);
     void ChooseArchive(QToolButton* button, QLineEdit* source, QListWidget* list,
-                       const char* directory_key);
-    void SaveOptions();
+                       const ArchiveInputKeys& keys);
+    void SaveRememberedOptions();
     void cbLagerUpdateClick();
     void FollowFocus(QWidget* edit);
 

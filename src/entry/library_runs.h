@@ -3,7 +3,7 @@
 #ifndef ZER1_ENTRY_LIBRARY_RUNS_H
 #define ZER1_ENTRY_LIBRARY_RUNS_H
 
-#include "dialog/run_host.h"
+#include "run/run_host.h"
 
 namespace zer1 {
 

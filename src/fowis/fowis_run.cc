@@ -12,15 +12,15 @@
 #include "common/file_names.h"
 #include "common/helpers.h"
 #include "common/messages.h"
-#include "dialog/run_end.h"
-#include "dialog/run_host.h"
-#include "dialog/settings_file.h"
 #include "fowis/backup_rotation.h"
 #include "fowis/price_list_conversion.h"
 #include "fowis/price_list_source.h"
 #include "fowis/price_table_replacement.h"
 #include "fowis/table_creation.h"
 #include "fowis/table_structures.h"
+#include "run/remembered_inputs.h"
+#include "run/run_end.h"
+#include "run/run_host.h"
 #include "storage/apollo_table.h"
 #include "storage/engine_loader.h"
 
@@ -190,17 +190,6 @@ void Convert(RunHost& host, const std::string& source_path, const std::string& t
 
 }  // namespace
 
-int FactorSettingValue(long double factor) {
-    if (std::isnan(factor)) return 0;
-    const long double scaled = factor * 10000.0L;
-    long double rounded = std::floor(scaled);
-    const long double fraction = scaled - rounded;
-    if (fraction > 0.5L || (fraction == 0.5L && std::fmod(rounded, 2.0L) != 0)) rounded += 1;
-    if (rounded >= static_cast<long double>(INT_MAX)) return INT_MAX;
-    if (rounded <= static_cast<long double>(INT_MIN)) return INT_MIN;
-    return static_cast<int>(rounded);
-}
-
 bool DeleteFileNotInUse(const std::string& path) {
     const std::string on_disk = ResolveFileName(path);
     // The engine answers from its own open files and the system's lock table.
@@ -237,9 +226,7 @@ void RunFowisConversion(RunHost& host) {
     if (!SourceIsPriceList(host, source_text, source_path)) return;
 
     const long double factor = host.FactorValue();
-    SettingsFile& settings = host.Settings();
-    settings.WriteInteger(kSettingsSection, settings_key::kFaktorFowis, FactorSettingValue(factor));
-    settings.WriteString(kSettingsSection, settings_key::kQuellPfadFowis, source_text);
+    SaveFowisInputs(host.Settings(), source_text, factor);
 
     const std::string target_directory =
         WithTrailingSeparator(std::string(TrimBlanks(target_text)));

@@ -33,11 +33,6 @@ inline constexpr const char* kFowisProgressCaption = "Info";
 inline constexpr const char* kReadingSourceInfo = "Daten aus TRFOWIS.SDF werden eingelesen...";
 inline constexpr const char* kWritingPricesInfo = "Daten werden nach FOWISPR.DBF geschrieben...";
 
-// The value stored as "FaktorFowis": the factor times 10000, rounded to the
-// nearest integer with exact halves going to the even neighbour, held within
-// the range of a 32-bit integer.
-int FactorSettingValue(long double factor);
-
 // Deletes `path` unless another program (or another open in this one) holds
 // it open under a lock, as the host's file system refuses to delete a file in
 // use.  False when the file is missing, locked or cannot be removed.

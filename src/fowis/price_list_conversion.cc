@@ -7,8 +7,8 @@
 
 #include "common/text_encoding.h"
 #include "common/ui_services.h"
-#include "dialog/run_host.h"
 #include "fowis/price_text.h"
+#include "run/run_host.h"
 #include "storage/apollo_table.h"
 
 namespace zer1 {

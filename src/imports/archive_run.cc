@@ -6,10 +6,9 @@
 #include "common/file_names.h"
 #include "common/helpers.h"
 #include "common/messages.h"
-#include "dialog/run_end.h"
-#include "dialog/settings_file.h"
 #include "imports/working_table.h"
 #include "imports/zip_name_pattern.h"
+#include "run/run_end.h"
 #include "stock/handover_files.h"
 #include "stock/step_progress.h"
 #include "stock/stock_update.h"
@@ -45,11 +44,7 @@ bool CheckInputs(RunHost& host, const ArchiveWholesaler& wholesaler, ArchiveInpu
 
 void RememberInputs(RunHost& host, const ArchiveWholesaler& wholesaler,
                     const ArchiveInputs& inputs) {
-    SettingsFile& settings = host.Settings();
-    settings.WriteString(kSettingsSection, wholesaler.sourceDirectoryKey,
-                         DirectoryPart(inputs.source));
-    settings.WriteString(kSettingsSection, wholesaler.sourceFileKey, FileNamePart(inputs.source));
-    settings.WriteString(kSettingsSection, wholesaler.outputKey, inputs.output);
+    SaveArchiveInputs(host.Settings(), wholesaler.inputKeys, inputs.source, inputs.output);
 }
 
 // Opens the archive for extraction and finds the member in it.  Gives the

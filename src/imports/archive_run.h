@@ -11,8 +11,9 @@
 #include <array>
 #include <string>
 
-#include "dialog/run_host.h"
 #include "imports/zip_components.h"
+#include "run/remembered_inputs.h"
+#include "run/run_host.h"
 #include "stock/pool_update.h"
 #include "storage/apollo_table.h"
 
@@ -45,9 +46,7 @@ struct ArchiveWholesaler {
     DialogControl members;              // the member list
     DialogControl output;               // the output directory
     DialogControl focusWithoutMember;   // where the focus goes when no member is selected
-    const char* sourceDirectoryKey;     // settings keys
-    const char* sourceFileKey;
-    const char* outputKey;
+    ArchiveInputKeys inputKeys;         // where the inputs are remembered
     const char* workingTableFile;       // "TMPDGH.DBF"
     TApolloTable ArchiveRunTables::*workingTable;
     MemberReader readMember;

@@ -1,4 +1,4 @@
-#include "dgh_conversion.h"
+#include "imports/dgh_conversion.h"
 
 #include <cstdio>
 #include <ctime>

@@ -15,7 +15,7 @@
 #include <string>
 #include <string_view>
 
-#include "working_record.h"
+#include "imports/working_record.h"
 
 namespace zer1 {
 

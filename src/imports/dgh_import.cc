@@ -1,11 +1,11 @@
-#include "dgh_import.h"
+#include "imports/dgh_import.h"
 
 #include <chrono>
 #include <optional>
 
 #include "common/ui_services.h"
-#include "dgh_source.h"
-#include "working_table.h"
+#include "imports/dgh_source.h"
+#include "imports/working_table.h"
 
 namespace zer1 {
 

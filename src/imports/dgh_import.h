@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "dgh_conversion.h"
+#include "imports/dgh_conversion.h"
 
 namespace zer1 {
 

@@ -1,8 +1,8 @@
 #include "imports/dgh_run.h"
 
-#include "dialog/settings_file.h"
 #include "imports/archive_run.h"
 #include "imports/dgh_import.h"
+#include "run/settings_file.h"
 
 namespace zer1 {
 namespace {
@@ -16,9 +16,7 @@ constexpr ArchiveWholesaler kDgh{
     .members = DialogControl::kLbFiles,
     .output = DialogControl::kSleAusgabe,
     .focusWithoutMember = DialogControl::kLbFiles,
-    .sourceDirectoryKey = settings_key::kQuellpfad,
-    .sourceFileKey = settings_key::kQuelldatei,
-    .outputKey = settings_key::kZielpfad,
+    .inputKeys = kDghInputKeys,
     .workingTableFile = "TMPDGH.DBF",
     .workingTable = &ArchiveRunTables::apTmpDgh,
     .readMember = &ReadDghMember,

@@ -1,4 +1,4 @@
-#include "dgh_source.h"
+#include "imports/dgh_source.h"
 
 #include <cerrno>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "fotoco_conversion.h"
+#include "imports/fotoco_conversion.h"
 
 #include <array>
 

@@ -16,7 +16,7 @@
 
 #include <string_view>
 
-#include "working_record.h"
+#include "imports/working_record.h"
 
 namespace zer1 {
 

@@ -1,4 +1,4 @@
-#include "fotoco_import.h"
+#include "imports/fotoco_import.h"
 
 #include <optional>
 #include <string_view>
@@ -6,9 +6,9 @@
 #include "common/error.h"
 #include "common/helpers.h"
 #include "common/ui_services.h"
-#include "fotoco_conversion.h"
-#include "fotoco_source.h"
-#include "working_table.h"
+#include "imports/fotoco_conversion.h"
+#include "imports/fotoco_source.h"
+#include "imports/working_table.h"
 
 namespace zer1 {
 

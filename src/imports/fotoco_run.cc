@@ -1,8 +1,8 @@
 #include "imports/fotoco_run.h"
 
-#include "dialog/settings_file.h"
 #include "imports/archive_run.h"
 #include "imports/fotoco_import.h"
+#include "run/settings_file.h"
 
 namespace zer1 {
 namespace {
@@ -12,9 +12,7 @@ constexpr ArchiveWholesaler kFotoco{
     .members = DialogControl::kLbFilesFotoco,
     .output = DialogControl::kSleAusgabeFotoco,
     .focusWithoutMember = DialogControl::kSleQuelleFotoco,
-    .sourceDirectoryKey = settings_key::kQuellpfadFotoco,
-    .sourceFileKey = settings_key::kQuelldateiFotoco,
-    .outputKey = settings_key::kZielpfadFotoco,
+    .inputKeys = kFotocoInputKeys,
     .workingTableFile = "TMPFOTOCO.DBF",
     .workingTable = &ArchiveRunTables::apTmpFotoco,
     .readMember = &ImportFotocoSourceFile,

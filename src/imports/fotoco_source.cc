@@ -1,4 +1,4 @@
-#include "fotoco_source.h"
+#include "imports/fotoco_source.h"
 
 #include <cerrno>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "working_record.h"
+#include "imports/working_record.h"
 
 #include "common/text_encoding.h"
 

@@ -1,4 +1,4 @@
-#include "working_table.h"
+#include "imports/working_table.h"
 
 #include <array>
 #include <string>

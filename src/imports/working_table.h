@@ -7,7 +7,7 @@
 #include <array>
 #include <string>
 
-#include "working_record.h"
+#include "imports/working_record.h"
 
 namespace zer1 {
 

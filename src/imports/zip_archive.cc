@@ -10,16 +10,12 @@
 #include <cstring>
 #include <optional>
 
-#include "coding.h"
 #include "common/error.h"
+#include "common/little_endian.h"
 #include "common/text_encoding.h"
 
 namespace zer1 {
 namespace {
-
-using sde::GetU16;
-using sde::GetU32;
-using sde::GetU64;
 
 constexpr uint32_t kLocalHeaderSignature = 0x04034b50;
 constexpr uint32_t kCentralHeaderSignature = 0x02014b50;

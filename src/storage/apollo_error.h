@@ -1,10 +1,11 @@
-// apollo_error.h - the one error class of the table layer and its texts.
+// The one error class of the table layer and its texts.
 //
 // Every misuse of a table object and every engine failure that the table layer
 // reports as an error travels as an EApolloError carrying the text the user
 // may see.  Errors never travel into the engine: the layer raises them only in
 // its own code, after the engine call has returned.
-#pragma once
+#ifndef ZER1_STORAGE_APOLLO_ERROR_H
+#define ZER1_STORAGE_APOLLO_ERROR_H
 
 #include <string>
 
@@ -57,3 +58,5 @@ std::string tableNotReadText(const std::string& table, const std::string& why);
 std::string missingFileText(const char* firstLine, const std::string& fileName);
 
 }  // namespace zer1
+
+#endif  // ZER1_STORAGE_APOLLO_ERROR_H

@@ -1,11 +1,12 @@
-// apollo_field.h - one field of an open table, read and written through the
+// One field of an open table, read and written through the
 // table's current record.
 //
 // A field object belongs to its TApolloTable and lives while the table is
 // open.  Reads decode the current record (Windows-1252 in the table, UTF-8
 // here); writes need the table in edit or insert state and change the pending
 // record, which the table writes on Post.
-#pragma once
+#ifndef ZER1_STORAGE_APOLLO_FIELD_H
+#define ZER1_STORAGE_APOLLO_FIELD_H
 
 #include <chrono>
 #include <optional>
@@ -106,3 +107,5 @@ class TApolloField {
 };
 
 }  // namespace zer1
+
+#endif  // ZER1_STORAGE_APOLLO_FIELD_H

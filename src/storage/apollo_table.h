@@ -1,4 +1,4 @@
-// apollo_table.h - TApolloTable, the table object through which every table
+// TApolloTable, the table object through which every table
 // of the system is created, opened, indexed, read and written.
 //
 // A table object names one dBASE table file and, while open, owns an engine
@@ -13,7 +13,8 @@
 // (pending window messages are processed meanwhile); a write that still
 // cannot happen raises an error naming table and record, after the record
 // has been read again, so that the object shows what the file holds.
-#pragma once
+#ifndef ZER1_STORAGE_APOLLO_TABLE_H
+#define ZER1_STORAGE_APOLLO_TABLE_H
 
 #include <chrono>
 #include <exception>
@@ -216,3 +217,5 @@ void RebuildIndex(TApolloTable& table, const std::string& indexFile, const std::
                   const TApolloTable::ProgressCallback& progress);
 
 }  // namespace zer1
+
+#endif  // ZER1_STORAGE_APOLLO_TABLE_H

@@ -1,9 +1,10 @@
-// engine_api.h - the function table through which the table layer calls the
+// The function table through which the table layer calls the
 // xBase engine.
 //
 // The table layer never calls an sx_ function directly: it calls through an
 // EngineApi, filled by the loader from libsde61.so or by a test with fakes.
-#pragma once
+#ifndef ZER1_STORAGE_ENGINE_API_H
+#define ZER1_STORAGE_ENGINE_API_H
 
 #include "sde61.h"
 #include "storage/engine_functions.h"
@@ -24,3 +25,5 @@ inline constexpr int kEngineFunctionCount = 0
     ;
 
 }  // namespace zer1
+
+#endif  // ZER1_STORAGE_ENGINE_API_H

@@ -1,11 +1,9 @@
-/*
- * engine_functions.h - the list of every engine entry point the table layer
- * looks up in libsde61.so.
- *
- * One X-macro so that the function table, the symbol look-up and the test
- * libraries are all generated from the same list and cannot drift apart.
- * Plain preprocessor only: C test sources include it too.
- */
+// The list of every engine entry point the table layer
+// looks up in libsde61.so.
+//
+// One X-macro so that the function table, the symbol look-up and the test
+// libraries are all generated from the same list and cannot drift apart.
+// Plain preprocessor only: C test sources include it too.
 #ifndef ZER1_STORAGE_ENGINE_FUNCTIONS_H
 #define ZER1_STORAGE_ENGINE_FUNCTIONS_H
 

@@ -1,4 +1,4 @@
-// engine_loader.h - loads the xBase engine libsde61.so at run time.
+// Loads the xBase engine libsde61.so at run time.
 //
 // The engine is opened with dlopen at the first table operation that needs it
 // and every entry point of engine_functions.h is looked up by name.  When the
@@ -6,7 +6,8 @@
 // the application is asked to quit, and the operation fails with an
 // EApolloError; the next operation tries again.  The library is released when
 // the loader goes away (for the process's loader: at library unload).
-#pragma once
+#ifndef ZER1_STORAGE_ENGINE_LOADER_H
+#define ZER1_STORAGE_ENGINE_LOADER_H
 
 #include <functional>
 #include <string>
@@ -81,3 +82,5 @@ class ScopedEngineOverride {
 };
 
 }  // namespace zer1
+
+#endif  // ZER1_STORAGE_ENGINE_LOADER_H

@@ -1,10 +1,11 @@
-// number_text.h - numbers as dBASE numeric fields store them.
+// Numbers as dBASE numeric fields store them.
 //
 // A numeric field holds right-aligned ASCII digits with "." and a fixed number
 // of decimals, or blanks when empty.  These helpers turn a double into that
 // text (rounded half away from zero on its shortest decimal form, so 1.005
 // with two decimals gives 1.01) and read it back, independent of the C locale.
-#pragma once
+#ifndef ZER1_STORAGE_NUMBER_TEXT_H
+#define ZER1_STORAGE_NUMBER_TEXT_H
 
 #include <optional>
 #include <string>
@@ -24,3 +25,5 @@ double ParseNumberField(std::string_view stored);
 bool IsBlank(std::string_view stored);
 
 }  // namespace zer1
+
+#endif  // ZER1_STORAGE_NUMBER_TEXT_H

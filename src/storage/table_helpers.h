@@ -1,5 +1,6 @@
-// table_helpers.h - small helpers shared by the table layer's sources.
-#pragma once
+// Small helpers shared by the table layer's sources.
+#ifndef ZER1_STORAGE_TABLE_HELPERS_H
+#define ZER1_STORAGE_TABLE_HELPERS_H
 
 #include <algorithm>
 #include <optional>
@@ -34,3 +35,5 @@ inline const char* nullIfEmpty(const std::string& text) {
 }
 
 }  // namespace zer1::table_detail
+
+#endif  // ZER1_STORAGE_TABLE_HELPERS_H

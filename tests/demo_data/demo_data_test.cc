@@ -10,15 +10,15 @@
 #include <filesystem>
 
 #include "common/ui_services.h"
-#include "dialog/parameter_table.h"
-#include "dialog/recording_run_host.h"
-#include "dialog/settings_file.h"
 #include "fowis/fowis_run.h"
 #include "fowis/table_creation.h"
 #include "fowis/table_structures.h"
 #include "imports/dgh_source.h"
 #include "imports/working_record.h"
 #include "imports/zip_archive.h"
+#include "recording_run_host.h"
+#include "run/parameter_table.h"
+#include "run/settings_file.h"
 #include "stock/pool_update.h"
 #include "storage/apollo_table.h"
 #include "storage/engine_loader.h"

@@ -11,9 +11,9 @@
 #include "common/ui_services.h"
 #include "dialog/form_progress.h"
 #include "dialog/form_ss.h"
-#include "dialog/parameter_table.h"
-#include "dialog/recording_run_host.h"
-#include "dialog/settings_file.h"
+#include "recording_run_host.h"
+#include "run/parameter_table.h"
+#include "run/settings_file.h"
 #include "tests/common/temp_dir.h"
 
 namespace zer1 {

@@ -21,8 +21,8 @@
 #include "common/ui_services.h"
 #include "controls/number_edit_qt.h"
 #include "dialog/form_ss.h"
-#include "dialog/parameter_table.h"
-#include "dialog/settings_file.h"
+#include "run/parameter_table.h"
+#include "run/settings_file.h"
 #include "tests/common/temp_dir.h"
 #include "tests/dialog/stored_zip.h"
 

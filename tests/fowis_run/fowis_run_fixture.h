@@ -15,9 +15,9 @@
 #include <vector>
 
 #include "common/ui_services.h"
-#include "dialog/recording_run_host.h"
 #include "fowis/fowis_run.h"
 #include "fowis/table_structures.h"
+#include "recording_run_host.h"
 #include "storage/apollo_table.h"
 #include "storage/engine_loader.h"
 #include "temp_directory.h"

@@ -7,9 +7,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "dialog/settings_file.h"
 #include "fowis/price_list_conversion.h"
 #include "fowis_run_fixture.h"
+#include "run/remembered_inputs.h"
+#include "run/settings_file.h"
 
 namespace zer1 {
 namespace {

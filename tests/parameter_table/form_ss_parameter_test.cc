@@ -15,8 +15,8 @@
 
 #include "common/ui_services.h"
 #include "dialog/form_ss.h"
-#include "dialog/parameter_table.h"
-#include "dialog/settings_file.h"
+#include "run/parameter_table.h"
+#include "run/settings_file.h"
 #include "storage/engine_loader.h"
 #include "tests/common/temp_dir.h"
 

@@ -9,7 +9,7 @@
 #include <system_error>
 
 #include "common/file_names.h"
-#include "dialog/parameter_table.h"
+#include "run/parameter_table.h"
 #include "tests/common/temp_dir.h"
 
 namespace zer1::testing {

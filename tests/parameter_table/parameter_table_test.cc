@@ -1,7 +1,7 @@
 // The host's parameter table against the real engine: encrypted tables
 // written by the creation tool, read back at start-up as the dialog does,
 // and the failures that end the program or only switch the take-over off.
-#include "dialog/parameter_table.h"
+#include "run/parameter_table.h"
 
 #include <gtest/gtest.h>
 

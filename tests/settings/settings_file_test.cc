@@ -1,4 +1,4 @@
-#include "dialog/settings_file.h"
+#include "run/settings_file.h"
 
 #include <grp.h>
 #include <sys/stat.h>
@@ -11,6 +11,7 @@
 #include <functional>
 
 #include "common/error.h"
+#include "run/remembered_inputs.h"
 #include "tests/common/temp_dir.h"
 
 namespace zer1 {
@@ -239,6 +240,42 @@ TEST_F(SettingsFileTest, WritingKeepsThePermissionsOfTheFile) {
     struct stat st;
     ASSERT_EQ(::stat(IniPath().c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0640u);
+}
+
+// The remembered inputs land under the dialog's keys, an archive split into
+// its directory and its file name, and come back as they were saved.
+TEST_F(SettingsFileTest, RememberedInputsGoUnderTheirKeysAndComeBack) {
+    SaveArchiveInputs(settings_, kDghInputKeys, "/daten/dgh/GH_0815.ZIP", "/ausgabe/dgh/");
+    SaveArchiveInputs(settings_, kFotocoInputKeys, "/daten/fotoco/fc.zip", "/ausgabe/fc/");
+    SaveFowisInputs(settings_, "/transfer/TRFOWIS.SDF", 1.25L);
+    SaveOptions(settings_, {.pool = true, .update = false, .standard = true,
+                            .lagerupdate = false, .lager_neu = true});
+
+    const SettingsFile other(IniPath());
+    EXPECT_EQ(other.ReadString("Settings", "Quellpfad", ""), "/daten/dgh/");
+    EXPECT_EQ(other.ReadString("Settings", "Quelldatei", ""), "GH_0815.ZIP");
+    EXPECT_EQ(other.ReadString("Settings", "Zielpfad", ""), "/ausgabe/dgh/");
+    EXPECT_EQ(other.ReadString("Settings", "QuellpfadFotoco", ""), "/daten/fotoco/");
+    EXPECT_EQ(other.ReadString("Settings", "QuelldateiFotoco", ""), "fc.zip");
+    EXPECT_EQ(other.ReadString("Settings", "ZielpfadFotoco", ""), "/ausgabe/fc/");
+    EXPECT_EQ(other.ReadString("Settings", "QuellPfadFowis", ""), "/transfer/TRFOWIS.SDF");
+    EXPECT_EQ(other.ReadInteger("Settings", "FaktorFowis", 0), 12500);
+    EXPECT_TRUE(other.ReadBool("Settings", "Pool", false));
+    EXPECT_FALSE(other.ReadBool("Settings", "Update", true));
+    EXPECT_TRUE(other.ReadBool("Settings", "Standard", false));
+    EXPECT_FALSE(other.ReadBool("Settings", "Lagerupdate", true));
+    EXPECT_TRUE(other.ReadBool("Settings", "LagerNeu", false));
+
+    const RememberedArchiveInputs dgh = LoadArchiveInputs(other, kDghInputKeys);
+    EXPECT_EQ(dgh.Archive(), "/daten/dgh/GH_0815.ZIP");
+    EXPECT_EQ(dgh.output, "/ausgabe/dgh/");
+    EXPECT_EQ(LoadArchiveInputs(other, kFotocoInputKeys).Archive(), "/daten/fotoco/fc.zip");
+    const RememberedFowisInputs fowis = LoadFowisInputs(other);
+    EXPECT_EQ(fowis.source, "/transfer/TRFOWIS.SDF");
+    EXPECT_EQ(fowis.factor, 1.25L);
+    const RememberedOptions options = LoadOptions(other);
+    EXPECT_TRUE(options.pool && options.standard && options.lager_neu);
+    EXPECT_FALSE(options.update || options.lagerupdate);
 }
 
 }  // namespace

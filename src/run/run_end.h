@@ -3,13 +3,13 @@
 // named are closed, and the start and close buttons are enabled again; the
 // start button stays disabled while the run works.  Free of Qt, like the
 // runs that use it.
-#ifndef ZER1_DIALOG_RUN_END_H
-#define ZER1_DIALOG_RUN_END_H
+#ifndef ZER1_RUN_RUN_END_H
+#define ZER1_RUN_RUN_END_H
 
 #include <memory>
 #include <vector>
 
-#include "dialog/run_host.h"
+#include "run/run_host.h"
 #include "storage/apollo_table.h"
 
 namespace zer1 {
@@ -48,4 +48,4 @@ class RunEnd {
 
 }  // namespace zer1
 
-#endif  // ZER1_DIALOG_RUN_END_H
+#endif  // ZER1_RUN_RUN_END_H

@@ -2,8 +2,8 @@
 // The test sets what the controls hold; the host records focus moves,
 // enable requests and everything done to the progress windows, which stay
 // inspectable after the run has released them.
-#ifndef ZER1_DIALOG_RECORDING_RUN_HOST_H
-#define ZER1_DIALOG_RECORDING_RUN_HOST_H
+#ifndef ZER1_TESTS_SUPPORT_RECORDING_RUN_HOST_H
+#define ZER1_TESTS_SUPPORT_RECORDING_RUN_HOST_H
 
 #include <algorithm>
 #include <map>
@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "dialog/run_host.h"
-#include "dialog/settings_file.h"
+#include "run/run_host.h"
+#include "run/settings_file.h"
 
 namespace zer1 {
 
@@ -132,4 +132,4 @@ class RecordingRunHost : public RunHost {
 
 }  // namespace zer1
 
-#endif  // ZER1_DIALOG_RECORDING_RUN_HOST_H
+#endif  // ZER1_TESTS_SUPPORT_RECORDING_RUN_HOST_H

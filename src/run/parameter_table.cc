@@ -1,4 +1,4 @@
-#include "dialog/parameter_table.h"
+#include "run/parameter_table.h"
 
 #include <exception>
 

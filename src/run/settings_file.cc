@@ -1,4 +1,4 @@
-#include "dialog/settings_file.h"
+#include "run/settings_file.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -4,8 +4,8 @@
 // program directory, settings file, run report, output directory, and the
 // table objects that outlive one run).  The runs in imports/, stock/ and
 // fowis/ see the dialog only through this header, so they never include Qt.
-#ifndef ZER1_DIALOG_RUN_HOST_H
-#define ZER1_DIALOG_RUN_HOST_H
+#ifndef ZER1_RUN_RUN_HOST_H
+#define ZER1_RUN_RUN_HOST_H
 
 #include <functional>
 #include <memory>
@@ -227,4 +227,4 @@ struct InterfaceRuns {
 
 }  // namespace zer1
 
-#endif  // ZER1_DIALOG_RUN_HOST_H
+#endif  // ZER1_RUN_RUN_HOST_H

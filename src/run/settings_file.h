@@ -4,9 +4,10 @@
 // call returns (no caching).  Section and key names match without regard to
 // case; everything else in the file (other sections, other keys, comments)
 // is kept as it is.  A missing or unreadable file reads as defaults; the
-// first write creates it.
-#ifndef ZER1_DIALOG_SETTINGS_FILE_H
-#define ZER1_DIALOG_SETTINGS_FILE_H
+// first write creates it.  The keys and the inputs kept under them are named
+// in remembered_inputs.h.
+#ifndef ZER1_RUN_SETTINGS_FILE_H
+#define ZER1_RUN_SETTINGS_FILE_H
 
 #include <string>
 #include <string_view>
@@ -14,53 +15,6 @@
 namespace zer1 {
 
 inline constexpr const char* kSettingsFileName = "zer1.ini";
-inline constexpr const char* kSettingsSection = "Settings";
-
-// The keys of section "Settings".
-namespace settings_key {
-// Texts (default empty).
-inline constexpr const char* kQuellpfad = "Quellpfad";
-inline constexpr const char* kQuelldatei = "Quelldatei";
-inline constexpr const char* kZielpfad = "Zielpfad";
-inline constexpr const char* kQuellpfadFotoco = "QuellpfadFotoco";
-inline constexpr const char* kQuelldateiFotoco = "QuelldateiFotoco";
-inline constexpr const char* kZielpfadFotoco = "ZielpfadFotoco";
-inline constexpr const char* kQuellPfadFowis = "QuellPfadFowis";
-// Integer: the Fowis factor times 10000 (default 0).
-inline constexpr const char* kFaktorFowis = "FaktorFowis";
-// Booleans (default false).
-inline constexpr const char* kPool = "Pool";
-inline constexpr const char* kUpdate = "Update";
-inline constexpr const char* kStandard = "Standard";
-inline constexpr const char* kLagerupdate = "Lagerupdate";
-inline constexpr const char* kLagerNeu = "LagerNeu";
-}  // namespace settings_key
-
-enum class SettingKind { kText, kInteger, kBoolean };
-
-struct SettingDescription {
-    const char* key;
-    SettingKind kind;
-};
-
-// The thirteen keys with their kinds; texts default to "", the integer to 0
-// and the booleans to false.
-inline constexpr SettingDescription kSettingDescriptions[] = {
-    {settings_key::kQuellpfad, SettingKind::kText},
-    {settings_key::kQuelldatei, SettingKind::kText},
-    {settings_key::kZielpfad, SettingKind::kText},
-    {settings_key::kQuellpfadFotoco, SettingKind::kText},
-    {settings_key::kQuelldateiFotoco, SettingKind::kText},
-    {settings_key::kZielpfadFotoco, SettingKind::kText},
-    {settings_key::kQuellPfadFowis, SettingKind::kText},
-    {settings_key::kFaktorFowis, SettingKind::kInteger},
-    {settings_key::kPool, SettingKind::kBoolean},
-    {settings_key::kUpdate, SettingKind::kBoolean},
-    {settings_key::kStandard, SettingKind::kBoolean},
-    {settings_key::kLagerupdate, SettingKind::kBoolean},
-    {settings_key::kLagerNeu, SettingKind::kBoolean},
-};
-
 // "Die Einstellungen konnten nicht in "<path>" gespeichert werden."
 std::string SettingsNotSavedMessage(const std::string& path);
 
@@ -101,4 +55,4 @@ class SettingsFile {
 
 }  // namespace zer1
 
-#endif  // ZER1_DIALOG_SETTINGS_FILE_H
+#endif  // ZER1_RUN_SETTINGS_FILE_H

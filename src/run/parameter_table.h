@@ -4,8 +4,8 @@
 // wholesaler values the stock update takes over.  The dialog opens it at
 // start-up, reads the switches once and keeps it open, never writing it, for
 // its lifetime.  Also the tool that writes such a table (tests, demo data).
-#ifndef ZER1_DIALOG_PARAMETER_TABLE_H
-#define ZER1_DIALOG_PARAMETER_TABLE_H
+#ifndef ZER1_RUN_PARAMETER_TABLE_H
+#define ZER1_RUN_PARAMETER_TABLE_H
 
 #include <optional>
 #include <string>
@@ -81,4 +81,4 @@ bool CreateParameterTable(const std::string& directory, const std::string& schal
 
 }  // namespace zer1
 
-#endif  // ZER1_DIALOG_PARAMETER_TABLE_H
+#endif  // ZER1_RUN_PARAMETER_TABLE_H
