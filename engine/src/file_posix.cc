@@ -121,6 +121,9 @@ class PosixFile : public File {
             }
             if (r == 0) break;
             done += size_t(r);
+            // A regular file gives fewer bytes than asked only at its end:
+            // no second call to learn that there is nothing more.
+            if (done < n) break;
         }
         *read = done;
         return Status::OK();
