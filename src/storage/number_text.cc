@@ -66,6 +66,32 @@ double ParseNumberField(std::string_view stored) {
     return value;
 }
 
+bool IsCanonicalNumberField(std::string_view stored, int decimals) {
+    std::size_t pos = stored.find_first_not_of(' ');
+    if (pos == std::string_view::npos) return true;
+    const bool negative = stored[pos] == '-';
+    if (negative) ++pos;
+    auto digitsFrom = [&](std::size_t from) {
+        std::size_t end = from;
+        while (end < stored.size() && stored[end] >= '0' && stored[end] <= '9') ++end;
+        return end - from;
+    };
+    const std::size_t intDigits = digitsFrom(pos);
+    if (intDigits == 0 || (intDigits > 1 && stored[pos] == '0')) return false;
+    bool zero = intDigits == 1 && stored[pos] == '0';
+    pos += intDigits;
+    if (decimals > 0) {
+        if (pos >= stored.size() || stored[pos] != '.') return false;
+        ++pos;
+        if (digitsFrom(pos) != static_cast<std::size_t>(decimals)) return false;
+        for (std::size_t i = pos; i < pos + static_cast<std::size_t>(decimals); ++i) {
+            zero = zero && stored[i] == '0';
+        }
+        pos += static_cast<std::size_t>(decimals);
+    }
+    return pos == stored.size() && !(negative && zero);
+}
+
 bool IsBlank(std::string_view stored) {
     return stored.find_first_not_of(' ') == std::string_view::npos;
 }
