@@ -228,16 +228,25 @@ void TApolloTable::Open() {
     const EngineApi& api = engine();
     if (tableType_ != ttSXNTX) throw EApolloError(apollo_text::kTableTypeNotSupported);
     const std::string full = FullFileName();
-    const std::optional<std::string> onDisk = ResolveExistingFile(full);
-    if (!onDisk) throw EApolloError(missingFileText(apollo_text::kTableMissing, full));
-
     std::string alias = MakeTableAlias(
         tableName_, [&](const std::string& a) { return api.WorkArea(a.c_str()) != 0; });
     int mode = exclusive_ ? SX_EXCLUSIVE : (readOnly_ ? SX_READONLY : SX_SHARED);
     int commit = commitLevel_ == clFull ? SX_COMMIT_FULL : SX_COMMIT_NORMAL;
-    api.ErrorLevel(0);
-    int area = api.UseEx(onDisk->c_str(), alias.c_str(), mode, kTableTypeNtx, commit);
-    api.ErrorLevel(1);
+    auto use = [&](const std::string& file) {
+        api.ErrorLevel(0);
+        int opened = api.UseEx(file.c_str(), alias.c_str(), mode, kTableTypeNtx, commit);
+        api.ErrorLevel(1);
+        return opened;
+    };
+    // The engine is handed the name as it stands (it matches the last part
+    // without regard to case, as we do); only when that fails is the file
+    // system asked, for the spelling of the whole path on disk or for why.
+    int area = use(full);
+    if (area < 1) {
+        const std::optional<std::string> onDisk = ResolveExistingFile(full);
+        if (!onDisk) throw EApolloError(missingFileText(apollo_text::kTableMissing, full));
+        if (*onDisk != full) area = use(*onDisk);
+    }
     if (area < 1) throw EApolloError(apollo_text::kUnableToOpen + full);
 
     workArea_ = area;

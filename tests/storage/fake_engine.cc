@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 
 namespace zer1::fake {
 
@@ -104,6 +105,11 @@ EngineApi makeApi() {
             std::to_string(type) + "," + std::to_string(commit) + ")");
         if (g_engine.refuseOpen) {
             g_engine.error = "refused";
+            return 0;
+        }
+        // Like the engine: a file that is not there does not open.
+        if (!std::filesystem::is_regular_file(file)) {
+            fail(SX_ERR_NOT_FOUND, std::string("file does not exist: ") + file);
             return 0;
         }
         Area a;
