@@ -79,7 +79,8 @@ SDE61_API int sx_WorkArea(const char* alias);
 /* Opens a table; returns its work area (>= 1) and selects it, or 0 on failure.
  * ".DBF" is added to a name without extension; the name is matched without
  * regard to case.  Shared and read-only opens fail while another program holds
- * the file exclusively, an exclusive open while anyone has it open. */
+ * the file exclusively, an exclusive open while anyone has it open.  The table
+ * opens on its first record (at its end when it has none). */
 SDE61_API int sx_UseEx(const char* file, const char* alias, int openMode, int tableType,
                        int commitLevel);
 /* Makes a work area current; returns the previous one (0 if none). */
@@ -104,6 +105,17 @@ SDE61_API int sx_FieldName(int position, char* buf, int size);
 SDE61_API char sx_FieldType(int position);
 SDE61_API int sx_FieldWidth(int position);
 SDE61_API int sx_FieldDecimals(int position);
+/* One field's description as sx_FieldInfo hands it out. */
+typedef struct sx_FieldDesc {
+    char name[12];  /* NUL-terminated, at most 11 characters */
+    char type;      /* as sx_FieldType */
+    int width;
+    int decimals;
+} sx_FieldDesc;
+/* Describes the fields at positions 1..size of the current table in out[0..];
+ * returns the table's field count (only the first size entries are written;
+ * size 0 learns the count), or -1 when no table is selected. */
+SDE61_API int sx_FieldInfo(sx_FieldDesc* out, int size);
 /* Position (1..count) of a field by name (case-insensitive, alias prefix allowed), 0 if absent. */
 SDE61_API int sx_FieldPos(const char* name);
 /* Length of a record including the deletion flag byte. */

@@ -1,6 +1,7 @@
 // The sx_ functions of sde61.h over work areas and tables: tables, records,
 // fields, creation and copies.  Every body runs inside Guarded so that no C++
 // exception leaves the library; every failure leaves its text for sx_ErrorText.
+#include <algorithm>
 #include <cctype>
 #include <cstring>
 #include <memory>
@@ -199,6 +200,24 @@ int sx_FieldDecimals(int position) {
     return WithTable<int>(0, [&](Table* table) -> int {
         const sde::FieldDesc* f = FieldAt(table, position);
         return f ? int(f->decimals) : 0;
+    });
+}
+
+int sx_FieldInfo(sx_FieldDesc* out, int size) {
+    return WithTable<int>(-1, [&](Table* table) -> int {
+        const auto& fields = table->fields();
+        const size_t n = out == nullptr || size <= 0 ? 0 : std::min(fields.size(), size_t(size));
+        for (size_t i = 0; i < n; ++i) {
+            const sde::FieldDesc& f = fields[i];
+            sx_FieldDesc& d = out[i];
+            const size_t length = std::min(f.name.size(), sizeof d.name - 1);
+            std::memcpy(d.name, f.name.data(), length);
+            d.name[length] = '\0';
+            d.type = f.type;
+            d.width = int(f.width);
+            d.decimals = int(f.decimals);
+        }
+        return int(fields.size());
     });
 }
 

@@ -40,16 +40,17 @@ bool FieldNameEquals(std::string_view a, std::string_view b) {
     return true;
 }
 
-Status ReadDbfHeader(File* file, DbfHeader* header) {
-    // One read brings the prefix and, but for tables of more than 126 fields,
-    // the whole header with it.
-    constexpr size_t kHeaderReadAhead = 4096;
-    std::string bytes(kHeaderReadAhead, '\0');
+Status ReadDbfHeader(File* file, DbfHeader* header, std::string* first_record) {
+    if (first_record != nullptr) first_record->clear();
+    // One read brings the prefix and, but for tables of more than 254 fields,
+    // the whole header with it, and mostly the first record as well.  The
+    // buffer lives on the stack: tables are opened often.
+    constexpr size_t kHeaderReadAhead = 8192;
+    uint8_t ahead[kHeaderReadAhead];
     size_t got = 0;
-    SDE_RETURN_IF_ERROR(file->ReadAt(0, bytes.data(), bytes.size(), &got));
+    SDE_RETURN_IF_ERROR(file->ReadAt(0, ahead, sizeof ahead, &got));
     if (got < kDbfPrefixSize) return Corrupt(file, "shorter than a table header");
-    bytes.resize(got);
-    const auto* prefix = reinterpret_cast<const uint8_t*>(bytes.data());
+    const uint8_t* prefix = ahead;
     // The size after the count: another program appending writes its record
     // before the new count, so this size covers every counted record even
     // while such an append runs.
@@ -77,26 +78,31 @@ Status ReadDbfHeader(File* file, DbfHeader* header) {
                        "record length " + std::to_string(header->record_length) + " is too small");
     }
 
-    if (bytes.size() < header->header_length) {
-        bytes.assign(header->header_length, '\0');
-        SDE_RETURN_IF_ERROR(file->ReadExact(0, bytes.data(), bytes.size()));
+    // Only a header longer than the read-ahead is read again, whole.
+    std::string whole;
+    const uint8_t* data = ahead;
+    if (got < header->header_length) {
+        whole.assign(header->header_length, '\0');
+        SDE_RETURN_IF_ERROR(file->ReadExact(0, whole.data(), whole.size()));
+        data = reinterpret_cast<const uint8_t*>(whole.data());
     }
-    const auto* data = reinterpret_cast<const uint8_t*>(bytes.data());
 
-    // Descriptors run until the 0x0D terminator or the end of the header.
-    std::vector<const uint8_t*> descriptors;
-    size_t pos = kDbfPrefixSize;
-    while (pos + kFieldDescriptorSize <= header->header_length && data[pos] != 0x0D) {
-        descriptors.push_back(data + pos);
-        pos += kFieldDescriptorSize;
+    // Descriptors run one after the other until the 0x0D terminator or the
+    // end of the header.
+    const uint8_t* descriptors = data + kDbfPrefixSize;
+    size_t count = 0;
+    while (kDbfPrefixSize + (count + 1) * kFieldDescriptorSize <= header->header_length &&
+           descriptors[count * kFieldDescriptorSize] != 0x0D) {
+        ++count;
     }
-    if (descriptors.empty()) return Corrupt(file, "the header describes no fields");
+    if (count == 0) return Corrupt(file, "the header describes no fields");
+    auto descriptor = [&](size_t i) { return descriptors + i * kFieldDescriptorSize; };
 
     // Plain widths first; long character fields only if that is what adds up.
     uint32_t plain = 1, extended = 1;
-    for (const uint8_t* d : descriptors) {
-        plain += WidthOf(d, false);
-        extended += WidthOf(d, true);
+    for (size_t i = 0; i < count; ++i) {
+        plain += WidthOf(descriptor(i), false);
+        extended += WidthOf(descriptor(i), true);
     }
     bool long_char = false;
     if (plain != header->record_length) {
@@ -109,9 +115,10 @@ Status ReadDbfHeader(File* file, DbfHeader* header) {
     }
 
     header->fields.clear();
-    header->fields.reserve(descriptors.size());
+    header->fields.reserve(count);
     uint32_t offset = 1;
-    for (const uint8_t* d : descriptors) {
+    for (size_t i = 0; i < count; ++i) {
+        const uint8_t* d = descriptor(i);
         FieldDesc f;
         size_t len = 0;
         while (len < 11 && d[len] != 0) ++len;
@@ -138,7 +145,13 @@ Status ReadDbfHeader(File* file, DbfHeader* header) {
         }
         header->fields.push_back(std::move(f));
     }
-    return CheckRecordCount(file, *header, header->record_count, file_size);
+    SDE_RETURN_IF_ERROR(CheckRecordCount(file, *header, header->record_count, file_size));
+    if (first_record != nullptr && header->record_count > 0 && data == ahead &&
+        got >= size_t(header->header_length) + header->record_length) {
+        first_record->assign(reinterpret_cast<const char*>(ahead) + header->header_length,
+                             header->record_length);
+    }
+    return Status::OK();
 }
 
 Status CheckRecordCount(File* file, const DbfHeader& header, uint32_t count, uint64_t file_size) {

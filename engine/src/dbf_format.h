@@ -67,8 +67,10 @@ struct DbfHeader {
 };
 
 // Reads and checks the header of a table file.  Any value that does not fit
-// the file gives a corruption status naming the file.
-Status ReadDbfHeader(File* file, DbfHeader* header);
+// the file gives a corruption status naming the file.  With `first_record`,
+// the bytes of record 1 as they stand on disk come along when the one read
+// of the header brought them too; it is left empty otherwise.
+Status ReadDbfHeader(File* file, DbfHeader* header, std::string* first_record = nullptr);
 // Checks a record count (read again in shared mode) against the file size.
 Status CheckRecordCount(File* file, const DbfHeader& header, uint32_t count, uint64_t file_size);
 

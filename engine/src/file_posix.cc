@@ -123,6 +123,9 @@ class PosixFile : public File {
             }
             if (r == 0) break;
             done += size_t(r);
+            // A regular file gives fewer bytes than asked only at its end:
+            // no second call to learn that there is nothing more.
+            if (done < n) break;
         }
         *read = done;
         return Status::OK();
@@ -474,11 +477,13 @@ class PosixEnv : public Env {
         if (base.empty()) return path;
         DIR* d = opendir(dir.empty() ? "." : dir.c_str());
         if (d == nullptr) return path;
+        // Of several names that differ from it only by case, the first in
+        // byte order is taken, as the table layer takes it.
         std::string found;
         while (dirent* e = readdir(d)) {
-            if (strcasecmp(e->d_name, base.c_str()) == 0) {
+            if (strcasecmp(e->d_name, base.c_str()) == 0 &&
+                (found.empty() || std::strcmp(e->d_name, found.c_str()) < 0)) {
                 found = e->d_name;
-                break;
             }
         }
         closedir(d);

@@ -54,7 +54,8 @@ Result<std::unique_ptr<Table>> Table::Open(const std::string& path, OpenMode mod
     if (!table->file_->SetOpenLock(lock).ok()) {
         return Status::Locked("table " + table->path_ + " is in use by another user");
     }
-    SDE_RETURN_IF_ERROR(ReadDbfHeader(table->file_.get(), &table->header_));
+    std::string first_record;
+    SDE_RETURN_IF_ERROR(ReadDbfHeader(table->file_.get(), &table->header_, &first_record));
     table->record_cache_.Reset(table->header_.record_length, table->header_.RecordOffset(1));
     {
         uint8_t prefix[kDbfPrefixSize];
@@ -72,7 +73,19 @@ Result<std::unique_ptr<Table>> Table::Open(const std::string& path, OpenMode mod
         }
         table->memo_ = std::move(memo.value());
     }
-    SDE_RETURN_IF_ERROR(table->GoTop());
+    // The table opens on its first record.  No order is open yet and the
+    // count was read with the header a moment ago: record 1 is the first,
+    // mostly read with the header already.
+    if (table->header_.record_count == 0) {
+        table->SetEof();
+    } else if (!first_record.empty()) {
+        table->record_ = std::move(first_record);
+        table->DecodeRecord(1, &table->record_);
+        table->TakeLoadedRecord(1);
+    } else {
+        SDE_RETURN_IF_ERROR(table->LoadRecord(1));
+    }
+    table->bof_ = table->eof_;
     return table;
 }
 
@@ -130,13 +143,17 @@ Status Table::ReadRecord(uint32_t recno, std::string* record) {
                 record_cache_.Read(file_.get(), recno, header_.record_count, record->data()));
         }
     }
+    DecodeRecord(recno, record);
+    return Status::OK();
+}
+
+void Table::DecodeRecord(uint32_t recno, std::string* record) {
     if (cipher_) {
         cipher_->CryptFields(recno, reinterpret_cast<uint8_t*>(record->data()) + 1,
                              record->size() - 1);
     } else if (encrypted()) {
         MaskForMissingPassword(record);
     }
-    return Status::OK();
 }
 
 Status Table::ReadStoredRecord(uint32_t recno, std::string* record) {
@@ -150,10 +167,14 @@ Status Table::LoadRecord(uint32_t recno) {
         SetEof();
         return s;
     }
+    TakeLoadedRecord(recno);
+    return Status::OK();
+}
+
+void Table::TakeLoadedRecord(uint32_t recno) {
     disk_record_ = record_;
     recno_ = recno;
     eof_ = false;
-    return Status::OK();
 }
 
 void Table::SetEof() {

@@ -163,7 +163,11 @@ class Table : public OrderHost {
     Table() = default;
 
     Status ReadRecord(uint32_t recno, std::string* record);
+    // Decrypts (or masks, without the password) a record as read from disk.
+    void DecodeRecord(uint32_t recno, std::string* record);
     Status LoadRecord(uint32_t recno);
+    // Makes `record_`, read for record `recno`, the current record.
+    void TakeLoadedRecord(uint32_t recno);
     void SetEof();
     Status RefreshCount();
     Status WriteCountToHeader(uint32_t count);

@@ -105,6 +105,14 @@ bool ResolvedFileExists(const std::string& resolved) {
     return ::stat(resolved.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
 }
 
+std::optional<std::string> ResolveExistingFile(const std::string& path) {
+    struct stat st;
+    if (!path.empty() && ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode)) return path;
+    std::string resolved = ResolveFileName(path);
+    if (!ResolvedFileExists(resolved)) return std::nullopt;
+    return resolved;
+}
+
 bool DirectoryExists(const std::string& path) {
     struct stat st;
     return ::stat(ResolveFileName(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode);

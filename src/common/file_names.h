@@ -6,6 +6,7 @@
 #ifndef ZER1_COMMON_FILE_NAMES_H
 #define ZER1_COMMON_FILE_NAMES_H
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -30,6 +31,9 @@ bool FileExists(const std::string& path);
 // FileExists for a name that ResolveFileName has given already: one look at
 // the file system instead of two.
 bool ResolvedFileExists(const std::string& resolved);
+// ResolveFileName for a file that must exist: the name on disk, or none when
+// FileExists would be false.  A name spelled as on disk costs one look.
+std::optional<std::string> ResolveExistingFile(const std::string& path);
 bool DirectoryExists(const std::string& path);
 
 // Deletes the file; false when it did not exist or could not be removed.

@@ -262,6 +262,19 @@ void TApolloField::SetStoredText(std::string_view bytes) {
 }
 
 void TApolloField::Assign(const TApolloField& source) {
+    const bool number = kind_ == TFieldKind::Float || kind_ == TFieldKind::SmallInt;
+    if (number && source.kind_ == kind_ && source.width_ == width_ &&
+        source.decimals_ == decimals_ && &source.table_ != &table_) {
+        // A number of the same shape, stored as this layer writes numbers:
+        // copied as it stands, which is what the text detour through a
+        // double stores too (short of the digits a double cannot hold).
+        std::string_view bytes = source.storedView();
+        if (bytes.size() == static_cast<std::size_t>(width_) &&
+            IsCanonicalNumberField(bytes, decimals_)) {
+            storeBytes(bytes);
+            return;
+        }
+    }
     if (kind_ != TFieldKind::Text || source.kind_ != TFieldKind::Text) {
         SetAsString(source.AsString());
         return;

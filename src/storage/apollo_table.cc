@@ -1,5 +1,6 @@
 #include "storage/apollo_table.h"
 
+#include <cstring>
 #include <optional>
 #include <thread>
 
@@ -227,18 +228,25 @@ void TApolloTable::Open() {
     const EngineApi& api = engine();
     if (tableType_ != ttSXNTX) throw EApolloError(apollo_text::kTableTypeNotSupported);
     const std::string full = FullFileName();
-    const std::string onDisk = ResolveFileName(full);
-    if (!ResolvedFileExists(onDisk)) {
-        throw EApolloError(missingFileText(apollo_text::kTableMissing, full));
-    }
-
     std::string alias = MakeTableAlias(
         tableName_, [&](const std::string& a) { return api.WorkArea(a.c_str()) != 0; });
     int mode = exclusive_ ? SX_EXCLUSIVE : (readOnly_ ? SX_READONLY : SX_SHARED);
     int commit = commitLevel_ == clFull ? SX_COMMIT_FULL : SX_COMMIT_NORMAL;
-    api.ErrorLevel(0);
-    int area = api.UseEx(onDisk.c_str(), alias.c_str(), mode, kTableTypeNtx, commit);
-    api.ErrorLevel(1);
+    auto use = [&](const std::string& file) {
+        api.ErrorLevel(0);
+        int opened = api.UseEx(file.c_str(), alias.c_str(), mode, kTableTypeNtx, commit);
+        api.ErrorLevel(1);
+        return opened;
+    };
+    // The engine is handed the name as it stands (it matches the last part
+    // without regard to case, as we do); only when that fails is the file
+    // system asked, for the spelling of the whole path on disk or for why.
+    int area = use(full);
+    if (area < 1) {
+        const std::optional<std::string> onDisk = ResolveExistingFile(full);
+        if (!onDisk) throw EApolloError(missingFileText(apollo_text::kTableMissing, full));
+        if (*onDisk != full) area = use(*onDisk);
+    }
     if (area < 1) throw EApolloError(apollo_text::kUnableToOpen + full);
 
     workArea_ = area;
@@ -251,7 +259,7 @@ void TApolloTable::Open() {
             throw EApolloError(apollo_text::kPasswordRefused + full);
         }
         loadFields(api);
-        api.GoTop();
+        // The engine opens the table on its first record.
         state_ = TDataSetState::dsBrowse;
         readCurrentRecord(api);
     } catch (...) {
@@ -278,29 +286,32 @@ void TApolloTable::Close() {
 
 void TApolloTable::loadFields(const EngineApi& api) {
     fields_.clear();
-    int count = api.FieldCount();
-    fields_.reserve(count > 0 ? static_cast<std::size_t>(count) : 0);
+    // The whole structure comes in one call: tables of the host have close
+    // to a hundred fields, and some are opened for every record written.
+    // A buffer on the stack serves every usual table; a wider one gets its own.
+    constexpr int kUsualFieldCount = 128;
+    sx_FieldDesc usual[kUsualFieldCount];
+    std::vector<sx_FieldDesc> wide;
+    const sx_FieldDesc* info = usual;
+    int count = api.FieldInfo(usual, kUsualFieldCount);
+    if (count > kUsualFieldCount) {
+        wide.resize(static_cast<std::size_t>(count));
+        if (api.FieldInfo(wide.data(), count) != count) count = -1;
+        info = wide.data();
+    }
+    if (count < 0) throw EApolloError("Unable to read the structure of table: " + FullFileName());
+    fields_.reserve(static_cast<std::size_t>(count));
     int offset = 1;
-    for (int pos = 1; pos <= count; ++pos) {
-        // Field names have at most 11 characters: a small buffer on the stack
-        // serves them all without an allocation.
-        std::optional<std::string> name;
-        char shortName[16];
-        int length = api.FieldName(pos, shortName, sizeof shortName);
-        if (length >= 0 && length < static_cast<int>(sizeof shortName)) {
-            name.emplace(shortName, static_cast<std::size_t>(length));
-        } else {
-            name = fetchText([&](char* buf, int size) { return api.FieldName(pos, buf, size); });
-        }
-        char type = api.FieldType(pos);
-        int width = api.FieldWidth(pos);
-        int decimals = api.FieldDecimals(pos);
-        if (!name || type == 0 || width <= 0) {
+    for (int i = 0; i < count; ++i) {
+        const sx_FieldDesc& desc = info[i];
+        const std::size_t nameLength = ::strnlen(desc.name, sizeof desc.name);
+        if (nameLength == 0 || nameLength == sizeof desc.name || desc.type == 0 ||
+            desc.width <= 0) {
             throw EApolloError("Unable to read the structure of table: " + FullFileName());
         }
-        fields_.push_back(
-            std::make_unique<TApolloField>(*this, pos - 1, *name, type, width, decimals, offset));
-        offset += width;
+        fields_.emplace_back(*this, i, std::string(desc.name, nameLength), desc.type, desc.width,
+                             desc.decimals, offset);
+        offset += desc.width;
     }
     int recordSize = api.RecSize();
     record_.assign(recordSize > offset ? recordSize : offset, ' ');
@@ -308,7 +319,7 @@ void TApolloTable::loadFields(const EngineApi& api) {
     // them (ours are copies of its own); other kinds it may reformat.
     keptAsWritten_ = recordSize == offset;
     for (const auto& field : fields_) {
-        if (field->TypeLetter() != 'C' && field->TypeLetter() != 'M') keptAsWritten_ = false;
+        if (field.TypeLetter() != 'C' && field.TypeLetter() != 'M') keptAsWritten_ = false;
     }
 }
 
@@ -374,8 +385,8 @@ long TApolloTable::RecordCount() const {
 void TApolloTable::startInsert() {
     record_.assign(record_.size(), ' ');
     for (auto& field : fields_) {
-        if (field->Kind() == TFieldKind::Integer) {
-            record_.replace(field->offset_, field->Size(), std::string(field->Size(), '\0'));
+        if (field.Kind() == TFieldKind::Integer) {
+            record_.replace(field.offset_, field.Size(), std::string(field.Size(), '\0'));
         }
     }
     pendingMemos_.clear();
@@ -439,7 +450,7 @@ void TApolloTable::Post() {
         }
     }
     for (const auto& [index, bytes] : pendingMemos_) {
-        const std::string& name = fields_[index]->FieldName();
+        const std::string& name = fields_[index].FieldName();
         if (!api.PutMemo(name.c_str(), bytes.data(), static_cast<int>(bytes.size()))) {
             failWrite(api, record);
         }
@@ -473,12 +484,12 @@ TApolloField& TApolloTable::Fields(int index) {
     if (index < 0 || index >= FieldCount()) {
         throw EApolloError("Field index out of range: " + std::to_string(index));
     }
-    return *fields_[index];
+    return fields_[index];
 }
 
 TApolloField* TApolloTable::FindField(std::string_view name) {
     for (auto& field : fields_) {
-        if (equalsIgnoringAsciiCase(field->FieldName(), name)) return field.get();
+        if (equalsIgnoringAsciiCase(field.FieldName(), name)) return &field;
     }
     return nullptr;
 }

@@ -189,7 +189,7 @@ class TApolloTable {
     std::string readBuffer_;                   // spare buffer the next read fills
     bool keptAsWritten_ = false;               // only "C" and "M" fields, nothing past them
     std::map<int, std::string> pendingMemos_;  // field index -> stored bytes
-    std::vector<std::unique_ptr<TApolloField>> fields_;
+    std::vector<TApolloField> fields_;  // reserved whole on open: addresses stay
 
     bool defining_ = false;  // between CreateNew and CreateExec
 

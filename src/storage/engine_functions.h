@@ -24,6 +24,7 @@
     X(FieldType)                 \
     X(FieldWidth)                \
     X(FieldDecimals)             \
+    X(FieldInfo)                 \
     X(FieldPos)                  \
     X(RecSize)                   \
     X(GoTop)                     \

@@ -6,37 +6,6 @@
 
 namespace zer1 {
 
-namespace {
-
-// Rounds the plain decimal digits "int.frac" to `decimals` places, half away
-// from zero (the sign is handled by the caller).
-std::string roundDecimal(const std::string& digits, int decimals) {
-    std::string intPart = digits;
-    std::string fracPart;
-    if (auto dot = digits.find('.'); dot != std::string::npos) {
-        intPart = digits.substr(0, dot);
-        fracPart = digits.substr(dot + 1);
-    }
-    bool roundUp = static_cast<int>(fracPart.size()) > decimals && fracPart[decimals] >= '5';
-    fracPart.resize(decimals, '0');
-    if (roundUp) {
-        std::string all = intPart + fracPart;
-        int i = static_cast<int>(all.size()) - 1;
-        while (i >= 0 && all[i] == '9') all[i--] = '0';
-        if (i < 0) {
-            all.insert(all.begin(), '1');
-        } else {
-            ++all[i];
-        }
-        intPart = all.substr(0, all.size() - decimals);
-        fracPart = all.substr(all.size() - decimals);
-    }
-    if (intPart.empty()) intPart = "0";
-    return decimals > 0 ? intPart + "." + fracPart : intPart;
-}
-
-}  // namespace
-
 std::optional<std::string> FormatNumberField(double value, int width, int decimals) {
     if (!std::isfinite(value) || width <= 0 || decimals < 0) return std::nullopt;
     bool negative = std::signbit(value);
@@ -45,11 +14,50 @@ std::optional<std::string> FormatNumberField(double value, int width, int decima
     char buf[400];
     auto [end, ec] = std::to_chars(buf, buf + sizeof buf, magnitude, std::chars_format::fixed);
     if (ec != std::errc()) return std::nullopt;
-    std::string text = roundDecimal(std::string(buf, end), decimals);
-    bool allZero = text.find_first_not_of("0.") == std::string::npos;
-    if (negative && !allZero) text.insert(text.begin(), '-');
-    if (static_cast<int>(text.size()) > width) return std::nullopt;
-    return std::string(width - text.size(), ' ') + text;
+    const std::string_view text(buf, static_cast<std::size_t>(end - buf));
+    const std::size_t dot = text.find('.');
+    const std::string_view intPart = text.substr(0, dot);
+    const std::string_view fracPart =
+        dot == std::string_view::npos ? std::string_view() : text.substr(dot + 1);
+
+    // The digits as stored: a carry place, the integer part and `decimals`
+    // fraction digits, rounded half away from zero (the sign comes after).
+    const std::size_t places = static_cast<std::size_t>(decimals);
+    const std::size_t count = 1 + intPart.size() + places;
+    char usual[64];
+    std::string wide;
+    char* digits = usual;
+    if (count > sizeof usual) {
+        wide.resize(count);
+        digits = wide.data();
+    }
+    digits[0] = '0';
+    intPart.copy(digits + 1, intPart.size());
+    for (std::size_t i = 0; i < places; ++i) {
+        digits[1 + intPart.size() + i] = i < fracPart.size() ? fracPart[i] : '0';
+    }
+    if (fracPart.size() > places && fracPart[places] >= '5') {
+        std::size_t i = count - 1;
+        while (digits[i] == '9') digits[i--] = '0';
+        ++digits[i];
+    }
+    const std::size_t first = digits[0] == '0' ? 1 : 0;
+    const std::size_t intDigits = 1 + intPart.size() - first;
+    bool zero = true;
+    for (std::size_t i = first; i < count; ++i) zero = zero && digits[i] == '0';
+    const bool sign = negative && !zero;
+    const std::size_t size = (sign ? 1 : 0) + intDigits + (places > 0 ? 1 + places : 0);
+    if (size > static_cast<std::size_t>(width)) return std::nullopt;
+
+    std::string out(static_cast<std::size_t>(width), ' ');
+    char* w = out.data() + (out.size() - size);
+    if (sign) *w++ = '-';
+    for (std::size_t i = first; i < 1 + intPart.size(); ++i) *w++ = digits[i];
+    if (places > 0) {
+        *w++ = '.';
+        for (std::size_t i = 1 + intPart.size(); i < count; ++i) *w++ = digits[i];
+    }
+    return out;
 }
 
 double ParseNumberField(std::string_view stored) {
@@ -64,6 +72,32 @@ double ParseNumberField(std::string_view stored) {
     auto [ptr, ec] = std::from_chars(begin, text.data() + text.size(), value);
     if (ec != std::errc()) return 0.0;
     return value;
+}
+
+bool IsCanonicalNumberField(std::string_view stored, int decimals) {
+    std::size_t pos = stored.find_first_not_of(' ');
+    if (pos == std::string_view::npos) return true;
+    const bool negative = stored[pos] == '-';
+    if (negative) ++pos;
+    auto digitsFrom = [&](std::size_t from) {
+        std::size_t end = from;
+        while (end < stored.size() && stored[end] >= '0' && stored[end] <= '9') ++end;
+        return end - from;
+    };
+    const std::size_t intDigits = digitsFrom(pos);
+    if (intDigits == 0 || (intDigits > 1 && stored[pos] == '0')) return false;
+    bool zero = intDigits == 1 && stored[pos] == '0';
+    pos += intDigits;
+    if (decimals > 0) {
+        if (pos >= stored.size() || stored[pos] != '.') return false;
+        ++pos;
+        if (digitsFrom(pos) != static_cast<std::size_t>(decimals)) return false;
+        for (std::size_t i = pos; i < pos + static_cast<std::size_t>(decimals); ++i) {
+            zero = zero && stored[i] == '0';
+        }
+        pos += static_cast<std::size_t>(decimals);
+    }
+    return pos == stored.size() && !(negative && zero);
 }
 
 bool IsBlank(std::string_view stored) {

@@ -21,6 +21,11 @@ std::optional<std::string> FormatNumberField(double value, int width, int decima
 // Accepts "," as the decimal point too.
 double ParseNumberField(std::string_view stored);
 
+// True when the stored text is exactly what FormatNumberField writes for its
+// own value with `decimals` decimals (or blanks only): right-aligned, no
+// leading zeros, the decimals in full, no sign on a zero.
+bool IsCanonicalNumberField(std::string_view stored, int decimals);
+
 // True when the stored text is blanks only.
 bool IsBlank(std::string_view stored);
 

@@ -67,6 +67,10 @@ TEST(FileTest, NamesResolveWithoutRegardToCaseExactFirst) {
     EXPECT_EQ(CurrentEnv()->Resolve(dir.File("table.dbf")), dir.File("Table.DBF"));
     sde_test::WriteWholeFile(dir.File("table.dbf"), "y");
     EXPECT_EQ(CurrentEnv()->Resolve(dir.File("table.dbf")), dir.File("table.dbf"));
+    // Of several case variants the first in byte order, whatever the directory's order.
+    sde_test::WriteWholeFile(dir.File("tABLE.DBF"), "z");
+    EXPECT_EQ(CurrentEnv()->Resolve(dir.File("TABLE.DBF")), dir.File("Table.DBF"));
+    ASSERT_TRUE(CurrentEnv()->Delete(dir.File("tABLE.DBF")).ok());
     EXPECT_EQ(CurrentEnv()->Resolve(dir.File("NONE.DBF")), dir.File("NONE.DBF"));
     ASSERT_TRUE(CurrentEnv()->Rename(dir.File("TABLE.DBF"), dir.File("other.dbf")).ok());
     EXPECT_TRUE(CurrentEnv()->Exists(dir.File("OTHER.DBF")));

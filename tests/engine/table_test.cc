@@ -429,7 +429,22 @@ TEST(TableTest, CopyStructureWritesAnEmptyTableWithTheSameFields) {
     EXPECT_EQ(sx_FieldWidth(2), 8);
     EXPECT_EQ(sx_FieldDecimals(2), 2);
     EXPECT_EQ(sx_FieldType(6), 'M');
+    // The whole structure in one call, written only as far as the room given.
+    EXPECT_EQ(sx_FieldInfo(nullptr, 0), 6);
+    sx_FieldDesc info[3] = {};
+    info[2].width = -7;
+    ASSERT_EQ(sx_FieldInfo(info, 2), 6);
+    EXPECT_STREQ(info[1].name, "PREIS");
+    EXPECT_EQ(info[1].type, 'N');
+    EXPECT_EQ(info[1].width, 8);
+    EXPECT_EQ(info[1].decimals, 2);
+    EXPECT_EQ(info[2].width, -7);
+    sx_FieldDesc all[6] = {};
+    ASSERT_EQ(sx_FieldInfo(all, 6), 6);
+    EXPECT_EQ(all[5].type, 'M');
+    EXPECT_EQ(all[5].width, 10);
     ASSERT_EQ(sx_Close(), 1);
+    EXPECT_EQ(sx_FieldInfo(all, 6), -1);
 }
 
 class SdfTest : public ::testing::Test {

@@ -3,7 +3,9 @@
 #include <strings.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
+#include <filesystem>
 
 namespace zer1::fake {
 
@@ -105,6 +107,11 @@ EngineApi makeApi() {
             g_engine.error = "refused";
             return 0;
         }
+        // Like the engine: a file that is not there does not open.
+        if (!std::filesystem::is_regular_file(file)) {
+            fail(SX_ERR_NOT_FOUND, std::string("file does not exist: ") + file);
+            return 0;
+        }
         Area a;
         a.file = file;
         a.alias = alias;
@@ -148,6 +155,17 @@ EngineApi makeApi() {
     api.FieldType = [](int pos) { return g_engine.cur().fields.at(pos - 1).type; };
     api.FieldWidth = [](int pos) { return g_engine.cur().fields.at(pos - 1).width; };
     api.FieldDecimals = [](int pos) { return g_engine.cur().fields.at(pos - 1).decimals; };
+    api.FieldInfo = [](sx_FieldDesc* out, int size) {
+        const auto& fields = g_engine.cur().fields;
+        for (int i = 0; i < size && i < static_cast<int>(fields.size()); ++i) {
+            const auto& f = fields[static_cast<std::size_t>(i)];
+            std::snprintf(out[i].name, sizeof out[i].name, "%s", f.name.c_str());
+            out[i].type = f.type;
+            out[i].width = f.width;
+            out[i].decimals = f.decimals;
+        }
+        return static_cast<int>(fields.size());
+    };
     api.FieldPos = [](const char*) { return 0; };
     api.RecSize = []() { return recordSize(g_engine.cur()); };
     api.GoTop = []() {

@@ -54,5 +54,26 @@ TEST(NumberText, ReadsStoredTextBlanksAsZero) {
     EXPECT_FALSE(IsBlank("  0"));
 }
 
+// Stored text that FormatNumberField would write for its own value, and text
+// that the round trip through a double would change.
+TEST(NumberText, CanonicalStoredTextIsWhatFormattingWrites) {
+    for (const char* stored : {"   12.50", "    0.00", "  -12.50", "        ", "   0", "1234"}) {
+        const std::string text(stored);
+        const int decimals = text.find('.') == std::string::npos ? 0 : 2;
+        EXPECT_TRUE(IsCanonicalNumberField(text, decimals)) << stored;
+        if (!IsBlank(text)) {
+            EXPECT_EQ(FormatNumberField(ParseNumberField(text), static_cast<int>(text.size()),
+                                        decimals),
+                      text);
+        }
+    }
+    for (const char* stored : {"  012.50", "   12.5 ", "    12.5", "   -0.00", "   12,50",
+                               "  +12.50", "  12.500", "   1e+03", "12.50   ", "  .50"}) {
+        EXPECT_FALSE(IsCanonicalNumberField(stored, 2)) << stored;
+    }
+    EXPECT_FALSE(IsCanonicalNumberField("  12", 2));
+    EXPECT_FALSE(IsCanonicalNumberField(" 1.0", 0));
+}
+
 }  // namespace
 }  // namespace zer1

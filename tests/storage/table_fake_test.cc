@@ -92,8 +92,8 @@ TEST_F(TableFakeTest, OpenPassesModeCommitLevelTranslationAndPassword) {
     table.SetPassword("geheim");
     table.Open();
     Calls calls = withoutSelects(engine().takeCalls());
-    Calls expected = {"ErrorLevel(0)",   "UseEx(MLAGER,2,1,0)", "ErrorLevel(1)",
-                      "SetTranslate(1)", "SetPassword(geheim)", "GoTop"};
+    Calls expected = {"ErrorLevel(0)", "UseEx(MLAGER,2,1,0)", "ErrorLevel(1)", "SetTranslate(1)",
+                      "SetPassword(geheim)"};
     EXPECT_EQ(calls, expected);
     EXPECT_EQ(table.Alias(), "MLAGER");
     EXPECT_EQ(table.State(), TDataSetState::dsBrowse);
