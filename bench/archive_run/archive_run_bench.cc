@@ -36,7 +36,7 @@
 #include "run/parameter_table.h"
 #include "stock_layout.h"
 #include "storage/apollo_table.h"
-#include "tests/dialog/stored_zip.h"
+#include "tests/support/stored_zip.h"
 
 namespace zer1 {
 namespace {

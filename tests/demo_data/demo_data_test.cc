@@ -22,7 +22,7 @@
 #include "stock/pool_update.h"
 #include "storage/apollo_table.h"
 #include "storage/engine_loader.h"
-#include "tests/common/temp_dir.h"
+#include "tests/support/temp_dir.h"
 
 namespace jevhost {
 namespace {

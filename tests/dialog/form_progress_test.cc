@@ -14,7 +14,7 @@
 #include "recording_run_host.h"
 #include "run/parameter_table.h"
 #include "run/settings_file.h"
-#include "tests/common/temp_dir.h"
+#include "tests/support/temp_dir.h"
 
 namespace zer1 {
 namespace {

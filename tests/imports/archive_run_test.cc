@@ -31,7 +31,7 @@
 #include "run/settings_file.h"
 #include "stock_world.h"
 #include "storage/engine_loader.h"
-#include "tests/dialog/stored_zip.h"
+#include "tests/support/stored_zip.h"
 
 namespace zer1 {
 namespace {

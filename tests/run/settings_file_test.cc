@@ -12,7 +12,7 @@
 
 #include "common/error.h"
 #include "run/remembered_inputs.h"
-#include "tests/common/temp_dir.h"
+#include "tests/support/temp_dir.h"
 
 namespace zer1 {
 namespace {

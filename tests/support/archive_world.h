@@ -4,8 +4,8 @@
 // Plus the ways another program holds the host's files: whole files open
 // (shared flock) and single records locked (fcntl, which needs a process of
 // its own).  No test framework here.
-#ifndef ZER1_TESTS_ARCHIVE_RUN_ARCHIVE_WORLD_H
-#define ZER1_TESTS_ARCHIVE_RUN_ARCHIVE_WORLD_H
+#ifndef ZER1_TESTS_SUPPORT_ARCHIVE_WORLD_H
+#define ZER1_TESTS_SUPPORT_ARCHIVE_WORLD_H
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -176,4 +176,4 @@ class RecordLockedByAnotherProcess {
 
 }  // namespace zer1::testing
 
-#endif  // ZER1_TESTS_ARCHIVE_RUN_ARCHIVE_WORLD_H
+#endif  // ZER1_TESTS_SUPPORT_ARCHIVE_WORLD_H

@@ -1,12 +1,12 @@
 // The settings file zer1.ini in the library's program directory (the test
 // programs' own folder), removed for one test and put back afterwards.
-#ifndef ZER1_TESTS_DIALOG_INI_GUARD_H
-#define ZER1_TESTS_DIALOG_INI_GUARD_H
+#ifndef ZER1_TESTS_SUPPORT_INI_GUARD_H
+#define ZER1_TESTS_SUPPORT_INI_GUARD_H
 
 #include <filesystem>
 #include <string>
 
-#include "tests/common/temp_dir.h"
+#include "tests/support/temp_dir.h"
 
 namespace zer1::testing {
 
@@ -39,4 +39,4 @@ class IniGuard {
 
 }  // namespace zer1::testing
 
-#endif  // ZER1_TESTS_DIALOG_INI_GUARD_H
+#endif  // ZER1_TESTS_SUPPORT_INI_GUARD_H

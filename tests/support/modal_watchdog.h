@@ -2,8 +2,8 @@
 // stays the active one longer than a limit (a message box nobody expected, a
 // dialog no test closes) fails the running test with its caption and text
 // and is closed, so that the program goes on instead of waiting for ever.
-#ifndef ZER1_TESTS_DIALOG_MODAL_WATCHDOG_H
-#define ZER1_TESTS_DIALOG_MODAL_WATCHDOG_H
+#ifndef ZER1_TESTS_SUPPORT_MODAL_WATCHDOG_H
+#define ZER1_TESTS_SUPPORT_MODAL_WATCHDOG_H
 
 #include <gtest/gtest.h>
 
@@ -63,4 +63,4 @@ class ModalWatchdog {
 
 }  // namespace zer1::testing
 
-#endif  // ZER1_TESTS_DIALOG_MODAL_WATCHDOG_H
+#endif  // ZER1_TESTS_SUPPORT_MODAL_WATCHDOG_H

@@ -1,8 +1,8 @@
 // For tests that call the entry point: the host's parameter table beside the
 // program (where the library looks for it), made for the test when the
 // folder has none and removed again afterwards.
-#ifndef ZER1_TESTS_PARAMETER_TABLE_PARAMETER_TABLE_GUARD_H
-#define ZER1_TESTS_PARAMETER_TABLE_PARAMETER_TABLE_GUARD_H
+#ifndef ZER1_TESTS_SUPPORT_PARAMETER_TABLE_GUARD_H
+#define ZER1_TESTS_SUPPORT_PARAMETER_TABLE_GUARD_H
 
 #include <filesystem>
 #include <string>
@@ -10,7 +10,7 @@
 
 #include "common/file_names.h"
 #include "run/parameter_table.h"
-#include "tests/common/temp_dir.h"
+#include "tests/support/temp_dir.h"
 
 namespace zer1::testing {
 
@@ -34,4 +34,4 @@ class ParameterTableGuard {
 
 }  // namespace zer1::testing
 
-#endif  // ZER1_TESTS_PARAMETER_TABLE_PARAMETER_TABLE_GUARD_H
+#endif  // ZER1_TESTS_SUPPORT_PARAMETER_TABLE_GUARD_H

@@ -1,8 +1,8 @@
 // A minimal independent reader of dBASE III files for tests: the header's
 // field list and every record's stored bytes, straight from the file, so that
 // tests see exactly what other xBase programs would read.
-#ifndef ZER1_TESTS_RAW_DBF_H
-#define ZER1_TESTS_RAW_DBF_H
+#ifndef ZER1_TESTS_SUPPORT_RAW_DBF_H
+#define ZER1_TESTS_SUPPORT_RAW_DBF_H
 
 #include <cctype>
 #include <cstdint>
@@ -75,4 +75,4 @@ inline RawDbf ReadRawDbf(const std::string& path) {
 
 }  // namespace zer1::testing
 
-#endif  // ZER1_TESTS_RAW_DBF_H
+#endif  // ZER1_TESTS_SUPPORT_RAW_DBF_H

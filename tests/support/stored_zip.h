@@ -1,7 +1,7 @@
 // Builds small ZIP archives for the dialog tests: members stored without
 // compression, in the order given.
-#ifndef ZER1_TESTS_DIALOG_STORED_ZIP_H
-#define ZER1_TESTS_DIALOG_STORED_ZIP_H
+#ifndef ZER1_TESTS_SUPPORT_STORED_ZIP_H
+#define ZER1_TESTS_SUPPORT_STORED_ZIP_H
 
 #include <zlib.h>
 
@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "tests/common/temp_dir.h"
+#include "tests/support/temp_dir.h"
 
 namespace zer1::testing {
 
@@ -75,4 +75,4 @@ inline void WriteStoredZip(const std::string& path,
 
 }  // namespace zer1::testing
 
-#endif  // ZER1_TESTS_DIALOG_STORED_ZIP_H
+#endif  // ZER1_TESTS_SUPPORT_STORED_ZIP_H

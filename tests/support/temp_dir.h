@@ -1,7 +1,7 @@
 // A fresh directory under the system's temporary folder for one test, removed
 // with everything in it when the test ends; plus small file helpers.
-#ifndef ZER1_TESTS_COMMON_TEMP_DIR_H
-#define ZER1_TESTS_COMMON_TEMP_DIR_H
+#ifndef ZER1_TESTS_SUPPORT_TEMP_DIR_H
+#define ZER1_TESTS_SUPPORT_TEMP_DIR_H
 
 #include <sys/stat.h>
 
@@ -60,4 +60,4 @@ inline bool PathExists(const std::string& path) {
 
 }  // namespace zer1::testing
 
-#endif  // ZER1_TESTS_COMMON_TEMP_DIR_H
+#endif  // ZER1_TESTS_SUPPORT_TEMP_DIR_H

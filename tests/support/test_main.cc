@@ -6,7 +6,7 @@
 #include <QApplication>
 #include <cstdlib>
 
-#include "tests/dialog/modal_watchdog.h"
+#include "tests/support/modal_watchdog.h"
 
 int main(int argc, char** argv) {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);

@@ -1,8 +1,8 @@
 // Building DGH member text for tests: UTF-16LE bytes of a text, and lines
 // made of the pieces that the member reading and the line conversion treat
 // specially.
-#ifndef ZER1_TESTS_DGH_MEMBER_H
-#define ZER1_TESTS_DGH_MEMBER_H
+#ifndef ZER1_TESTS_IMPORTS_DGH_DGH_MEMBER_H
+#define ZER1_TESTS_IMPORTS_DGH_DGH_MEMBER_H
 
 #include <random>
 #include <string>
@@ -50,4 +50,4 @@ inline std::vector<std::u16string> TrickyDghLines(int count) {
 
 }  // namespace zer1::testing
 
-#endif  // ZER1_TESTS_DGH_MEMBER_H
+#endif  // ZER1_TESTS_IMPORTS_DGH_DGH_MEMBER_H

@@ -1,5 +1,5 @@
 // The Fotoco member reading and line conversion; the filling of the working
-// table is tested end to end with the run (tests/archive_run).
+// table is tested end to end with the run (tests/imports/archive_run_test.cc).
 #include <gtest/gtest.h>
 
 #include <string>
@@ -9,7 +9,7 @@
 #include "common/error.h"
 #include "imports/fotoco_conversion.h"
 #include "imports/fotoco_source.h"
-#include "tests/common/temp_dir.h"
+#include "tests/support/temp_dir.h"
 
 namespace zer1 {
 namespace {

@@ -1,7 +1,7 @@
 // Builds ZIP archives in memory for the tests: stored and deflated members,
 // data descriptors, ZIP64 records, comments, and deliberately wrong fields.
-#ifndef ZER1_TESTS_ZIP_ZIP_BUILDER_H
-#define ZER1_TESTS_ZIP_ZIP_BUILDER_H
+#ifndef ZER1_TESTS_IMPORTS_ZIP_ZIP_BUILDER_H
+#define ZER1_TESTS_IMPORTS_ZIP_ZIP_BUILDER_H
 
 #include <zlib.h>
 
@@ -174,4 +174,4 @@ inline std::string BuildZip(const std::vector<ZipEntry>& entries, const ZipOptio
 
 }  // namespace zer1::testing
 
-#endif  // ZER1_TESTS_ZIP_ZIP_BUILDER_H
+#endif  // ZER1_TESTS_IMPORTS_ZIP_ZIP_BUILDER_H

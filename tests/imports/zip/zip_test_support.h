@@ -1,6 +1,6 @@
 // Shared pieces of the ZIP tests: checking the text of a raised error.
-#ifndef ZER1_TESTS_ZIP_ZIP_TEST_SUPPORT_H
-#define ZER1_TESTS_ZIP_ZIP_TEST_SUPPORT_H
+#ifndef ZER1_TESTS_IMPORTS_ZIP_ZIP_TEST_SUPPORT_H
+#define ZER1_TESTS_IMPORTS_ZIP_ZIP_TEST_SUPPORT_H
 
 #include <gtest/gtest.h>
 
@@ -19,4 +19,4 @@
         }                                                             \
     } while (0)
 
-#endif  // ZER1_TESTS_ZIP_ZIP_TEST_SUPPORT_H
+#endif  // ZER1_TESTS_IMPORTS_ZIP_ZIP_TEST_SUPPORT_H
