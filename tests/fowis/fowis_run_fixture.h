@@ -20,7 +20,7 @@
 #include "recording_run_host.h"
 #include "storage/apollo_table.h"
 #include "storage/engine_loader.h"
-#include "temp_directory.h"
+#include "tests/support/temp_dir.h"
 
 namespace zer1 {
 
@@ -140,7 +140,7 @@ class FowisRunTest : public ::testing::Test {
         EXPECT_EQ(requests.back(), std::make_pair(DialogControl::kPbClose, true));
     }
 
-    TempDirectory temp_;
+    testing::TempDir temp_;
     RecordingUiServices ui_;
     ScopedUiServices scoped_ui_{&ui_};
     std::unique_ptr<RecordingRunHost> host_;

@@ -14,7 +14,7 @@
 #include "fowis/table_structures.h"
 #include "storage/apollo_table.h"
 #include "storage/engine_loader.h"
-#include "temp_directory.h"
+#include "tests/support/temp_dir.h"
 
 namespace zer1 {
 namespace {
@@ -90,7 +90,7 @@ protected:
 
     RecordingUiServices ui_;
     ScopedUiServices install_ui_{&ui_};
-    TempDirectory dir_;
+    testing::TempDir dir_;
 };
 
 TEST_F(TableCreationTest, PriceTableHasItsFiftyOneFields) {

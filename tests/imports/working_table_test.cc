@@ -14,6 +14,7 @@
 #include "imports/working_table.h"
 #include "raw_dbf.h"
 #include "storage/apollo_table.h"
+#include "tests/support/temp_dir.h"
 
 namespace zer1 {
 namespace {
@@ -43,15 +44,6 @@ std::string CommandOutput(const std::string& command) {
 
 class WorkingTableTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() /
-               ("working_table_test_" + std::to_string(::getpid()) + "_" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-
     std::string Path(const std::string& name) const { return (dir_ / name).string(); }
 
     // Opens a working table the way the import run does: exclusive, emptied.
@@ -64,7 +56,8 @@ class WorkingTableTest : public ::testing::Test {
         table.Zap();
     }
 
-    fs::path dir_;
+    testing::TempDir scratch_;
+    const fs::path dir_{scratch_.path()};
 };
 
 TEST_F(WorkingTableTest, CreatesTheFourteenFieldsInOrder) {

@@ -20,6 +20,7 @@
 #include "imports/working_table.h"
 #include "raw_dbf.h"
 #include "storage/apollo_table.h"
+#include "tests/support/temp_dir.h"
 
 namespace zer1 {
 namespace {
@@ -216,10 +217,6 @@ struct ReleasingUi : RecordingUiServices {
 class PoolUpdateTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        root_ = fs::temp_directory_path() /
-                ("pool_update_test_" + std::to_string(::getpid()) + "_" +
-                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(root_);
         fs::create_directories(root_ / "daten");
         fs::create_directories(root_ / "aus");
         data_path_ = (root_ / "daten").string() + "/";
@@ -233,7 +230,6 @@ class PoolUpdateTest : public ::testing::Test {
     void TearDown() override {
         working_.Close();
         pool_.Close();
-        fs::remove_all(root_);
     }
 
     // numeric_feld3: a pool whose FELD3 is a number, which refuses price texts
@@ -323,7 +319,8 @@ class PoolUpdateTest : public ::testing::Test {
         walker.Close();
     }
 
-    fs::path root_;
+    testing::TempDir scratch_;
+    const fs::path root_{scratch_.path()};
     std::string data_path_;
     TApolloTable working_;
     TApolloTable pool_;

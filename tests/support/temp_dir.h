@@ -1,5 +1,6 @@
-// A fresh directory under the system's temporary folder for one test, removed
-// with everything in it when the test ends; plus small file helpers.
+// The scratch directory of the tests: a fresh directory under the system's
+// temporary folder for one test, removed with everything in it when the test
+// ends; plus small file helpers.
 #ifndef ZER1_TESTS_SUPPORT_TEMP_DIR_H
 #define ZER1_TESTS_SUPPORT_TEMP_DIR_H
 
@@ -35,6 +36,16 @@ class TempDir {
     const std::string& path() const { return path_; }
     std::string operator/(const std::string& name) const { return path_ + name; }
 
+    // Files directly in the directory, by name.
+    void Write(const std::string& name, const std::string& contents) const;
+    std::string Read(const std::string& name) const;
+    bool Has(const std::string& name) const { return std::filesystem::exists(path_ + name); }
+    std::size_t EntryCount() const {
+        std::size_t count = 0;
+        for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(path_)) ++count;
+        return count;
+    }
+
   private:
     std::string path_;
 };
@@ -52,6 +63,11 @@ inline std::string ReadFile(const std::string& path) {
     contents << in.rdbuf();
     return contents.str();
 }
+
+inline void TempDir::Write(const std::string& name, const std::string& contents) const {
+    WriteFile(path_ + name, contents);
+}
+inline std::string TempDir::Read(const std::string& name) const { return ReadFile(path_ + name); }
 
 inline bool PathExists(const std::string& path) {
     struct stat st;

@@ -12,6 +12,7 @@
 
 #include "common/text_encoding.h"
 #include "dgh_member.h"
+#include "tests/support/temp_dir.h"
 
 namespace zer1 {
 namespace {
@@ -83,13 +84,6 @@ Lines InWindows1252(const Lines& utf8_lines) {
 
 class DghSourceFileTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        dir_ = std::filesystem::temp_directory_path() /
-               ("dgh_source_file_test_" + std::to_string(::getpid()));
-        std::filesystem::create_directories(dir_);
-    }
-    void TearDown() override { std::filesystem::remove_all(dir_); }
-
     // Reads `bytes` from a file in both forms and expects what the decoding
     // of the member in memory gives.
     void ExpectReadAsInMemory(const std::string& bytes) {
@@ -111,7 +105,8 @@ class DghSourceFileTest : public ::testing::Test {
         EXPECT_EQ(in_memory, InWindows1252(expected));
     }
 
-    std::filesystem::path dir_;
+    testing::TempDir scratch_;
+    const std::filesystem::path dir_{scratch_.path()};
 };
 
 TEST_F(DghSourceFileTest, LinesAcrossTheBlockBoundaryReadAsInMemory) {
@@ -146,9 +141,8 @@ TEST_F(DghSourceFileTest, LongLinesAndSmallFilesReadAsInMemory) {
 }
 
 TEST(DghSourceTest, ReadsAFileAndNamesAMissingOne) {
-    auto dir =
-        std::filesystem::temp_directory_path() / ("dgh_source_test_" + std::to_string(::getpid()));
-    std::filesystem::create_directories(dir);
+    testing::TempDir scratch;
+    const std::filesystem::path dir{scratch.path()};
     std::string path = (dir / "artikel.txt").string();
     std::u16string text = u"\uFEFF";
     Lines expected;
@@ -178,7 +172,6 @@ TEST(DghSourceTest, ReadsAFileAndNamesAMissingOne) {
     } catch (const std::runtime_error& e) {
         EXPECT_NE(std::string(e.what()).find(missing), std::string::npos) << e.what();
     }
-    std::filesystem::remove_all(dir);
 }
 
 }  // namespace
