@@ -48,7 +48,7 @@ class DemoDataTest : public ::testing::Test {
 
     void OpenPool(zer1::TApolloTable& pool) {
         pool.SetDatabaseName(paths.data_path);
-        pool.SetTableName(zer1::kPoolTableName);
+        pool.SetTableName("JEVDBF.DBF");
         pool.Open();
         for (const char* index : zer1::kPoolIndexNames) {
             ASSERT_GT(pool.IndexOpen(paths.data_path + index), 0) << index;
@@ -125,7 +125,7 @@ TEST_F(DemoDataTest, FowisListFillsTheStagingTableColumnByColumn) {
     zer1::TApolloTable staging;
     ASSERT_TRUE(zer1::CreateStagingTable(staging, program.path()));
     staging.SetDatabaseName(program.path());
-    staging.SetTableName(zer1::kStagingTableFile);
+    staging.SetTableName("fo_1.dbf");
     staging.SetExclusive(true);
     staging.Open();
     ASSERT_TRUE(staging.AppendFrom(paths.fowis_directory + "TRFOWIS.SDF", zer1::kSdfFile, ""));

@@ -154,7 +154,7 @@ TEST_F(FormSsParameterTest, WrongPasswordEndsTheDialogWithoutCreatingSettings) {
 TEST_F(FormSsParameterTest, TableWithoutSchalterStartsWithSwitchesOffAndGoesOn) {
     RememberSettings();
     TApolloTable maker;
-    ASSERT_TRUE(maker.CreateNew(program / kParameterTableName, kTableTypeNtx, 1));
+    ASSERT_TRUE(maker.CreateNew(program / "VUROZE.LIC", kTableTypeNtx, 1));
     maker.CreateField("FIRMA", "C", 40, 0);
     engine().CreatePassword(HostTablePassword().c_str());
     ASSERT_TRUE(maker.CreateExec());

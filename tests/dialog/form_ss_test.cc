@@ -36,7 +36,7 @@ class FormSsTest : public ::testing::Test {
   protected:
     std::unique_ptr<TformSs> MakeForm() {
         // The host's parameter table (all switches off) unless a test put its own.
-        if (!testing::PathExists(program / kParameterTableName)) {
+        if (!testing::PathExists(program / "VUROZE.LIC")) {
             EXPECT_TRUE(CreateParameterTable(program.path(), ""));
         }
         FormSsSetup setup;

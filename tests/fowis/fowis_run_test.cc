@@ -73,7 +73,9 @@ TEST_F(FowisRunTest, FactorZeroTakesPricesUnscaledAndCreatesTheTables) {
     EXPECT_EQ(progress.caption, "Info");
     EXPECT_TRUE(progress.shown);
     EXPECT_TRUE(progress.released);
-    EXPECT_EQ(progress.infos, (std::vector<std::string>{kReadingSourceInfo, kWritingPricesInfo}));
+    EXPECT_EQ(progress.infos,
+              (std::vector<std::string>{"Daten aus TRFOWIS.SDF werden eingelesen...",
+                                        "Daten werden nach FOWISPR.DBF geschrieben..."}));
     EXPECT_EQ(progress.maximums, std::vector<int>{1});
     EXPECT_EQ(progress.positions, std::vector<int>{1});
     // The table that took the price table's place reads the same elsewhere.

@@ -339,12 +339,12 @@ TEST_F(ArchiveRunTest, FailuresEndTheRunAndTheDialogStaysReady) {
     form->sleQuelle->setText(QString::fromStdString(archives / "andere.zip"));
     EXPECT_EQ(RunAndError(), "Die Datei \"2026/artikel.txt\" ist im Archiv nicht enthalten!");
     form->sleQuelle->setText(QString::fromStdString(archives / "fehlt.zip"));
-    EXPECT_EQ(RunAndError(), kArchiveDoesNotExist);
+    EXPECT_EQ(RunAndError(), "Archive does not exist - FileName is blank");
     std::string damaged = testing::ReadFile(archives / "dgh.zip");
     damaged.resize(damaged.size() - 30);
     testing::WriteFile(archives / "kaputt.zip", damaged);
     form->sleQuelle->setText(QString::fromStdString(archives / "kaputt.zip"));
-    EXPECT_EQ(RunAndError(), kInvalidZipFile);
+    EXPECT_EQ(RunAndError(), "Invalid file - not a PKZip file");
     EXPECT_EQ(Column(out + "TMPDGH.DBF", "FELD1").size(), 3u);
 
     // A pool record locked by another process ends the run, after the wait,

@@ -41,7 +41,7 @@ class ParameterTableTest : public ::testing::Test {
         engine();
     }
 
-    std::string LicFile() const { return program / kParameterTableName; }
+    std::string LicFile() const { return program / "VUROZE.LIC"; }
 
     // Reads the switches as the dialog's start-up does.
     std::optional<ParameterSwitches> StartUp(ParameterTable& table,
@@ -112,7 +112,7 @@ TEST_F(ParameterTableTest, TheTableOnDiskIsEncryptedAndReadsMaskedWithoutPasswor
 
     TApolloTable plain;
     plain.SetDatabaseName(program.path());
-    plain.SetTableName(kParameterTableName);
+    plain.SetTableName("VUROZE.LIC");
     plain.Open();
     EXPECT_EQ(plain.RecordCount(), 1);
     EXPECT_EQ(plain.GetString("SCHALTER"), std::string(20, '*'));
@@ -128,7 +128,7 @@ TEST_F(ParameterTableTest, StartUpNeverWritesTheTableAndSharesIt) {
         // Opened shared: the host (another table object) can open it meanwhile.
         TApolloTable host;
         host.SetDatabaseName(program.path());
-        host.SetTableName(kParameterTableName);
+        host.SetTableName("VUROZE.LIC");
         host.SetPassword(HostTablePassword());
         host.Open();
         EXPECT_EQ(host.GetString("SCHALTER").substr(0, 7), "1111001");
@@ -191,7 +191,7 @@ TEST_F(ParameterTableTest, TableWithoutSchalterLeavesTheSwitchesOffAndGoesOn) {
     engine().CreatePassword(HostTablePassword().c_str());
     ASSERT_TRUE(maker.CreateExec());
     maker.SetDatabaseName(program.path());
-    maker.SetTableName(kParameterTableName);
+    maker.SetTableName("VUROZE.LIC");
     maker.SetPassword(HostTablePassword());
     maker.Open();
     maker.Append();

@@ -9,6 +9,8 @@
 
 #include <filesystem>
 #include <functional>
+#include <string>
+#include <vector>
 
 #include "common/error.h"
 #include "run/remembered_inputs.h"
@@ -64,39 +66,57 @@ class SettingsFileTest : public ::testing::Test {
     SettingsFile settings_{dir_ / "zer1.ini"};
 };
 
+// The thirteen remembered settings of the [Settings] section with their kinds.
+struct ExpectedSetting {
+    std::string key;
+    SettingKind kind;
+};
+const std::vector<ExpectedSetting> kExpectedSettings = {
+    {"Quellpfad", SettingKind::kText},         {"Quelldatei", SettingKind::kText},
+    {"Zielpfad", SettingKind::kText},          {"QuellpfadFotoco", SettingKind::kText},
+    {"QuelldateiFotoco", SettingKind::kText},  {"ZielpfadFotoco", SettingKind::kText},
+    {"QuellPfadFowis", SettingKind::kText},    {"FaktorFowis", SettingKind::kInteger},
+    {"Pool", SettingKind::kBoolean},           {"Update", SettingKind::kBoolean},
+    {"Standard", SettingKind::kBoolean},       {"Lagerupdate", SettingKind::kBoolean},
+    {"LagerNeu", SettingKind::kBoolean},
+};
+
 TEST_F(SettingsFileTest, MissingFileReadsAsDefaultsAndIsNotCreatedByReading) {
-    for (const SettingDescription& setting : kSettingDescriptions) {
+    ASSERT_EQ(std::size(kSettingDescriptions), kExpectedSettings.size());
+    for (std::size_t i = 0; i < kExpectedSettings.size(); ++i) {
+        const ExpectedSetting& setting = kExpectedSettings[i];
+        EXPECT_EQ(kSettingDescriptions[i].key, setting.key);
+        EXPECT_EQ(kSettingDescriptions[i].kind, setting.kind) << setting.key;
         switch (setting.kind) {
             case SettingKind::kText:
-                EXPECT_EQ(settings_.ReadString(kSettingsSection, setting.key, ""), "");
+                EXPECT_EQ(settings_.ReadString("Settings", setting.key, ""), "");
                 break;
             case SettingKind::kInteger:
-                EXPECT_EQ(settings_.ReadInteger(kSettingsSection, setting.key, 0), 0);
+                EXPECT_EQ(settings_.ReadInteger("Settings", setting.key, 0), 0);
                 break;
             case SettingKind::kBoolean:
-                EXPECT_FALSE(settings_.ReadBool(kSettingsSection, setting.key, false));
-                EXPECT_TRUE(settings_.ReadBool(kSettingsSection, setting.key, true));
+                EXPECT_FALSE(settings_.ReadBool("Settings", setting.key, false));
+                EXPECT_TRUE(settings_.ReadBool("Settings", setting.key, true));
                 break;
         }
     }
-    EXPECT_EQ(std::size(kSettingDescriptions), 13u);
     EXPECT_FALSE(PathExists(IniPath()));
 }
 
 TEST_F(SettingsFileTest, FirstWriteCreatesTheFileAndEveryWriteIsOnDiskAtOnce) {
-    settings_.WriteBool(kSettingsSection, settings_key::kPool, true);
+    settings_.WriteBool("Settings", "Pool", true);
     EXPECT_EQ(ReadFile(IniPath()), "[Settings]\nPool=1\n");
-    settings_.WriteInteger(kSettingsSection, settings_key::kFaktorFowis, 12500);
-    settings_.WriteString(kSettingsSection, settings_key::kQuellpfad, "/daten/dgh/");
-    settings_.WriteBool(kSettingsSection, settings_key::kPool, false);
+    settings_.WriteInteger("Settings", "FaktorFowis", 12500);
+    settings_.WriteString("Settings", "Quellpfad", "/daten/dgh/");
+    settings_.WriteBool("Settings", "Pool", false);
     EXPECT_EQ(ReadFile(IniPath()),
               "[Settings]\nPool=0\nFaktorFowis=12500\nQuellpfad=/daten/dgh/\n");
 
     // A second object on the same file sees every value at once (no caching).
     SettingsFile other(IniPath());
-    EXPECT_EQ(other.ReadInteger(kSettingsSection, settings_key::kFaktorFowis, 0), 12500);
-    EXPECT_EQ(other.ReadString(kSettingsSection, settings_key::kQuellpfad, "x"), "/daten/dgh/");
-    EXPECT_FALSE(other.ReadBool(kSettingsSection, settings_key::kPool, true));
+    EXPECT_EQ(other.ReadInteger("Settings", "FaktorFowis", 0), 12500);
+    EXPECT_EQ(other.ReadString("Settings", "Quellpfad", "x"), "/daten/dgh/");
+    EXPECT_FALSE(other.ReadBool("Settings", "Pool", true));
     // Nothing is left behind beside the file.
     int entries = 0;
     for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir_.path())) {
@@ -120,13 +140,13 @@ TEST_F(SettingsFileTest, NamesMatchWithoutRegardToCaseAndOtherContentIsKept) {
         "x=y\r\n";
     WriteFile(IniPath(), original);
     EXPECT_EQ(settings_.ReadString("settings", "QUELLPFAD", ""), "/alt/");
-    EXPECT_EQ(settings_.ReadInteger(kSettingsSection, settings_key::kFaktorFowis, 0), 20000);
+    EXPECT_EQ(settings_.ReadInteger("Settings", "FaktorFowis", 0), 20000);
     EXPECT_FALSE(
-        settings_.ReadBool(kSettingsSection, settings_key::kPool, false));  // other section
+        settings_.ReadBool("Settings", "Pool", false));  // other section
     EXPECT_EQ(settings_.ReadString("other", "pool", ""), "7");
 
-    settings_.WriteString(kSettingsSection, settings_key::kQuellpfad, "/neu/");
-    settings_.WriteBool(kSettingsSection, settings_key::kLagerNeu, true);
+    settings_.WriteString("Settings", "Quellpfad", "/neu/");
+    settings_.WriteBool("Settings", "LagerNeu", true);
     EXPECT_EQ(ReadFile(IniPath()),
               "; written by hand\r\n"
               "[Other]\r\n"
@@ -144,7 +164,7 @@ TEST_F(SettingsFileTest, NamesMatchWithoutRegardToCaseAndOtherContentIsKept) {
 
 TEST_F(SettingsFileTest, NewSectionIsAppendedAfterExistingContent) {
     WriteFile(IniPath(), "[Other]\nkey=value");
-    settings_.WriteString(kSettingsSection, settings_key::kZielpfad, "/ziel/");
+    settings_.WriteString("Settings", "Zielpfad", "/ziel/");
     EXPECT_EQ(ReadFile(IniPath()), "[Other]\nkey=value\n\n[Settings]\nZielpfad=/ziel/\n");
     EXPECT_EQ(settings_.ReadString("OTHER", "KEY", ""), "value");
 }
@@ -153,29 +173,29 @@ TEST_F(SettingsFileTest, IntegersAndBooleansThatDoNotReadGiveTheDefault) {
     WriteFile(IniPath(),
               "[Settings]\nFaktorFowis=12,5\nPool=ja\nUpdate=2\nStandard=-1\nLagerupdate=\n"
               "LagerNeu= 0 \nZielpfad=99999999999\n");
-    EXPECT_EQ(settings_.ReadInteger(kSettingsSection, "FaktorFowis", 17), 17);
-    EXPECT_TRUE(settings_.ReadBool(kSettingsSection, "Pool", true));
-    EXPECT_FALSE(settings_.ReadBool(kSettingsSection, "Pool", false));
-    EXPECT_TRUE(settings_.ReadBool(kSettingsSection, "Update", false));
-    EXPECT_TRUE(settings_.ReadBool(kSettingsSection, "Standard", false));
-    EXPECT_TRUE(settings_.ReadBool(kSettingsSection, "Lagerupdate", true));
-    EXPECT_FALSE(settings_.ReadBool(kSettingsSection, "LagerNeu", true));
-    EXPECT_EQ(settings_.ReadInteger(kSettingsSection, "Zielpfad", 3), 3);       // out of range
-    EXPECT_EQ(settings_.ReadString(kSettingsSection, "Lagerupdate", "d"), "");  // present, empty
+    EXPECT_EQ(settings_.ReadInteger("Settings", "FaktorFowis", 17), 17);
+    EXPECT_TRUE(settings_.ReadBool("Settings", "Pool", true));
+    EXPECT_FALSE(settings_.ReadBool("Settings", "Pool", false));
+    EXPECT_TRUE(settings_.ReadBool("Settings", "Update", false));
+    EXPECT_TRUE(settings_.ReadBool("Settings", "Standard", false));
+    EXPECT_TRUE(settings_.ReadBool("Settings", "Lagerupdate", true));
+    EXPECT_FALSE(settings_.ReadBool("Settings", "LagerNeu", true));
+    EXPECT_EQ(settings_.ReadInteger("Settings", "Zielpfad", 3), 3);       // out of range
+    EXPECT_EQ(settings_.ReadString("Settings", "Lagerupdate", "d"), "");  // present, empty
 }
 
 TEST_F(SettingsFileTest, FileFoundWhateverItsCaseAndValuesKeepUtf8) {
     WriteFile(dir_ / "ZER1.INI", "[Settings]\nQuelldatei=Gro\xC3\x9F.zip\n");
-    EXPECT_EQ(settings_.ReadString(kSettingsSection, "Quelldatei", ""), "Gro\xC3\x9F.zip");
-    settings_.WriteString(kSettingsSection, "Quelldatei", "\xC3\x84nderung.zip");
+    EXPECT_EQ(settings_.ReadString("Settings", "Quelldatei", ""), "Gro\xC3\x9F.zip");
+    settings_.WriteString("Settings", "Quelldatei", "\xC3\x84nderung.zip");
     EXPECT_FALSE(PathExists(IniPath()));
     EXPECT_EQ(ReadFile(dir_ / "ZER1.INI"), "[Settings]\nQuelldatei=\xC3\x84nderung.zip\n");
 }
 
 TEST_F(SettingsFileTest, LineBreaksInAValueCannotAddKeys) {
-    settings_.WriteString(kSettingsSection, "Zielpfad", "/a\nPool=1\r\n");
-    EXPECT_FALSE(settings_.ReadBool(kSettingsSection, "Pool", false));
-    EXPECT_EQ(settings_.ReadString(kSettingsSection, "Zielpfad", ""), "/a Pool=1");
+    settings_.WriteString("Settings", "Zielpfad", "/a\nPool=1\r\n");
+    EXPECT_FALSE(settings_.ReadBool("Settings", "Pool", false));
+    EXPECT_EQ(settings_.ReadString("Settings", "Zielpfad", ""), "/a Pool=1");
 }
 
 // Where the directory takes no new file but zer1.ini itself may be written,
@@ -189,9 +209,9 @@ TEST_F(SettingsFileTest, DirectoryWithoutNewFilesGetsTheFileRewrittenInPlace) {
     ASSERT_EQ(::stat(IniPath().c_str(), &before), 0);
     ::chmod(dir_.path().c_str(), ::geteuid() == 0 ? 0755 : 0555);
     EXPECT_EQ(ErrorOfUnprivileged([&] {
-                  settings_.WriteBool(kSettingsSection, "Pool", false);
-                  settings_.WriteString(kSettingsSection, "Zielpfad", "/kurz/");
-                  settings_.WriteString(kSettingsSection, "Quellpfad", "/daten/dgh/archive/");
+                  settings_.WriteBool("Settings", "Pool", false);
+                  settings_.WriteString("Settings", "Zielpfad", "/kurz/");
+                  settings_.WriteString("Settings", "Quellpfad", "/daten/dgh/archive/");
               }),
               "");
     EXPECT_EQ(ReadFile(IniPath()),
@@ -205,14 +225,14 @@ TEST_F(SettingsFileTest, DirectoryWithoutNewFilesGetsTheFileRewrittenInPlace) {
 
     ::chmod(IniPath().c_str(), 0444);
     const std::string kept = ReadFile(IniPath());
-    EXPECT_EQ(ErrorOfUnprivileged([&] { settings_.WriteBool(kSettingsSection, "Pool", true); }),
+    EXPECT_EQ(ErrorOfUnprivileged([&] { settings_.WriteBool("Settings", "Pool", true); }),
               "Die Einstellungen konnten nicht in \"" + IniPath() + "\" gespeichert werden.");
     EXPECT_EQ(ReadFile(IniPath()), kept);
 
     ::chmod(IniPath().c_str(), 0000);  // unreadable: defaults, and no write over it
     EXPECT_EQ(ErrorOfUnprivileged([&] {
-                  if (!settings_.ReadBool(kSettingsSection, "Pool", true)) throw Error("read");
-                  settings_.WriteBool(kSettingsSection, "Update", true);
+                  if (!settings_.ReadBool("Settings", "Pool", true)) throw Error("read");
+                  settings_.WriteBool("Settings", "Update", true);
               }),
               "Die Einstellungen konnten nicht in \"" + IniPath() + "\" gespeichert werden.");
     ::chmod(IniPath().c_str(), 0600);
@@ -222,21 +242,21 @@ TEST_F(SettingsFileTest, DirectoryWithoutNewFilesGetsTheFileRewrittenInPlace) {
 TEST_F(SettingsFileTest, FileThatCannotBeReadIsNeitherReadNorReplaced) {
     std::filesystem::create_directory(IniPath());  // a directory in the file's place
     WriteFile(IniPath() + "/keep", "x");
-    EXPECT_EQ(settings_.ReadString(kSettingsSection, "Zielpfad", "d"), "d");
-    EXPECT_THROW(settings_.WriteString(kSettingsSection, "Zielpfad", "x"), Error);
+    EXPECT_EQ(settings_.ReadString("Settings", "Zielpfad", "d"), "d");
+    EXPECT_THROW(settings_.WriteString("Settings", "Zielpfad", "x"), Error);
     EXPECT_EQ(ReadFile(IniPath() + "/keep"), "x");
 }
 
 TEST_F(SettingsFileTest, MissingDirectoryRaisesOnWrite) {
     SettingsFile nowhere(dir_ / "fehlt/zer1.ini");
-    EXPECT_EQ(nowhere.ReadString(kSettingsSection, "Zielpfad", "d"), "d");
-    EXPECT_THROW(nowhere.WriteString(kSettingsSection, "Zielpfad", "x"), Error);
+    EXPECT_EQ(nowhere.ReadString("Settings", "Zielpfad", "d"), "d");
+    EXPECT_THROW(nowhere.WriteString("Settings", "Zielpfad", "x"), Error);
 }
 
 TEST_F(SettingsFileTest, WritingKeepsThePermissionsOfTheFile) {
     WriteFile(IniPath(), "[Settings]\n");
     ::chmod(IniPath().c_str(), 0640);
-    settings_.WriteBool(kSettingsSection, "Pool", true);
+    settings_.WriteBool("Settings", "Pool", true);
     struct stat st;
     ASSERT_EQ(::stat(IniPath().c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0640u);

@@ -17,7 +17,7 @@ namespace zer1::testing {
 class ParameterTableGuard {
   public:
     explicit ParameterTableGuard(const std::string& program_directory)
-        : path_(WithTrailingSeparator(program_directory) + kParameterTableName) {
+        : path_(WithTrailingSeparator(program_directory) + "VUROZE.LIC") {
         made_ = !PathExists(path_) && CreateParameterTable(program_directory, "0000000");
     }
     ~ParameterTableGuard() {
