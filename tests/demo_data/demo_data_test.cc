@@ -114,7 +114,7 @@ TEST_F(DemoDataTest, FowisListFillsTheStagingTableColumnByColumn) {
     const std::vector<std::string> lines = DemoFowisLines();
     std::string expected;
     for (const std::string& line : lines) {
-        EXPECT_EQ(line.size(), static_cast<std::size_t>(zer1::kSourceLineLength));
+        EXPECT_EQ(line.size(), 402u);
         expected += line + "\r\n";
     }
     EXPECT_EQ(list, expected);
