@@ -20,6 +20,7 @@
 #include "recording_run_host.h"
 #include "storage/apollo_table.h"
 #include "storage/engine_loader.h"
+#include "tests/fowis/fowis_layouts.h"
 #include "tests/support/temp_dir.h"
 
 namespace zer1 {
@@ -27,12 +28,12 @@ namespace zer1 {
 // One line of TRFOWIS.SDF: every named staging field at its columns, the rest
 // blank, 402 characters.  Values longer than their column are cut.
 inline std::string SourceLine(const std::map<std::string, std::string>& values) {
-    std::string line(kSourceLineLength, ' ');
+    std::string line(402, ' ');
     for (const auto& [name, value] : values) {
-        const SourceColumns columns = StagingFieldColumns(name);
-        EXPECT_GT(columns.first, 0) << name;
-        const std::size_t width = static_cast<std::size_t>(columns.last - columns.first + 1);
-        line.replace(static_cast<std::size_t>(columns.first - 1), std::min(width, value.size()),
+        const auto [first, last] = ExpectedSourceColumns(name);
+        EXPECT_GT(first, 0) << name;
+        const std::size_t width = static_cast<std::size_t>(last - first + 1);
+        line.replace(static_cast<std::size_t>(first - 1), std::min(width, value.size()),
                      value.substr(0, width));
     }
     return line;

@@ -14,6 +14,7 @@
 #include "fowis/table_structures.h"
 #include "storage/apollo_table.h"
 #include "storage/engine_loader.h"
+#include "tests/fowis/fowis_layouts.h"
 #include "tests/support/temp_dir.h"
 
 namespace zer1 {
@@ -65,47 +66,6 @@ std::string Describe(const std::vector<FieldDefinition>& fields) {
         out << f.name << ' ' << f.type << ' ' << f.width << ' ' << f.decimals << '\n';
     }
     return out.str();
-}
-
-// The three structures as the tables must come out, written here field by
-// field rather than taken from the definitions the creation uses.
-std::vector<FieldDefinition> ExpectedPriceTable() {
-    std::vector<FieldDefinition> fields = {
-        {"artnr1", 'C', 10, 0}, {"ean", 'C', 13, 0}, {"lek", 'N', 8, 2}, {"uevp", 'N', 8, 2}};
-    for (const char* group : {"g", "t", "v", "p"}) {
-        const bool numeric = group[0] == 't' || group[0] == 'p';
-        for (int k = 1; k <= 10; ++k) {
-            fields.push_back({group + std::to_string(k), numeric ? 'N' : 'C', numeric ? 8 : 3,
-                              numeric ? 2 : 0});
-        }
-    }
-    fields.insert(fields.end(), {{"artikel", 'C', 40, 0},
-                                 {"rf_nr", 'C', 10, 0},
-                                 {"rf1", 'C', 3, 0},
-                                 {"rf2", 'C', 3, 0},
-                                 {"rp1", 'N', 8, 2},
-                                 {"rp2", 'N', 8, 2},
-                                 {"firma", 'C', 4, 0}});
-    return fields;
-}
-
-std::vector<FieldDefinition> ExpectedStagingTable() {
-    std::vector<FieldDefinition> fields;
-    for (const auto& [name, width] : std::vector<std::pair<const char*, int>>{
-             {"firma", 4}, {"kapitel", 4}, {"artnr1", 10}, {"rf_nr", 5}, {"nix", 8},
-             {"artikel", 30}, {"ean", 13}, {"nix1", 1}, {"lek", 8}, {"nix2", 1},
-             {"uevk", 8}, {"nix3", 8}, {"rp1", 7}, {"rf2", 3}, {"rp2", 7}}) {
-        fields.push_back({name, 'C', width, 0});
-    }
-    for (int k = 1; k <= 21; ++k) {
-        fields.push_back({"g" + std::to_string(k), 'C', 3, 0});
-        fields.push_back({"t" + std::to_string(k), 'C', k == 21 ? 7 : 8, 0});
-    }
-    for (int k = 1; k <= 5; ++k) {
-        fields.push_back({"v" + std::to_string(k), 'C', 3, 0});
-        fields.push_back({"p" + std::to_string(k), 'C', 8, 0});
-    }
-    return fields;
 }
 
 const std::vector<FieldDefinition> kExpectedManufacturerTable = {{"fnr", 'C', 4, 0},
