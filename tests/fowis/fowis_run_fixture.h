@@ -20,6 +20,7 @@
 #include "recording_run_host.h"
 #include "storage/apollo_table.h"
 #include "storage/engine_loader.h"
+#include "tests/support/command_output.h"
 #include "tests/fowis/fowis_layouts.h"
 #include "tests/support/temp_dir.h"
 
@@ -116,13 +117,7 @@ class FowisRunTest : public ::testing::Test {
             "print(len(t))\n"
             "for r in t: print(r.artnr1.strip(), r.lek, r.ean.strip())\" '" +
             PriceFile() + "' 2>&1";
-        std::string output;
-        if (FILE* pipe = ::popen(command.c_str(), "r")) {
-            char buffer[256];
-            while (std::fgets(buffer, sizeof buffer, pipe)) output += buffer;
-            ::pclose(pipe);
-        }
-        return output;
+        return testing::CommandOutput(command);
     }
 
     std::vector<std::string> MessageTexts() const {

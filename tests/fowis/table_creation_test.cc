@@ -14,6 +14,7 @@
 #include "fowis/table_structures.h"
 #include "storage/apollo_table.h"
 #include "storage/engine_loader.h"
+#include "tests/support/command_output.h"
 #include "tests/fowis/fowis_layouts.h"
 #include "tests/support/temp_dir.h"
 
@@ -51,13 +52,7 @@ std::string ReadWithPythonDbf(const std::string& file) {
         "t=dbf.Table(sys.argv[1]); t.open()\n"
         "for n in t.field_names:\n"
         "  i=t.field_info(n); print(n, chr(i[0]), i[1], i[2])\" '" + file + "' 2>&1";
-    std::string output;
-    if (FILE* pipe = ::popen(command.c_str(), "r")) {
-        char buffer[256];
-        while (std::fgets(buffer, sizeof buffer, pipe)) output += buffer;
-        ::pclose(pipe);
-    }
-    return output;
+    return testing::CommandOutput(command);
 }
 
 std::string Describe(const std::vector<FieldDefinition>& fields) {

@@ -14,6 +14,7 @@
 #include "imports/working_table.h"
 #include "raw_dbf.h"
 #include "storage/apollo_table.h"
+#include "tests/support/command_output.h"
 #include "tests/support/temp_dir.h"
 
 namespace zer1 {
@@ -30,17 +31,7 @@ std::string Pad(std::string value, std::size_t width) {
     return value;
 }
 
-// Output of a shell command, for the independent readers.
-std::string CommandOutput(const std::string& command) {
-    std::string out;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return out;
-    char buf[4096];
-    std::size_t n;
-    while ((n = fread(buf, 1, sizeof buf, pipe)) > 0) out.append(buf, n);
-    pclose(pipe);
-    return out;
-}
+using testing::CommandOutput;
 
 class WorkingTableTest : public ::testing::Test {
   protected:

@@ -20,6 +20,7 @@
 #include "imports/working_table.h"
 #include "raw_dbf.h"
 #include "storage/apollo_table.h"
+#include "tests/support/command_output.h"
 #include "tests/support/temp_dir.h"
 
 namespace zer1 {
@@ -66,16 +67,7 @@ std::string ExpectedKey(const RawDbf& dbf, long recno, int k) {
     }
 }
 
-std::string CommandOutput(const std::string& command) {
-    std::string out;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return out;
-    char buf[4096];
-    std::size_t n;
-    while ((n = fread(buf, 1, sizeof buf, pipe)) > 0) out.append(buf, n);
-    pclose(pipe);
-    return out;
-}
+using testing::CommandOutput;
 
 std::string FileBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
