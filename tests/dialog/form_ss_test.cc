@@ -23,8 +23,8 @@
 #include "dialog/form_ss.h"
 #include "run/parameter_table.h"
 #include "run/settings_file.h"
-#include "tests/support/temp_dir.h"
 #include "tests/support/stored_zip.h"
+#include "tests/support/temp_dir.h"
 
 namespace zer1 {
 namespace {

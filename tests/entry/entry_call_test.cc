@@ -20,9 +20,9 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "tests/support/temp_dir.h"
 #include "tests/support/ini_guard.h"
 #include "tests/support/parameter_table_guard.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 

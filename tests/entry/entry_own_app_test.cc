@@ -13,10 +13,10 @@
 #include <cstdlib>
 #include <thread>
 
-#include "tests/support/temp_dir.h"
 #include "tests/support/ini_guard.h"
 #include "tests/support/modal_watchdog.h"
 #include "tests/support/parameter_table_guard.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 

@@ -20,8 +20,8 @@
 #include "recording_run_host.h"
 #include "storage/apollo_table.h"
 #include "storage/engine_loader.h"
-#include "tests/support/command_output.h"
 #include "tests/fowis/fowis_layouts.h"
+#include "tests/support/command_output.h"
 #include "tests/support/temp_dir.h"
 
 namespace zer1 {

@@ -14,8 +14,8 @@
 #include "fowis/table_structures.h"
 #include "storage/apollo_table.h"
 #include "storage/engine_loader.h"
-#include "tests/support/command_output.h"
 #include "tests/fowis/fowis_layouts.h"
+#include "tests/support/command_output.h"
 #include "tests/support/temp_dir.h"
 
 namespace zer1 {

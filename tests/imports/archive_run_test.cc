@@ -17,7 +17,6 @@
 #include <memory>
 #include <optional>
 
-#include "archive_world.h"
 #include "common/ui_services.h"
 #include "dialog/form_progress.h"
 #include "dialog/form_ss.h"
@@ -25,12 +24,13 @@
 #include "imports/dgh_run.h"
 #include "imports/fotoco_run.h"
 #include "imports/zip_archive.h"
-#include "raw_dbf.h"
 #include "recording_run_host.h"
 #include "run/parameter_table.h"
 #include "run/settings_file.h"
 #include "stock_world.h"
 #include "storage/engine_loader.h"
+#include "tests/support/archive_world.h"
+#include "tests/support/raw_dbf.h"
 #include "tests/support/stored_zip.h"
 
 namespace zer1 {

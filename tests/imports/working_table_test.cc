@@ -12,9 +12,9 @@
 #include "imports/dgh_import.h"
 #include "imports/dgh_source.h"
 #include "imports/working_table.h"
-#include "raw_dbf.h"
 #include "storage/apollo_table.h"
 #include "tests/support/command_output.h"
+#include "tests/support/raw_dbf.h"
 #include "tests/support/temp_dir.h"
 
 namespace zer1 {

@@ -4,9 +4,9 @@
 #include <gtest/gtest.h>
 
 #include "imports/zip_components.h"
-#include "tests/support/temp_dir.h"
 #include "tests/imports/zip/zip_builder.h"
 #include "tests/imports/zip/zip_test_support.h"
+#include "tests/support/temp_dir.h"
 
 namespace zer1 {
 namespace {

@@ -11,9 +11,9 @@
 
 #include "common/file_names.h"
 #include "imports/zip_components.h"
-#include "tests/support/temp_dir.h"
 #include "tests/imports/zip/zip_builder.h"
 #include "tests/imports/zip/zip_test_support.h"
+#include "tests/support/temp_dir.h"
 
 namespace zer1 {
 namespace {
