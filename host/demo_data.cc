@@ -17,7 +17,7 @@
 #include "stock/pool_update.h"
 #include "storage/apollo_table.h"
 // The project's one ZIP writer lives with the ZIP tests; the demo reuses it.
-#include "tests/zip/zip_builder.h"
+#include "tests/imports/zip/zip_builder.h"
 
 namespace jevhost {
 namespace {

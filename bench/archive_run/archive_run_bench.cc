@@ -29,14 +29,14 @@
 #include <string>
 #include <vector>
 
-#include "archive_world.h"
 #include "common/ui_services.h"
 #include "dialog/form_ss.h"
 #include "imports/dgh_run.h"
 #include "run/parameter_table.h"
 #include "stock_layout.h"
 #include "storage/apollo_table.h"
-#include "tests/dialog/stored_zip.h"
+#include "tests/support/archive_world.h"
+#include "tests/support/stored_zip.h"
 
 namespace zer1 {
 namespace {

@@ -5,7 +5,7 @@
 #include <filesystem>
 
 #include "common/program_directory.h"
-#include "tests/common/temp_dir.h"
+#include "tests/support/temp_dir.h"
 
 namespace zer1 {
 namespace {

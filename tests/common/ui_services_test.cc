@@ -40,23 +40,6 @@ TEST(UiServicesInstallation, ScopesNestAndRestore) {
     EXPECT_NE(&CurrentUiServices(), &outer);
 }
 
-TEST(RecordingUiServices, AnswersFileDialogsFromItsQueueThenCancels) {
-    RecordingUiServices ui;
-    ScopedUiServices installed(&ui);
-    ui.QueueFileChoice("/daten/dgh.zip");
-    ui.QueueFileChoice(std::nullopt);
-    FileOpenRequest request;
-    request.title =
-        "DGH-Quelldatei \xC3\xB6"
-        "ffnen";
-    request.initial_directory = "/daten/";
-    EXPECT_EQ(CurrentUiServices().ChooseFileToOpen(request), "/daten/dgh.zip");
-    EXPECT_EQ(CurrentUiServices().ChooseFileToOpen(request), std::nullopt);
-    EXPECT_EQ(CurrentUiServices().ChooseFileToOpen(request), std::nullopt);
-    ASSERT_EQ(ui.file_requests.size(), 3u);
-    EXPECT_EQ(ui.file_requests[0].initial_directory, "/daten/");
-}
-
 TEST(MessagePumpThrottle, LetsOnePumpThroughPerInterval) {
     using namespace std::chrono_literals;
     MessagePumpThrottle throttle(20ms);
@@ -83,13 +66,6 @@ TEST(ProcessPendingMessages, PumpsRarelyInATightLoopAndAgainAfterAPause) {
     std::this_thread::sleep_for(std::chrono::milliseconds(25));
     ProcessPendingMessages();
     EXPECT_EQ(ui.process_events_calls, before + 1);
-}
-
-TEST(RecordingUiServices, CountsQuitRequests) {
-    RecordingUiServices ui;
-    ScopedUiServices installed(&ui);
-    CurrentUiServices().RequestQuit();
-    EXPECT_EQ(ui.quit_requests, 1);
 }
 
 }  // namespace

@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-#include "tests/common/temp_dir.h"
+#include "tests/support/temp_dir.h"
 
 extern "C" int zer1_versioned_fixture_answer();
 

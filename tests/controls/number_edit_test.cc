@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+#include <vector>
+
 #include "common/number_format.h"
 #include "common/text_encoding.h"
 #include "controls/factor_field.h"
@@ -216,132 +219,96 @@ TEST_F(NumberEditTest, LockDecimalFiguresKeepsTheConfiguredDecimalsWhileFocused)
 
 // --- Keys ----------------------------------------------------------------------
 
-TEST_F(FactorFieldTest, DigitOverTheWholeTextStartsANewNumber) {
-    field().SetValue(1.25L);
-    field().FocusEntered();
-    control().Type(U'3');
-    EXPECT_EQ(field().Value(), 3);
-    EXPECT_EQ(Shown(), "3.0000");
-    EXPECT_EQ(control().caret, 1);
-    // Typing on: the digit goes in front of the separator.
-    control().Type(U'7');
-    EXPECT_EQ(Shown(), "37.0000");
-    EXPECT_EQ(field().Value(), 37);
-    EXPECT_EQ(control().caret, 2);
-}
+// One key sequence per row: the field is set to `start`, focused (everything
+// selected), then each step puts the caret (unless -1), presses its key and
+// checks text, value, caret (unless -1) and the beeps so far (unless -1).
+constexpr char32_t kDeleteKeyStep = U'\x7F';  // the Delete key, not a character
 
-TEST_F(FactorFieldTest, MinusIsRefusedWithABeepOtherKeysSilently) {
-    field().SetValue(1.25L);
-    field().FocusEntered();
-    control().SetCaretPosition(1);
-    control().Type(U'-');
-    EXPECT_EQ(control().beeps, 1);
-    control().Type(U'a');
-    control().Type(U'E');
-    control().Type(U'x');
-    EXPECT_EQ(control().beeps, 1);
-    EXPECT_EQ(Shown(), "1.2500");
-    EXPECT_EQ(field().Value(), 1.25L);
-}
+struct KeyStep {
+    int caret_before;
+    char32_t key;
+    const char* shown;
+    long double value;
+    int caret_after;
+    int beeps;
+};
 
-TEST_F(FactorFieldTest, SeparatorKeyJumpsBehindTheSeparator) {
-    field().SetValue(1234.5L);
-    field().FocusEntered();
-    control().SetCaretPosition(1);
-    control().Type(U'.');
-    EXPECT_EQ(Shown(), "1,234.5000");
-    EXPECT_EQ(control().caret, 6);
-}
+struct KeySequence {
+    const char* name;
+    bool factor_field;  // the Fowis factor field, else the default configuration
+    std::optional<long double> start;
+    std::vector<KeyStep> steps;
+    int decimals_while_focused = -1;           // DecimalFigures() at the end, unless -1
+    const char* shown_after_leaving = nullptr;  // the text once the focus left, unless null
+    bool force_limited_decimals = false;
+    bool read_only = false;
+};
 
-TEST_F(FactorFieldTest, DeleteInFrontOfTheSeparatorRemovesTheNextDigit) {
-    field().SetValue(1.25L);
-    field().FocusEntered();
-    control().SetCaretPosition(1);
-    control().PressDelete();
-    EXPECT_EQ(Shown(), "1.5000");
-    EXPECT_EQ(field().Value(), 1.5L);
-}
+const char32_t kBs = kBackspaceKey;
+const char32_t kDel = kDeleteKeyStep;
 
-TEST_F(FactorFieldTest, DeleteInFrontOfAThousandsSeparatorSkipsIt) {
-    field().SetValue(1234.5L);
-    field().FocusEntered();
-    control().SetCaretPosition(1);
-    control().PressDelete();
-    EXPECT_EQ(Shown(), "134.5000");
-    EXPECT_EQ(field().Value(), 134.5L);
-}
+const std::vector<KeySequence> kKeySequences = {
+    {"digit over the whole text starts a new number, the next goes before the separator",
+     true, 1.25L, {{-1, U'3', "3.0000", 3, 1, -1}, {-1, U'7', "37.0000", 37, 2, -1}}},
+    {"minus is refused with a beep, other keys silently", true, 1.25L,
+     {{1, U'-', "1.2500", 1.25L, -1, 1},
+      {-1, U'a', "1.2500", 1.25L, -1, 1},
+      {-1, U'E', "1.2500", 1.25L, -1, 1},
+      {-1, U'x', "1.2500", 1.25L, -1, 1}}},
+    {"separator key jumps behind the separator", true, 1234.5L,
+     {{1, U'.', "1,234.5000", 1234.5L, 6, -1}}},
+    {"delete in front of the separator removes the next digit", true, 1.25L,
+     {{1, kDel, "1.5000", 1.5L, -1, -1}}},
+    {"delete in front of a thousands separator skips it", true, 1234.5L,
+     {{1, kDel, "134.5000", 134.5L, -1, -1}}},
+    {"digits typed into the decimals overwrite", true, 1.25L,
+     {{2, U'7', "1.7250", 1.725L, 3, -1}, {-1, U'9', "1.7925", 1.7925L, 4, -1}}},
+    {"digit behind a full decimal part adds a decimal", true, 1.2345L,
+     {{6, U'6', "1.23456", 1.23456L, -1, -1}}, 5, "1.2346"},
+    {"forced limited decimals keep the configured decimals", true, 1.2345L,
+     {{6, U'6', "1.2345", 1.2345L, -1, -1}}, 4, nullptr, true},
+    {"backspace in the decimals steps left", true, 1.25L,
+     {{6, kBs, "1.2500", 1.25L, 5, -1}, {4, kBs, "1.2000", 1.2L, 3, -1}}},
+    {"backspace never removes a separator", true, 1234.5L,
+     {{2, kBs, "234.5000", 234.5L, -1, -1}, {4, kBs, "23.5000", 23.5L, -1, -1}}},
+    {"keys change nothing in a read-only field", true, 2,
+     {{-1, U'5', "2.0000", 2, -1, -1}, {-1, kBs, "2.0000", 2, -1, -1}}, -1, nullptr, false,
+     true},
+    // "0.00" becomes "-.00": a negative number being typed is left alone.
+    {"minus on a zero field starts a negative number", false, std::nullopt,
+     {{1, U'-', "-.00", 0, -1, -1}, {2, U'5', "-.50", -0.5L, -1, -1}}},
+};
 
-TEST_F(FactorFieldTest, DigitsTypedIntoTheDecimalsOverwrite) {
-    field().SetValue(1.25L);
-    field().FocusEntered();
-    control().SetCaretPosition(2);  // behind the separator
-    control().Type(U'7');
-    EXPECT_EQ(Shown(), "1.7250");
-    EXPECT_EQ(control().caret, 3);
-    control().Type(U'9');
-    EXPECT_EQ(Shown(), "1.7925");
-    EXPECT_EQ(control().caret, 4);
-    EXPECT_EQ(field().Value(), 1.7925L);
-}
-
-TEST_F(FactorFieldTest, DigitBehindAFullDecimalPartAddsADecimal) {
-    field().SetValue(1.2345L);
-    field().FocusEntered();
-    control().SetCaretPosition(6);
-    control().Type(U'6');
-    EXPECT_EQ(Shown(), "1.23456");
-    EXPECT_EQ(field().DecimalFigures(), 5);
-    EXPECT_EQ(field().Value(), 1.23456L);
-    field().FocusLeft();
-    EXPECT_EQ(Shown(), "1.2346");
-}
-
-TEST_F(FactorFieldTest, ForceLimitedDecimalsKeepsTheConfiguredDecimals) {
-    field().SetForceLimitedDecimals(true);
-    field().SetValue(1.2345L);
-    field().FocusEntered();
-    control().SetCaretPosition(6);
-    control().Type(U'6');
-    EXPECT_EQ(Shown(), "1.2345");
-    EXPECT_EQ(field().DecimalFigures(), 4);
-    EXPECT_EQ(field().Value(), 1.2345L);
-}
-
-TEST_F(FactorFieldTest, BackspaceInTheDecimalsStepsLeft) {
-    field().SetValue(1.25L);
-    field().FocusEntered();
-    control().SetCaretPosition(6);
-    control().Type(kBackspaceKey);
-    EXPECT_EQ(Shown(), "1.2500");
-    EXPECT_EQ(control().caret, 5);
-    control().SetCaretPosition(4);
-    control().Type(kBackspaceKey);
-    EXPECT_EQ(Shown(), "1.2000");
-    EXPECT_EQ(control().caret, 3);
-}
-
-TEST_F(FactorFieldTest, BackspaceNeverRemovesASeparator) {
-    field().SetValue(1234.5L);
-    field().FocusEntered();
-    control().SetCaretPosition(2);  // behind ","
-    control().Type(kBackspaceKey);
-    EXPECT_EQ(Shown(), "234.5000");
-    EXPECT_EQ(field().Value(), 234.5L);
-
-    control().SetCaretPosition(4);  // behind "."
-    control().Type(kBackspaceKey);
-    EXPECT_EQ(Shown(), "23.5000");
-    EXPECT_EQ(field().Value(), 23.5L);
-}
-
-TEST_F(FactorFieldTest, RefusedKeysChangeNothingInAReadOnlyField) {
-    control().read_only = true;
-    field().SetValue(2);
-    field().FocusEntered();
-    control().Type(U'5');
-    control().Type(kBackspaceKey);
-    EXPECT_EQ(Shown(), "2.0000");
-    EXPECT_EQ(field().Value(), 2);
+TEST(NumberEditKeys, EachSequenceShowsAndHoldsWhatItShould) {
+    for (const KeySequence& sequence : kKeySequences) {
+        SCOPED_TRACE(sequence.name);
+        ScopedNumberFormat keep_process_format;
+        FakeNumberEdit edit;
+        if (sequence.factor_field) ConfigureFactorFieldProperties(edit.field);
+        edit.field.SetForceLimitedDecimals(sequence.force_limited_decimals);
+        edit.control.read_only = sequence.read_only;
+        if (sequence.start) edit.field.SetValue(*sequence.start);
+        edit.field.FocusEntered();
+        for (const KeyStep& step : sequence.steps) {
+            if (step.caret_before >= 0) edit.control.SetCaretPosition(step.caret_before);
+            if (step.key == kDeleteKeyStep) {
+                edit.control.PressDelete();
+            } else {
+                edit.control.Type(step.key);
+            }
+            EXPECT_EQ(Utf8(edit.control.text), step.shown);
+            EXPECT_EQ(edit.field.Value(), step.value) << step.shown;
+            if (step.caret_after >= 0) EXPECT_EQ(edit.control.caret, step.caret_after) << step.shown;
+            if (step.beeps >= 0) EXPECT_EQ(edit.control.beeps, step.beeps) << step.shown;
+        }
+        if (sequence.decimals_while_focused >= 0) {
+            EXPECT_EQ(edit.field.DecimalFigures(), sequence.decimals_while_focused);
+        }
+        if (sequence.shown_after_leaving != nullptr) {
+            edit.field.FocusLeft();
+            EXPECT_EQ(Utf8(edit.control.text), sequence.shown_after_leaving);
+        }
+    }
 }
 
 TEST_F(NumberEditTest, EnterMovesTheFocusOnlyWithActOnEnter) {
@@ -367,19 +334,6 @@ TEST_F(NumberEditTest, MinusTogglesTheSign) {
     EXPECT_EQ(field().Value(), 1.5L);
     EXPECT_EQ(control().font_color, kBlack);
     EXPECT_EQ(control().caret, 1);
-}
-
-TEST_F(NumberEditTest, MinusOnAZeroFieldStartsANegativeNumber) {
-    field().FocusEntered();
-    control().SetCaretPosition(1);
-    control().Type(U'-');
-    // "0.00" became "-.00": a negative number being typed is left alone.
-    EXPECT_EQ(Shown(), "-.00");
-    EXPECT_EQ(field().Value(), 0);
-    control().SetCaretPosition(2);
-    control().Type(U'5');
-    EXPECT_EQ(Shown(), "-.50");
-    EXPECT_EQ(field().Value(), -0.5L);
 }
 
 TEST_F(NumberEditTest, RangeErrorWhileTypingRestoresThePreviousText) {

@@ -11,10 +11,9 @@
 #include "common/ui_services.h"
 #include "dialog/form_progress.h"
 #include "dialog/form_ss.h"
-#include "recording_run_host.h"
 #include "run/parameter_table.h"
 #include "run/settings_file.h"
-#include "tests/common/temp_dir.h"
+#include "tests/support/temp_dir.h"
 
 namespace zer1 {
 namespace {
@@ -117,49 +116,6 @@ TEST_F(ProgressTest, EngineReportsMoveTheBarOnlyDuringAnIndexBuild) {
     EXPECT_EQ(progress->Tag(), 0);
     hook(context, 10);
     EXPECT_EQ(progress->Position(), 100);
-}
-
-}  // namespace
-}  // namespace zer1
-
-namespace zer1 {
-namespace {
-
-// The window-free host the run tests use must treat the progress window as
-// the dialog does: same range rules, engine reports only during a build, and
-// its record must outlive the window.
-TEST(RecordingRunHostTest, ProgressWindowsAreRecordedBeyondTheirRelease) {
-    testing::TempDir program;
-    RecordingRunHost host(program.path(), program.path());
-    host.list_items[DialogControl::kLbFiles] = {"A.TXT", "B.TXT"};
-    host.selected[DialogControl::kLbFiles] = 1;
-    EXPECT_EQ(host.SelectedText(DialogControl::kLbFiles), "B.TXT");
-    EXPECT_EQ(host.SelectedIndex(DialogControl::kLbFilesFotoco), -1);
-    host.selected[DialogControl::kLbFiles] = 2;
-    EXPECT_EQ(host.SelectedIndex(DialogControl::kLbFiles), -1);
-
-    {
-        std::unique_ptr<ProgressWindow> window = host.OpenProgress();
-        window->SetInfo("Pool wird aktualisiert...");
-        window->Show();
-        window->SetMaximum(250);
-        window->SetPosition(100);
-        window->SetPosition(300);
-        window->EngineHook()(window->EngineHookContext(), 5);
-        EngineProgressScope build(*window);
-        window->EngineHook()(window->EngineHookContext(), 60);
-    }
-    ASSERT_EQ(host.progress_windows.size(), 1u);
-    const ProgressLog& log = *host.progress_windows[0];
-    EXPECT_TRUE(log.released);
-    EXPECT_TRUE(log.shown);
-    EXPECT_EQ(log.infos, std::vector<std::string>{"Pool wird aktualisiert..."});
-    EXPECT_EQ(log.maximums, (std::vector<int>{250, 100}));
-    EXPECT_EQ(log.positions, (std::vector<int>{100, 250, 0, 60}));
-    EXPECT_EQ(log.tag, 0);
-
-    host.Settings().WriteInteger("Settings", "FaktorFowis", 12345);
-    EXPECT_EQ(SettingsFile(program / "zer1.ini").ReadInteger("Settings", "FaktorFowis", 0), 12345);
 }
 
 }  // namespace

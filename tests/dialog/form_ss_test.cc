@@ -23,8 +23,8 @@
 #include "dialog/form_ss.h"
 #include "run/parameter_table.h"
 #include "run/settings_file.h"
-#include "tests/common/temp_dir.h"
-#include "tests/dialog/stored_zip.h"
+#include "tests/support/stored_zip.h"
+#include "tests/support/temp_dir.h"
 
 namespace zer1 {
 namespace {
@@ -36,7 +36,7 @@ class FormSsTest : public ::testing::Test {
   protected:
     std::unique_ptr<TformSs> MakeForm() {
         // The host's parameter table (all switches off) unless a test put its own.
-        if (!testing::PathExists(program / kParameterTableName)) {
+        if (!testing::PathExists(program / "VUROZE.LIC")) {
             EXPECT_TRUE(CreateParameterTable(program.path(), ""));
         }
         FormSsSetup setup;

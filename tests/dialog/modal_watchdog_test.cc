@@ -1,6 +1,6 @@
 // The watchdog of the Qt test programs: a message box nobody closes fails the
 // running test with its text and is closed, so the program goes on.
-#include "tests/dialog/modal_watchdog.h"
+#include "tests/support/modal_watchdog.h"
 
 #include <gtest/gtest-spi.h>
 

@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-#include "temp_directory.h"
+#include "tests/support/temp_dir.h"
 
 namespace zer1 {
 namespace {
@@ -19,7 +19,7 @@ TEST(BackupName, FiveCharactersOfTheBaseAndThreeDigits) {
 class BackupRotationTest : public ::testing::Test {
 protected:
     std::string Rotate() { return RotateBackups(dir_.path(), "TRFOWIS.SDF", 5); }
-    TempDirectory dir_;
+    testing::TempDir dir_;
 };
 
 TEST_F(BackupRotationTest, SingleSourceBecomesTheFirstGeneration) {

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "temp_directory.h"
+#include "tests/support/temp_dir.h"
 
 namespace zer1 {
 namespace {
@@ -30,7 +30,7 @@ TEST(PriceListSource, LineEndsEndMarksAndBlankColumns) {
         {"\x1A" "PK", Outcome::kInvalidLine, 1},
         {"  \n" + std::string(5, ' ') + "X", Outcome::kNoRecords, 0},  // X beyond column 5
     };
-    TempDirectory dir;
+    testing::TempDir dir;
     for (const Case& c : cases) {
         dir.Write("TRFOWIS.SDF", c.content);
         const PriceListSourceCheck check = CheckPriceListSource(dir.path() + "trfowis.sdf", 5);

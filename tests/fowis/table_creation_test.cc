@@ -14,7 +14,9 @@
 #include "fowis/table_structures.h"
 #include "storage/apollo_table.h"
 #include "storage/engine_loader.h"
-#include "temp_directory.h"
+#include "tests/fowis/fowis_layouts.h"
+#include "tests/support/command_output.h"
+#include "tests/support/temp_dir.h"
 
 namespace zer1 {
 namespace {
@@ -50,13 +52,7 @@ std::string ReadWithPythonDbf(const std::string& file) {
         "t=dbf.Table(sys.argv[1]); t.open()\n"
         "for n in t.field_names:\n"
         "  i=t.field_info(n); print(n, chr(i[0]), i[1], i[2])\" '" + file + "' 2>&1";
-    std::string output;
-    if (FILE* pipe = ::popen(command.c_str(), "r")) {
-        char buffer[256];
-        while (std::fgets(buffer, sizeof buffer, pipe)) output += buffer;
-        ::pclose(pipe);
-    }
-    return output;
+    return testing::CommandOutput(command);
 }
 
 std::string Describe(const std::vector<FieldDefinition>& fields) {
@@ -67,6 +63,9 @@ std::string Describe(const std::vector<FieldDefinition>& fields) {
     return out.str();
 }
 
+const std::vector<FieldDefinition> kExpectedManufacturerTable = {{"fnr", 'C', 4, 0},
+                                                                 {"hersteller", 'C', 15, 0}};
+
 class TableCreationTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -74,11 +73,12 @@ protected:
         engine();
     }
 
-    void ExpectStructure(const std::string& file, const std::vector<FieldDefinition>& expected) {
+    void ExpectStructure(const std::string& file, const std::vector<FieldDefinition>& expected,
+                         int expected_record_length) {
         int record_length = 0;
         const std::vector<HeaderField> fields = ReadHeaderFields(file, &record_length);
         ASSERT_EQ(fields.size(), expected.size()) << file;
-        EXPECT_EQ(record_length, FieldDataWidth(expected) + 1);
+        EXPECT_EQ(record_length, expected_record_length);
         for (size_t i = 0; i < fields.size(); ++i) {
             EXPECT_TRUE(NamesEqualIgnoringCase(fields[i].name, expected[i].name)) << fields[i].name;
             EXPECT_EQ(fields[i].type, expected[i].type) << expected[i].name;
@@ -90,24 +90,24 @@ protected:
 
     RecordingUiServices ui_;
     ScopedUiServices install_ui_{&ui_};
-    TempDirectory dir_;
+    testing::TempDir dir_;
 };
 
 TEST_F(TableCreationTest, PriceTableHasItsFiftyOneFields) {
     TApolloTable table;
     ASSERT_TRUE(CreatePriceTable(table, dir_.path()));
     EXPECT_FALSE(table.Active());
-    ExpectStructure(dir_.path() + "fowispr.dbf", PriceTableFields());
+    ExpectStructure(dir_.path() + "fowispr.dbf", ExpectedPriceTable(), 1 + 335);
     EXPECT_TRUE(ui_.messages.empty());
 }
 
 TEST_F(TableCreationTest, StagingTableHoldsASourceLine) {
     TApolloTable table;
     ASSERT_TRUE(CreateStagingTable(table, dir_.path()));
-    ExpectStructure(dir_.path() + "fo_1.dbf", StagingTableFields());
+    ExpectStructure(dir_.path() + "fo_1.dbf", ExpectedStagingTable(), 1 + 402);
 
     // One 402-character line appended as SDF text lands in the columns.
-    std::string line(kSourceLineLength, ' ');
+    std::string line(402, ' ');
     line.replace(8, 4, "4711");                // artnr1, columns 9-18
     line.replace(340, 7, "1234567");           // t21, columns 341-347
     line.replace(347, 3, "V01");               // v1 from column 348
@@ -127,7 +127,7 @@ TEST_F(TableCreationTest, StagingTableHoldsASourceLine) {
 TEST_F(TableCreationTest, ManufacturerTableIsCreatedSilently) {
     TApolloTable table;
     ASSERT_TRUE(CreateManufacturerTable(table, dir_.path()));
-    ExpectStructure(dir_.path() + "FNR.DBF", ManufacturerTableFields());
+    ExpectStructure(dir_.path() + "FNR.DBF", kExpectedManufacturerTable, 1 + 4 + 15);
 }
 
 TEST_F(TableCreationTest, MissingDirectoryGivesTheCreationMessage) {

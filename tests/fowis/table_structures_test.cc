@@ -13,7 +13,7 @@ std::string Names(const std::vector<FieldDefinition>& fields) {
 
 TEST(PriceTableStructure, FieldsInCreationOrder) {
     const auto& fields = PriceTableFields();
-    ASSERT_EQ(fields.size(), static_cast<size_t>(kPriceTableFieldCount));
+    ASSERT_EQ(fields.size(), 51u);
     EXPECT_EQ(FieldDataWidth(fields), 335);
     EXPECT_EQ(Names(fields),
               "artnr1,ean,lek,uevp,g1,g2,g3,g4,g5,g6,g7,g8,g9,g10,"
@@ -39,8 +39,8 @@ TEST(PriceTableStructure, FieldsInCreationOrder) {
 
 TEST(StagingTableStructure, FieldsAreTheColumnsOfASourceLine) {
     const auto& fields = StagingTableFields();
-    ASSERT_EQ(fields.size(), static_cast<size_t>(kStagingTableFieldCount));
-    EXPECT_EQ(FieldDataWidth(fields), kSourceLineLength);
+    ASSERT_EQ(fields.size(), 67u);
+    EXPECT_EQ(FieldDataWidth(fields), 402);
     for (const FieldDefinition& field : fields) {
         EXPECT_EQ(field.type, 'C') << field.name;
         EXPECT_EQ(field.decimals, 0) << field.name;
@@ -79,9 +79,9 @@ TEST(StagingTableStructure, ColumnsOfTheSourceLine) {
 
 TEST(ManufacturerTableStructure, FirmCodeAndName) {
     const auto& fields = ManufacturerTableFields();
-    ASSERT_EQ(fields.size(), static_cast<size_t>(kManufacturerTableFieldCount));
+    ASSERT_EQ(fields.size(), 2u);
     EXPECT_EQ(Names(fields), "fnr,hersteller");
-    EXPECT_EQ(fields[0].width, PriceTableFields().back().width);  // as wide as firma
+    EXPECT_EQ(fields[0].width, 4);  // as wide as firma
     EXPECT_EQ(fields[1].width, 15);
 }
 

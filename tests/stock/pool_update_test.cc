@@ -18,8 +18,10 @@
 
 #include "common/ui_services.h"
 #include "imports/working_table.h"
-#include "raw_dbf.h"
 #include "storage/apollo_table.h"
+#include "tests/support/command_output.h"
+#include "tests/support/raw_dbf.h"
+#include "tests/support/temp_dir.h"
 
 namespace zer1 {
 namespace {
@@ -65,16 +67,7 @@ std::string ExpectedKey(const RawDbf& dbf, long recno, int k) {
     }
 }
 
-std::string CommandOutput(const std::string& command) {
-    std::string out;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return out;
-    char buf[4096];
-    std::size_t n;
-    while ((n = fread(buf, 1, sizeof buf, pipe)) > 0) out.append(buf, n);
-    pclose(pipe);
-    return out;
-}
+using testing::CommandOutput;
 
 std::string FileBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -216,10 +209,6 @@ struct ReleasingUi : RecordingUiServices {
 class PoolUpdateTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        root_ = fs::temp_directory_path() /
-                ("pool_update_test_" + std::to_string(::getpid()) + "_" +
-                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(root_);
         fs::create_directories(root_ / "daten");
         fs::create_directories(root_ / "aus");
         data_path_ = (root_ / "daten").string() + "/";
@@ -233,7 +222,6 @@ class PoolUpdateTest : public ::testing::Test {
     void TearDown() override {
         working_.Close();
         pool_.Close();
-        fs::remove_all(root_);
     }
 
     // numeric_feld3: a pool whose FELD3 is a number, which refuses price texts
@@ -323,7 +311,8 @@ class PoolUpdateTest : public ::testing::Test {
         walker.Close();
     }
 
-    fs::path root_;
+    testing::TempDir scratch_;
+    const fs::path root_{scratch_.path()};
     std::string data_path_;
     TApolloTable working_;
     TApolloTable pool_;

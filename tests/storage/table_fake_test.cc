@@ -5,7 +5,7 @@
 #include "fake_engine.h"
 #include "storage/apollo_table.h"
 #include "storage/engine_loader.h"
-#include "tests/common/temp_dir.h"
+#include "tests/support/temp_dir.h"
 
 namespace zer1 {
 namespace {

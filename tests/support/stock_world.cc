@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "imports/working_table.h"
+#include "tests/support/command_output.h"
 
 namespace zer1::testing {
 
@@ -20,17 +21,6 @@ void OpenTable(TApolloTable& table, const std::string& dir, const std::string& n
     table.SetTableName(name);
     table.SetExclusive(exclusive);
     table.Open();
-}
-
-std::string CommandOutput(const std::string& command) {
-    std::string out;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return out;
-    char buf[4096];
-    std::size_t n;
-    while ((n = fread(buf, 1, sizeof buf, pipe)) > 0) out.append(buf, n);
-    pclose(pipe);
-    return out;
 }
 
 std::string Trimmed(std::string text) {

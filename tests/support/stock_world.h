@@ -16,12 +16,12 @@
 
 #include "common/ui_services.h"
 #include "imports/working_record.h"
-#include "raw_dbf.h"
 #include "stock/step_progress.h"
 #include "stock/stock_update.h"
 #include "stock_layout.h"
 #include "storage/apollo_table.h"
-#include "temp_dir.h"
+#include "tests/support/raw_dbf.h"
+#include "tests/support/temp_dir.h"
 
 namespace zer1::testing {
 
