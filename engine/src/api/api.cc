@@ -6,10 +6,10 @@
 #include <memory>
 #include <optional>
 
-#include "create.h"
+#include "dbf/create.h"
 #include "sde61.h"
-#include "table.h"
-#include "workarea.h"
+#include "dbf/table.h"
+#include "api/workarea.h"
 
 using sde::Fail;
 using sde::Guarded;

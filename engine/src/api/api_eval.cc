@@ -2,10 +2,10 @@
 // the selected table and evaluated on its current record.
 #include <memory>
 
-#include "expr.h"
-#include "record_view.h"
+#include "expr/expr.h"
+#include "expr/record_view.h"
 #include "sde61.h"
-#include "workarea.h"
+#include "api/workarea.h"
 
 namespace {
 

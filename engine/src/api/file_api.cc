@@ -1,8 +1,8 @@
 // The file entry points of sde61.h: questions about files that are asked
 // without opening them.
-#include "file.h"
+#include "platform/file.h"
 #include "sde61.h"
-#include "workarea.h"
+#include "api/workarea.h"
 
 extern "C" {
 

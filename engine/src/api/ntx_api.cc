@@ -2,10 +2,10 @@
 // selected table, choosing its order, seeking, and the build progress hook.
 #include <filesystem>
 
-#include "ntx_order.h"
+#include "ntx/ntx_order.h"
 #include "sde61.h"
-#include "table.h"
-#include "workarea.h"
+#include "dbf/table.h"
+#include "api/workarea.h"
 
 using sde::Fail;
 using sde::Guarded;

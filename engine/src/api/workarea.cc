@@ -1,8 +1,8 @@
-#include "workarea.h"
+#include "api/workarea.h"
 
 #include <algorithm>
 
-#include "dbf_format.h"
+#include "dbf/dbf_format.h"
 
 namespace sde {
 

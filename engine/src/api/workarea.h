@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "sde61.h"
-#include "status.h"
-#include "table.h"
+#include "base/status.h"
+#include "dbf/table.h"
 
 namespace sde {
 

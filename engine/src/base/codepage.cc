@@ -1,6 +1,6 @@
 // Both tables map every byte; they were derived from the published code page
 // charts of 1252 and 850 through Unicode, "?" where a character is missing.
-#include "codepage.h"
+#include "base/codepage.h"
 
 #include <cstring>
 

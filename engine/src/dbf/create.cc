@@ -1,10 +1,10 @@
-#include "create.h"
+#include "dbf/create.h"
 
 #include <unistd.h>
 
 #include <atomic>
 
-#include "memo.h"
+#include "dbf/memo.h"
 
 namespace sde {
 

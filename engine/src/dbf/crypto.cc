@@ -1,6 +1,6 @@
 // Table encryption: mark, key derivation, record and memo streams (layout in
 // crypto.h).
-#include "crypto.h"
+#include "dbf/crypto.h"
 
 #include <sodium.h>
 

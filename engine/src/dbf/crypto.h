@@ -53,7 +53,7 @@
 #include <string_view>
 #include <vector>
 
-#include "status.h"
+#include "base/status.h"
 
 namespace sde {
 

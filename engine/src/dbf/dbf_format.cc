@@ -1,10 +1,10 @@
-#include "dbf_format.h"
+#include "dbf/dbf_format.h"
 
 #include <algorithm>
 #include <cctype>
 #include <ctime>
 
-#include "coding.h"
+#include "base/coding.h"
 
 namespace sde {
 

@@ -28,8 +28,8 @@
 #include <string_view>
 #include <vector>
 
-#include "file.h"
-#include "status.h"
+#include "platform/file.h"
+#include "base/status.h"
 
 namespace sde {
 

@@ -1,4 +1,4 @@
-#include "field_value.h"
+#include "dbf/field_value.h"
 
 #include <algorithm>
 #include <cctype>

@@ -7,8 +7,8 @@
 #include <string>
 #include <string_view>
 
-#include "dbf_format.h"
-#include "status.h"
+#include "dbf/dbf_format.h"
+#include "base/status.h"
 
 namespace sde {
 

@@ -1,9 +1,9 @@
-#include "memo.h"
+#include "dbf/memo.h"
 
 #include <cctype>
 #include <cstring>
 
-#include "coding.h"
+#include "base/coding.h"
 
 namespace sde {
 

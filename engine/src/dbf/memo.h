@@ -18,8 +18,8 @@
 #include <memory>
 #include <string>
 
-#include "file.h"
-#include "status.h"
+#include "platform/file.h"
+#include "base/status.h"
 
 namespace sde {
 

@@ -1,9 +1,9 @@
-#include "record_cache.h"
+#include "dbf/record_cache.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "ntx_map.h"
+#include "platform/mapping.h"
 
 namespace sde {
 

@@ -20,8 +20,8 @@
 #include <string>
 #include <vector>
 
-#include "file.h"
-#include "status.h"
+#include "platform/file.h"
+#include "base/status.h"
 
 namespace sde {
 

@@ -1,12 +1,12 @@
-#include "table.h"
+#include "dbf/table.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "codepage.h"
-#include "coding.h"
-#include "create.h"
-#include "field_value.h"
+#include "base/codepage.h"
+#include "base/coding.h"
+#include "dbf/create.h"
+#include "dbf/field_value.h"
 
 namespace sde {
 

@@ -29,13 +29,13 @@
 #include <string_view>
 #include <vector>
 
-#include "crypto.h"
-#include "dbf_format.h"
-#include "file.h"
-#include "memo.h"
-#include "order.h"
-#include "record_cache.h"
-#include "status.h"
+#include "dbf/crypto.h"
+#include "dbf/dbf_format.h"
+#include "platform/file.h"
+#include "dbf/memo.h"
+#include "ntx/order.h"
+#include "dbf/record_cache.h"
+#include "base/status.h"
 
 namespace sde {
 

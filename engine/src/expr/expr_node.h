@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "expr.h"
+#include "expr/expr.h"
 
 namespace sde {
 

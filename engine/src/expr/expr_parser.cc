@@ -8,7 +8,7 @@
 #include <algorithm>
 #include <cctype>
 
-#include "expr_node.h"
+#include "expr/expr_node.h"
 
 namespace sde {
 

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <ctime>
 
-#include "expr_node.h"
+#include "expr/expr_node.h"
 
 namespace sde {
 

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <iterator>
 
-#include "expr_node.h"
+#include "expr/expr_node.h"
 
 namespace sde {
 

@@ -1,6 +1,6 @@
-#include "record_view.h"
+#include "expr/record_view.h"
 
-#include "table.h"
+#include "dbf/table.h"
 
 namespace sde {
 

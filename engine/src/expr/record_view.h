@@ -9,8 +9,8 @@
 #include <string_view>
 #include <vector>
 
-#include "dbf_format.h"
-#include "expr.h"
+#include "dbf/dbf_format.h"
+#include "expr/expr.h"
 
 namespace sde {
 

@@ -1,5 +1,5 @@
 // Sorting index keys in memory and writing balanced NTX pages bottom-up.
-#include "ntx_build.h"
+#include "ntx/ntx_build.h"
 
 #include <unistd.h>
 

@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "file.h"
-#include "ntx_format.h"
-#include "ntx_map.h"
-#include "status.h"
+#include "platform/file.h"
+#include "ntx/ntx_format.h"
+#include "platform/mapping.h"
+#include "base/status.h"
 
 namespace sde {
 

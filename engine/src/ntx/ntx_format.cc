@@ -1,5 +1,5 @@
 // Decoding, encoding and checking of NTX header and key pages.
-#include "ntx_format.h"
+#include "ntx/ntx_format.h"
 
 #include <bitset>
 

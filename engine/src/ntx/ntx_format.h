@@ -9,8 +9,8 @@
 #include <string>
 #include <string_view>
 
-#include "coding.h"
-#include "status.h"
+#include "base/coding.h"
+#include "base/status.h"
 
 namespace sde {
 

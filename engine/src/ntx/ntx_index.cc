@@ -1,5 +1,5 @@
 // B-tree operations and cursors over NTX pages.
-#include "ntx_index.h"
+#include "ntx/ntx_index.h"
 
 #include <algorithm>
 #include <cstring>

@@ -27,10 +27,10 @@
 #include <string_view>
 #include <vector>
 
-#include "file.h"
-#include "ntx_format.h"
-#include "ntx_map.h"
-#include "status.h"
+#include "platform/file.h"
+#include "ntx/ntx_format.h"
+#include "platform/mapping.h"
+#include "base/status.h"
 
 namespace sde {
 

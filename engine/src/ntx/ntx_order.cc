@@ -1,11 +1,11 @@
 // NTX indexes as table orders: key computation, maintenance, movement, builds.
-#include "ntx_order.h"
+#include "ntx/ntx_order.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "ntx_build.h"
-#include "table.h"
+#include "ntx/ntx_build.h"
+#include "dbf/table.h"
 
 namespace sde {
 

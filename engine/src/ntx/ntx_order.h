@@ -9,10 +9,10 @@
 #include <memory>
 #include <string>
 
-#include "expr.h"
-#include "ntx_index.h"
-#include "order.h"
-#include "record_view.h"
+#include "expr/expr.h"
+#include "ntx/ntx_index.h"
+#include "ntx/order.h"
+#include "expr/record_view.h"
 
 namespace sde {
 

@@ -25,7 +25,7 @@
 #include <memory>
 #include <string>
 
-#include "status.h"
+#include "base/status.h"
 
 namespace sde {
 

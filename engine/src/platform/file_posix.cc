@@ -18,7 +18,7 @@
 #include <mutex>
 #include <vector>
 
-#include "file.h"
+#include "platform/file.h"
 
 namespace sde {
 

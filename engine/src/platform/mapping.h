@@ -5,8 +5,8 @@
 // cache at once, exactly as a write would, and survive the process.  The
 // mapping covers a window at least as long as the file; the owner grows the
 // file itself (through its File) before touching bytes beyond the old end.
-#ifndef SDE61_NTX_MAP_H
-#define SDE61_NTX_MAP_H
+#ifndef SDE61_PLATFORM_MAPPING_H
+#define SDE61_PLATFORM_MAPPING_H
 
 #include <algorithm>
 #include <cstddef>
@@ -15,8 +15,8 @@
 #include <memory>
 #include <string>
 
-#include "file.h"
-#include "status.h"
+#include "platform/file.h"
+#include "base/status.h"
 
 namespace sde {
 
@@ -106,4 +106,4 @@ class NtxLargeArray {
 
 }  // namespace sde
 
-#endif  // SDE61_NTX_MAP_H
+#endif  // SDE61_PLATFORM_MAPPING_H

@@ -9,7 +9,7 @@
 #include <cstring>
 #include <new>
 
-#include "ntx_map.h"
+#include "platform/mapping.h"
 
 namespace sde {
 

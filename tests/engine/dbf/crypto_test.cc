@@ -5,7 +5,7 @@
 #include <cstring>
 #include <vector>
 
-#include "crypto.h"
+#include "dbf/crypto.h"
 
 namespace sde {
 namespace {

@@ -6,7 +6,7 @@
 #include <random>
 #include <string>
 
-#include "file.h"
+#include "platform/file.h"
 #include "sde61.h"
 #include "test_util.h"
 

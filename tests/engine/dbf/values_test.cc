@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "codepage.h"
-#include "field_value.h"
+#include "base/codepage.h"
+#include "dbf/field_value.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 
 #include <random>
 
-#include "expr.h"
+#include "expr/expr.h"
 #include "expr_test_table.h"
 
 namespace sde {

@@ -10,7 +10,7 @@
 #include <random>
 #include <cstring>
 
-#include "expr.h"
+#include "expr/expr.h"
 #include "expr_test_table.h"
 
 // Counts heap allocations while enabled, to prove that evaluation allocates

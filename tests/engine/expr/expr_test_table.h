@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "expr.h"
+#include "expr/expr.h"
 
 namespace sde {
 

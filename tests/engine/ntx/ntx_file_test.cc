@@ -9,8 +9,8 @@
 #include <random>
 #include <set>
 
-#include "coding.h"
-#include "ntx_build.h"
+#include "base/coding.h"
+#include "ntx/ntx_build.h"
 #include "ntx_test_util.h"
 #include "test_util.h"
 

@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "ntx_index.h"
+#include "ntx/ntx_index.h"
 
 namespace ntx_test {
 

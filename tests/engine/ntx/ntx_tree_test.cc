@@ -9,7 +9,7 @@
 #include <random>
 #include <set>
 
-#include "ntx_build.h"
+#include "ntx/ntx_build.h"
 #include "ntx_test_util.h"
 #include "test_util.h"
 

@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include "file.h"
+#include "platform/file.h"
 #include "sde61.h"
 #include "test_util.h"
 
