@@ -37,6 +37,11 @@ public:
     static Status OK() { return Status(); }
     static Status NotFound(std::string msg) { return Status(Code::kNotFound, std::move(msg)); }
     static Status Corruption(std::string msg) { return Status(Code::kCorruption, std::move(msg)); }
+    // The one wording for a file whose bytes do not fit its format:
+    // "file <path> is damaged: <what>".
+    static Status Corruption(const std::string& file, const std::string& what) {
+        return Corruption("file " + file + " is damaged: " + what);
+    }
     static Status IOError(std::string msg) { return Status(Code::kIOError, std::move(msg)); }
     static Status Locked(std::string msg) { return Status(Code::kLocked, std::move(msg)); }
     static Status InvalidArgument(std::string msg) {

@@ -10,10 +10,6 @@ namespace sde {
 
 namespace {
 
-Status Corrupt(File* file, const std::string& what) {
-    return Status::Corruption("table file " + file->path() + " is damaged: " + what);
-}
-
 // Record length when C fields take the decimals byte as the high byte of their width.
 uint32_t WidthOf(const uint8_t* desc, bool long_char) {
     uint32_t width = desc[16];
@@ -47,7 +43,8 @@ Status ReadDbfHeader(File* file, DbfHeader* header) {
     std::string bytes(kHeaderReadAhead, '\0');
     size_t got = 0;
     SDE_RETURN_IF_ERROR(file->ReadAt(0, bytes.data(), bytes.size(), &got));
-    if (got < kDbfPrefixSize) return Corrupt(file, "shorter than a table header");
+    if (got < kDbfPrefixSize)
+        return Status::Corruption(file->path(), "shorter than a table header");
     bytes.resize(got);
     const auto* prefix = reinterpret_cast<const uint8_t*>(bytes.data());
     // The size after the count: another program appending writes its record
@@ -65,16 +62,19 @@ Status ReadDbfHeader(File* file, DbfHeader* header) {
               header->engine_mark);
 
     if (header->header_length < kDbfPrefixSize + kFieldDescriptorSize + 1) {
-        return Corrupt(file, "header length " + std::to_string(header->header_length) +
-                                 " leaves no room for a field");
+        return Status::Corruption(file->path(), "header length " +
+                                                    std::to_string(header->header_length) +
+                                                    " leaves no room for a field");
     }
     if (header->header_length > file_size) {
-        return Corrupt(file, "header length " + std::to_string(header->header_length) +
-                                 " is beyond the end of the file");
+        return Status::Corruption(file->path(), "header length " +
+                                                    std::to_string(header->header_length) +
+                                                    " is beyond the end of the file");
     }
     if (header->record_length < 2) {
-        return Corrupt(file,
-                       "record length " + std::to_string(header->record_length) + " is too small");
+        return Status::Corruption(
+            file->path(),
+            "record length " + std::to_string(header->record_length) + " is too small");
     }
 
     if (bytes.size() < header->header_length) {
@@ -90,7 +90,8 @@ Status ReadDbfHeader(File* file, DbfHeader* header) {
         descriptors.push_back(data + pos);
         pos += kFieldDescriptorSize;
     }
-    if (descriptors.empty()) return Corrupt(file, "the header describes no fields");
+    if (descriptors.empty())
+        return Status::Corruption(file->path(), "the header describes no fields");
 
     // Plain widths first; long character fields only if that is what adds up.
     uint32_t plain = 1, extended = 1;
@@ -101,9 +102,10 @@ Status ReadDbfHeader(File* file, DbfHeader* header) {
     bool long_char = false;
     if (plain != header->record_length) {
         if (extended != header->record_length) {
-            return Corrupt(file, "record length " + std::to_string(header->record_length) +
-                                     " does not match the field widths (" + std::to_string(plain) +
-                                     ")");
+            return Status::Corruption(file->path(), "record length " +
+                                                        std::to_string(header->record_length) +
+                                                        " does not match the field widths (" +
+                                                        std::to_string(plain) + ")");
         }
         long_char = true;
     }
@@ -125,16 +127,17 @@ Status ReadDbfHeader(File* file, DbfHeader* header) {
         auto where = [&] {
             return "field " + std::to_string(header->fields.size() + 1) + " (" + f.name + ")";
         };
-        if (f.name.empty()) return Corrupt(file, where() + " has no name");
-        if (f.width == 0) return Corrupt(file, where() + " has width 0");
+        if (f.name.empty()) return Status::Corruption(file->path(), where() + " has no name");
+        if (f.width == 0) return Status::Corruption(file->path(), where() + " has width 0");
         if (f.type == 'D' && f.width != 8)
-            return Corrupt(file, where() + ": a date must be 8 wide");
+            return Status::Corruption(file->path(), where() + ": a date must be 8 wide");
         if (f.type == 'L' && f.width != 1)
-            return Corrupt(file, where() + ": a logical must be 1 wide");
+            return Status::Corruption(file->path(), where() + ": a logical must be 1 wide");
         if (f.type == 'M' && f.width != 10)
-            return Corrupt(file, where() + ": a memo must be 10 wide");
+            return Status::Corruption(file->path(), where() + ": a memo must be 10 wide");
         if ((f.type == 'N' || f.type == 'F') && f.decimals > 0 && f.decimals + 2 > f.width) {
-            return Corrupt(file, where() + " has more decimals than its width allows");
+            return Status::Corruption(file->path(),
+                                      where() + " has more decimals than its width allows");
         }
         header->fields.push_back(std::move(f));
     }
@@ -144,8 +147,8 @@ Status ReadDbfHeader(File* file, DbfHeader* header) {
 Status CheckRecordCount(File* file, const DbfHeader& header, uint32_t count, uint64_t file_size) {
     uint64_t needed = header.header_length + uint64_t(count) * header.record_length;
     if (needed > file_size) {
-        return Corrupt(
-            file,
+        return Status::Corruption(
+            file->path(),
             "the header counts " + std::to_string(count) + " records, the file holds " +
                 std::to_string((file_size - std::min<uint64_t>(file_size, header.header_length)) /
                                header.record_length));

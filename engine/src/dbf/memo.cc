@@ -48,16 +48,13 @@ Status MemoFile::CreateEmpty(Env* env, const std::string& path) {
     return (*file)->WriteAt(0, header, sizeof header);
 }
 
-Status MemoFile::Corrupt(const std::string& what) {
-    return Status::Corruption("memo file " + file_->path() + " is damaged: " + what);
-}
-
 Result<std::string> MemoFile::Read(uint32_t block) {
     auto size = file_->Size();
     if (!size.ok()) return size.status();
     uint64_t start = uint64_t(block) * kMemoBlockSize;
     if (block == 0 || start >= *size) {
-        return Corrupt("memo block " + std::to_string(block) + " lies past the end of the file");
+        return Status::Corruption(file_->path(), "memo block " + std::to_string(block) +
+                                                     " lies past the end of the file");
     }
     std::string text;
     char chunk[4096];
@@ -71,12 +68,14 @@ Result<std::string> MemoFile::Read(uint32_t block) {
             return text;
         }
         if (got == 0) {
-            return Corrupt("the memo at block " + std::to_string(block) + " has no end mark");
+            return Status::Corruption(
+                file_->path(), "the memo at block " + std::to_string(block) + " has no end mark");
         }
         text.append(chunk, got);
         pos += got;
         if (text.size() > kMaxMemoSize) {
-            return Corrupt("the memo at block " + std::to_string(block) + " has no end mark");
+            return Status::Corruption(
+                file_->path(), "the memo at block " + std::to_string(block) + " has no end mark");
         }
     }
 }
@@ -97,16 +96,17 @@ Result<uint32_t> MemoFile::Append(const std::string& text,
         uint64_t next = GetU32(header);
         uint64_t end_block = (*size + kMemoBlockSize - 1) / kMemoBlockSize;
         if (next > end_block + 1) {
-            return Corrupt("the next free block " + std::to_string(next) +
-                           " lies past the end of the file");
+            return Status::Corruption(file_->path(), "the next free block " + std::to_string(next) +
+                                                         " lies past the end of the file");
         }
         if (next < end_block) next = end_block;
         if (next == 0) next = 1;
-        if (next >= UINT32_MAX) return Corrupt("the memo file is full");
+        if (next >= UINT32_MAX) return Status::Corruption(file_->path(), "the memo file is full");
         std::string bytes = text;
         if (encode) encode(uint32_t(next), &bytes);
         uint64_t blocks = bytes.size() / kMemoBlockSize + 1;
-        if (next + blocks > UINT32_MAX) return Corrupt("the memo file is full");
+        if (next + blocks > UINT32_MAX)
+            return Status::Corruption(file_->path(), "the memo file is full");
         bytes.push_back(char(kMemoEnd));
         bytes.push_back(char(kMemoEnd));
         if (bytes.size() < blocks * kMemoBlockSize) bytes.resize(blocks * kMemoBlockSize, '\0');

@@ -48,7 +48,6 @@ class MemoFile {
 
   private:
     MemoFile(std::unique_ptr<File> file, bool shared) : file_(std::move(file)), shared_(shared) {}
-    Status Corrupt(const std::string& what);
 
     std::unique_ptr<File> file_;
     bool shared_;

@@ -221,9 +221,8 @@ size_t Table::CopyRecordForCaller(char* buf, size_t size) const {
 Result<uint32_t> Table::MemoBlock(const FieldDesc& f) const {
     int64_t block = ParseMemoPointer(record_.data() + f.offset, f.width);
     if (block < 0) {
-        return Status::Corruption(
-            "table file " + path_ + " is damaged: the memo pointer of field " + f.name +
-            " in record " + std::to_string(recno_) + " is not a block number");
+        return Status::Corruption(path_, "the memo pointer of field " + f.name + " in record " +
+                                             std::to_string(recno_) + " is not a block number");
     }
     return uint32_t(block);
 }
@@ -983,9 +982,8 @@ Status Table::CopyTo(const std::string& target) {
                         int64_t block = ParseMemoPointer(plain.data() + f.offset, f.width);
                         if (block < 0) {
                             return Status::Corruption(
-                                "table file " + path_ + " is damaged: the memo pointer of field " +
-                                f.name + " in record " + std::to_string(recno) +
-                                " is not a block number");
+                                path_, "the memo pointer of field " + f.name + " in record " +
+                                           std::to_string(recno) + " is not a block number");
                         }
                         if (block == 0) continue;
                         auto text = memo_->Read(uint32_t(block));

@@ -19,10 +19,6 @@ std::string ReadCString(const uint8_t* p, size_t max) {
     return std::string(reinterpret_cast<const char*>(p), n);
 }
 
-Status Bad(const std::string& name, const std::string& what) {
-    return Status::Corruption("Index file " + name + " is damaged: " + what);
-}
-
 }  // namespace
 
 int NtxMaxItems(int key_size) {
@@ -50,7 +46,7 @@ Result<NtxHeader> DecodeNtxHeader(const uint8_t* page, uint64_t file_size,
     NtxHeader h;
     uint16_t signature = GetU16(page);
     if (signature != kNtxSignature && signature != kNtxSignatureWithFor) {
-        return Bad(name, "unknown signature " + std::to_string(signature));
+        return Status::Corruption(name, "unknown signature " + std::to_string(signature));
     }
     h.version = GetU16(page + kNtxHeaderVersionAt);
     h.root = GetU32(page + kNtxHeaderRootAt);
@@ -61,43 +57,46 @@ Result<NtxHeader> DecodeNtxHeader(const uint8_t* page, uint64_t file_size,
     h.max_items = GetU16(page + 18);
     h.half_page = GetU16(page + 20);
     if (h.key_size < 1 || h.key_size > kNtxMaxKeySize) {
-        return Bad(name, "key size " + std::to_string(h.key_size) + " out of range");
+        return Status::Corruption(name, "key size " + std::to_string(h.key_size) + " out of range");
     }
     if (item_size != h.key_size + 8) {
-        return Bad(name, "item size " + std::to_string(item_size) + " does not match key size " +
-                             std::to_string(h.key_size));
+        return Status::Corruption(name, "item size " + std::to_string(item_size) +
+                                            " does not match key size " +
+                                            std::to_string(h.key_size));
     }
     if (h.decimals >= h.key_size && h.decimals != 0) {
-        return Bad(name, "key decimals " + std::to_string(h.decimals) + " exceed the key size");
+        return Status::Corruption(
+            name, "key decimals " + std::to_string(h.decimals) + " exceed the key size");
     }
     // The offsets and all max + 1 slots must fit one page.
     if (h.max_items < 2 ||
         (h.max_items + 2) * 2 + (h.max_items + 1) * item_size > int(kNtxPageSize)) {
-        return Bad(name,
-                   "max items per page " + std::to_string(h.max_items) + " does not fit a page");
+        return Status::Corruption(
+            name, "max items per page " + std::to_string(h.max_items) + " does not fit a page");
     }
     if (h.half_page < 1 || h.half_page > h.max_items / 2) {
         // Some writers round differently; anything up to half is usable.
         h.half_page = uint16_t(h.max_items / 2);
     }
     if (!IsNtxPageOffset(h.root, file_size)) {
-        return Bad(name, "root page offset " + std::to_string(h.root) + " lies outside the file (" +
-                             std::to_string(file_size) + " bytes)");
+        return Status::Corruption(name, "root page offset " + std::to_string(h.root) +
+                                            " lies outside the file (" + std::to_string(file_size) +
+                                            " bytes)");
     }
     if (h.free_head != 0 && !IsNtxPageOffset(h.free_head, file_size)) {
-        return Bad(name,
-                   "free page offset " + std::to_string(h.free_head) + " lies outside the file");
+        return Status::Corruption(
+            name, "free page offset " + std::to_string(h.free_head) + " lies outside the file");
     }
     h.key_expression = ReadCString(page + kKeyExpressionAt, kExpressionField);
     if (h.key_expression.size() >= kExpressionField) {
-        return Bad(name, "key expression is not terminated");
+        return Status::Corruption(name, "key expression is not terminated");
     }
     h.unique = page[kUniqueAt] != 0;
     h.descend = page[kDescendAt] != 0;
     if (signature == kNtxSignatureWithFor) {
         h.for_expression = ReadCString(page + kForExpressionAt, kExpressionField);
         if (h.for_expression.size() >= kExpressionField) {
-            return Bad(name, "FOR expression is not terminated");
+            return Status::Corruption(name, "FOR expression is not terminated");
         }
     }
     return h;
@@ -160,8 +159,8 @@ Status NtxPage::Check(uint32_t page_offset, uint64_t file_size, const std::strin
     auto where = [&] { return "page at offset " + std::to_string(page_offset) + ": "; };
     int n = count();
     if (n > max_items_) {
-        return Bad(name, where() + "key count " + std::to_string(n) + " exceeds the maximum " +
-                             std::to_string(max_items_));
+        return Status::Corruption(name, where() + "key count " + std::to_string(n) +
+                                            " exceeds the maximum " + std::to_string(max_items_));
     }
     int item_size = key_size_ + 8;
     int base = (max_items_ + 2) * 2;
@@ -169,19 +168,22 @@ Status NtxPage::Check(uint32_t page_offset, uint64_t file_size, const std::strin
     for (int i = 0; i <= max_items_; ++i) {
         int off = slot_offset(i);
         if (off < base || off + item_size > int(kNtxPageSize) || (off - base) % item_size != 0) {
-            return Bad(name, where() + "item offset " + std::to_string(off) + " out of range");
+            return Status::Corruption(
+                name, where() + "item offset " + std::to_string(off) + " out of range");
         }
         int s = (off - base) / item_size;
-        if (used[size_t(s)]) return Bad(name, where() + "two items share one slot");
+        if (used[size_t(s)]) return Status::Corruption(name, where() + "two items share one slot");
         used[size_t(s)] = true;
     }
     bool leaf = child(0) == 0;
     for (int i = 0; i <= n; ++i) {
         uint32_t c = child(i);
         if (leaf ? c != 0 : (!IsNtxPageOffset(c, file_size) || c == page_offset)) {
-            return Bad(name, where() + "child pointer " + std::to_string(c) + " is invalid");
+            return Status::Corruption(
+                name, where() + "child pointer " + std::to_string(c) + " is invalid");
         }
-        if (i < n && recno(i) == 0) return Bad(name, where() + "key without record number");
+        if (i < n && recno(i) == 0)
+            return Status::Corruption(name, where() + "key without record number");
     }
     return Status::OK();
 }

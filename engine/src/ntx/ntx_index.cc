@@ -11,10 +11,6 @@ namespace {
 // Most pages kept in memory; beyond it clean pages are dropped between operations.
 constexpr size_t kMaxCachedPages = 64 * 1024;
 
-Status Damaged(const std::string& name, const std::string& what) {
-    return Status::Corruption("Index file " + name + " is damaged: " + what);
-}
-
 }  // namespace
 
 // Holds the index lock (shared use) for one operation.
@@ -50,8 +46,9 @@ Result<std::unique_ptr<NtxIndex>> NtxIndex::Open(std::unique_ptr<File> file, boo
     if (!size.ok()) return size.status();
     index->file_size_ = *size;
     if (index->file_size_ < 2 * kNtxPageSize) {
-        return Damaged(index->path(), "file is too short (" + std::to_string(index->file_size_) +
-                                          " bytes) for a header and a root page");
+        return Status::Corruption(index->path(), "file is too short (" +
+                                                     std::to_string(index->file_size_) +
+                                                     " bytes) for a header and a root page");
     }
     uint8_t page[kNtxPageSize];
     SDE_RETURN_IF_ERROR(index->file_->ReadExact(0, page, kNtxPageSize));
@@ -193,12 +190,12 @@ Status NtxIndex::RefreshHeader() {
     file_size_ = disk_size_ = *size;
     SDE_RETURN_IF_ERROR(GrowMapping());
     if (!IsNtxPageOffset(root, file_size_)) {
-        return Damaged(path(),
-                       "root page offset " + std::to_string(root) + " lies outside the file");
+        return Status::Corruption(
+            path(), "root page offset " + std::to_string(root) + " lies outside the file");
     }
     if (free_head != 0 && !IsNtxPageOffset(free_head, file_size_)) {
-        return Damaged(path(),
-                       "free page offset " + std::to_string(free_head) + " lies outside the file");
+        return Status::Corruption(
+            path(), "free page offset " + std::to_string(free_head) + " lies outside the file");
     }
     header_.version = version;
     header_.root = root;
@@ -275,9 +272,9 @@ Result<NtxIndex::CachedPage*> NtxIndex::Load(uint32_t offset) {
     }
     if (CachedPage* cached = cache_.Find(offset)) return cached;
     if (!IsNtxPageOffset(offset, file_size_)) {
-        return Damaged(path(), "page offset " + std::to_string(offset) +
-                                   " lies outside the file (" + std::to_string(file_size_) +
-                                   " bytes)");
+        return Status::Corruption(path(), "page offset " + std::to_string(offset) +
+                                              " lies outside the file (" +
+                                              std::to_string(file_size_) + " bytes)");
     }
     CachedPage* page = cache_.Put(offset);
     FillEntry(page, offset);
@@ -296,12 +293,12 @@ static Result<uint32_t> NextFreePage(const uint8_t* page, uint32_t offset, uint6
                                      const std::string& name) {
     uint16_t slot = GetU16(page + 2);
     if (slot < 4 || slot + 4u > kNtxPageSize) {
-        return Damaged(
+        return Status::Corruption(
             name, "free page at offset " + std::to_string(offset) + " has an invalid item offset");
     }
     uint32_t next = GetU32(page + slot);
     if (next != 0 && !IsNtxPageOffset(next, file_size)) {
-        return Damaged(
+        return Status::Corruption(
             name, "free page chain leads outside the file (offset " + std::to_string(next) + ")");
     }
     return next;
@@ -310,7 +307,8 @@ static Result<uint32_t> NextFreePage(const uint8_t* page, uint32_t offset, uint6
 Result<uint32_t> NtxIndex::FreeNext(uint32_t offset) {
     // A page freed during this operation is newer in the cache than on disk.
     if (!IsNtxPageOffset(offset, file_size_)) {
-        return Damaged(path(), "free page offset " + std::to_string(offset) + " outside the file");
+        return Status::Corruption(
+            path(), "free page offset " + std::to_string(offset) + " outside the file");
     }
     if (CachedPage* page = cache_.Find(offset)) {
         return NextFreePage(page->data, offset, file_size_, path());
@@ -324,7 +322,8 @@ Status NtxIndex::CheckFreeChain() {
     std::vector<bool> seen(file_size_ / kNtxPageSize, false);
     uint32_t offset = header_.free_head;
     while (offset != 0) {
-        if (seen[offset / kNtxPageSize]) return Damaged(path(), "free page chain has a cycle");
+        if (seen[offset / kNtxPageSize])
+            return Status::Corruption(path(), "free page chain has a cycle");
         seen[offset / kNtxPageSize] = true;
         auto next = FreeNext(offset);
         if (!next.ok()) return next.status();
@@ -447,14 +446,14 @@ Status NtxIndex::CheckRecno(uint32_t recno, uint32_t page) {
     if (recno <= known_record_limit_ || !record_limit_) return Status::OK();
     known_record_limit_ = record_limit_();
     if (recno <= known_record_limit_) return Status::OK();
-    return Damaged(path(), "page at offset " + std::to_string(page) + " names record " +
-                               std::to_string(recno) + " but the table has " +
-                               std::to_string(known_record_limit_) + " records");
+    return Status::Corruption(path(), "page at offset " + std::to_string(page) + " names record " +
+                                          std::to_string(recno) + " but the table has " +
+                                          std::to_string(known_record_limit_) + " records");
 }
 
 Status NtxIndex::TooDeep() const {
-    return Damaged(path(), "page pointers are nested deeper than " + std::to_string(kNtxMaxDepth) +
-                               " levels (a cycle)");
+    return Status::Corruption(path(), "page pointers are nested deeper than " +
+                                          std::to_string(kNtxMaxDepth) + " levels (a cycle)");
 }
 
 int NtxIndex::CompareItem(NtxPage& page, int i, const uint8_t* key, size_t prefix_len,
@@ -706,7 +705,7 @@ Status NtxIndex::RemoveLocked(const uint8_t* key, uint32_t recno, bool* removed)
             c = leaf.child(leaf.count());
         }
         int n = leaf.count();
-        if (n == 0) return Damaged(file_->path(), "empty leaf page below a key");
+        if (n == 0) return Status::Corruption(file_->path(), "empty leaf page below a key");
         page.set_entry(pos, leaf.recno(n - 1), leaf.key(n - 1));
         MarkDirty(&dirty_, path.back().page, &leaf_page->dirty);
         leaf.RemoveAt(n - 1);
@@ -784,13 +783,14 @@ Status NtxIndex::Rebalance(std::vector<PathStep>& path) {
             from_offset = right_offset, from_page = right_page;
             sep = ci;
         } else {
-            return Damaged(file_->path(), "branch page at offset " + std::to_string(parent_offset) +
-                                              " has no keys");
+            return Status::Corruption(
+                file_->path(),
+                "branch page at offset " + std::to_string(parent_offset) + " has no keys");
         }
         NtxPage into = View(into_page);
         NtxPage from = View(from_page);
         if (into.count() + 1 + from.count() > header_.max_items) {
-            return Damaged(file_->path(), "pages too full to merge");
+            return Status::Corruption(file_->path(), "pages too full to merge");
         }
         MarkDirty(&dirty_, into_offset, &into_page->dirty);
         int n = into.count();
@@ -859,7 +859,7 @@ Status NtxIndex::Verify(uint64_t* keys) {
     size_t steps = 0;
     while (offset != 0) {
         if (++steps > seen.size() || seen[offset / kNtxPageSize]) {
-            return Damaged(path(), "free page chain has a cycle or holds a tree page");
+            return Status::Corruption(path(), "free page chain has a cycle or holds a tree page");
         }
         seen[offset / kNtxPageSize] = 1;
         auto next = FreeNext(offset);
@@ -874,10 +874,12 @@ Status NtxIndex::VerifyPage(uint32_t offset, int depth, int* leaf_depth, std::ve
                             uint64_t* keys) {
     if (depth >= kNtxMaxDepth) return TooDeep();
     if (!IsNtxPageOffset(offset, file_size_)) {
-        return Damaged(path(), "page offset " + std::to_string(offset) + " outside the file");
+        return Status::Corruption(path(),
+                                  "page offset " + std::to_string(offset) + " outside the file");
     }
     if ((*seen)[offset / kNtxPageSize]) {
-        return Damaged(path(), "page at offset " + std::to_string(offset) + " is reached twice");
+        return Status::Corruption(path(),
+                                  "page at offset " + std::to_string(offset) + " is reached twice");
     }
     (*seen)[offset / kNtxPageSize] = 1;
     auto p = Load(offset);
@@ -890,8 +892,9 @@ Status NtxIndex::VerifyPage(uint32_t offset, int depth, int* leaf_depth, std::ve
     if (leaf) {
         if (*leaf_depth < 0) *leaf_depth = depth;
         if (*leaf_depth != depth) {
-            return Damaged(path(), "leaves at different depths (" + std::to_string(*leaf_depth) +
-                                       " and " + std::to_string(depth) + ")");
+            return Status::Corruption(path(), "leaves at different depths (" +
+                                                  std::to_string(*leaf_depth) + " and " +
+                                                  std::to_string(depth) + ")");
         }
     }
     for (int i = 0; i <= page.count(); ++i) {
@@ -905,8 +908,8 @@ Status NtxIndex::VerifyPage(uint32_t offset, int depth, int* leaf_depth, std::ve
             int c = CompareKeys(reinterpret_cast<const uint8_t*>(last_key->data()), page.key(i),
                                 header_.key_size);
             if (c > 0 || (c == 0 && *last_recno >= page.recno(i))) {
-                return Damaged(path(),
-                               "keys out of order in page at offset " + std::to_string(offset));
+                return Status::Corruption(
+                    path(), "keys out of order in page at offset " + std::to_string(offset));
             }
         }
         last_key->assign(page.key_view(i));
@@ -1063,7 +1066,8 @@ Status NtxCursor::CheckProgress(const NtxEntry& was, int direction) {
     if (c == 0) c = entry_.recno < was.recno ? -1 : (entry_.recno > was.recno ? 1 : 0);
     if (c * direction > 0) return Status::OK();
     valid_ = false;
-    return Damaged(index_->path(), "keys out of order near record " + std::to_string(was.recno));
+    return Status::Corruption(index_->path(),
+                              "keys out of order near record " + std::to_string(was.recno));
 }
 
 Status NtxCursor::Next() {

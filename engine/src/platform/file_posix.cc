@@ -550,8 +550,8 @@ Status File::ReadExact(uint64_t offset, void* buf, size_t n) {
     size_t got = 0;
     SDE_RETURN_IF_ERROR(ReadAt(offset, buf, n, &got));
     if (got != n) {
-        return Status::Corruption(path() + ": file ends early (wanted " + std::to_string(n) +
-                                  " bytes at offset " + std::to_string(offset) + ")");
+        return Status::Corruption(path(), "it ends early (wanted " + std::to_string(n) +
+                                              " bytes at offset " + std::to_string(offset) + ")");
     }
     return Status::OK();
 }
