@@ -39,6 +39,9 @@
 
 namespace sde {
 
+// Records written per call when many are appended or copied at once.
+constexpr size_t kBulkRecords = 4096;
+
 enum class OpenMode { kShared, kReadOnly, kExclusive };
 
 constexpr uint64_t kLockBase = 1000000000ull;
