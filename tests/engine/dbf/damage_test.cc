@@ -6,6 +6,7 @@
 #include <random>
 #include <string>
 
+#include "faulty_env.h"
 #include "platform/file.h"
 #include "sde61.h"
 #include "test_util.h"

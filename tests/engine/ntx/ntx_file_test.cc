@@ -10,6 +10,7 @@
 #include <set>
 
 #include "base/coding.h"
+#include "faulty_env.h"
 #include "ntx/ntx_build.h"
 #include "ntx_test_util.h"
 #include "test_util.h"

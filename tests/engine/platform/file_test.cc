@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include "faulty_env.h"
 #include "platform/file.h"
 #include "sde61.h"
 #include "test_util.h"
