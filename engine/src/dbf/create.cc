@@ -1,7 +1,5 @@
 #include "dbf/create.h"
 
-#include <unistd.h>
-
 #include <atomic>
 
 #include "dbf/memo.h"
@@ -10,7 +8,7 @@ namespace sde {
 
 std::string TemporaryNameBeside(const std::string& path) {
     static std::atomic<unsigned> counter{0};
-    return path + ".tmp" + std::to_string(getpid()) + "_" + std::to_string(counter++);
+    return path + ".tmp" + std::to_string(CurrentProcessId()) + "_" + std::to_string(counter++);
 }
 
 std::string WithTableExtension(const std::string& path) {

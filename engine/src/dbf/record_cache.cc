@@ -24,7 +24,7 @@ RecordCache::~RecordCache() {
 }
 
 void RecordCache::FreeArena() {
-    NtxFreeLarge(arena_, arena_slots_ * block_bytes_);
+    FreeLarge(arena_, arena_slots_ * block_bytes_);
     arena_ = nullptr;
     arena_slots_ = 0;
 }
@@ -53,7 +53,7 @@ void RecordCache::MakeRoom(uint32_t record_count) {
     wanted = std::max<size_t>(kBlocksPerGroup, wanted / kBlocksPerGroup * kBlocksPerGroup);
     if (arena_ != nullptr && arena_slots_ >= wanted) return;
     FreeArena();
-    arena_ = static_cast<char*>(NtxAllocateLarge(wanted * block_bytes_));
+    arena_ = static_cast<char*>(AllocateLarge(wanted * block_bytes_));
     arena_slots_ = wanted;
 }
 

@@ -1,8 +1,6 @@
 // Sorting index keys in memory and writing balanced NTX pages bottom-up.
 #include "ntx/ntx_build.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstring>
 
@@ -18,7 +16,7 @@ constexpr size_t kWriteChunk = 1 << 20;
 }  // namespace
 
 std::string NtxTempName(const std::string& path) {
-    return DirName(path) + "." + BaseName(path) + "." + std::to_string(getpid()) + ".tmp";
+    return DirName(path) + "." + BaseName(path) + "." + std::to_string(CurrentProcessId()) + ".tmp";
 }
 
 NtxBuilder::NtxBuilder(const NtxHeader& header) : header_(header), key_size_(header.key_size) {}
@@ -81,7 +79,7 @@ void NtxBuilder::Sort() {
     }
     if (skip == key_size_) skip = 0;
     const size_t window = std::min<size_t>(8, key_size_ - skip);
-    NtxLargeArray<SortItem> items, spare;
+    LargeArray<SortItem> items, spare;
     items.resize(n);
     spare.resize(n);
     std::vector<size_t> counts(8 * 256, 0);

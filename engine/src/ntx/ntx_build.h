@@ -48,9 +48,9 @@ class NtxBuilder {
 
     NtxHeader header_;
     size_t key_size_;
-    NtxLargeArray<uint8_t> keys_;
-    NtxLargeArray<uint32_t> recnos_;
-    NtxLargeArray<uint32_t> order_;  // sorted positions into keys_ and recnos_
+    LargeArray<uint8_t> keys_;
+    LargeArray<uint32_t> recnos_;
+    LargeArray<uint32_t> order_;  // sorted positions into keys_ and recnos_
     bool sorted_ = false;
 
     // Writing state.

@@ -44,7 +44,7 @@ Result<std::unique_ptr<NtxIndex>> NtxIndex::Open(std::unique_ptr<File> file, boo
     index->header_ = std::move(*header);
     index->disk_size_ = index->file_size_;
     if (mapped) {
-        auto mapping = NtxMapping::Open(index->file_.get(), index->file_size_);
+        auto mapping = MemoryMapping::Open(index->file_.get(), index->file_size_);
         if (!mapping.ok()) return mapping.status();
         index->map_ = std::move(*mapping);
     }

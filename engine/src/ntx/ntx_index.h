@@ -223,7 +223,7 @@ class NtxIndex {
     NtxHeader header_;
     uint64_t file_size_ = 0;  // pages in use or allocated
     uint64_t disk_size_ = 0;  // bytes the file has on disk
-    std::unique_ptr<NtxMapping> map_;
+    std::unique_ptr<MemoryMapping> map_;
     std::vector<uint32_t> reserved_;  // pages allocated ahead of a split
     PageTable cache_;
     std::vector<uint32_t> dirty_;

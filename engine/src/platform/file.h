@@ -127,6 +127,9 @@ void ReleaseFileLayerState();
 std::string DirName(const std::string& path);
 std::string BaseName(const std::string& path);
 
+// The id of this process, for names of temporary files that no other process picks.
+unsigned long CurrentProcessId();
+
 }  // namespace sde
 
 #endif  // SDE61_FILE_H

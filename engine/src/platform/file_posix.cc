@@ -608,6 +608,10 @@ void SetCurrentEnv(Env* env) {
     g_current_env = env;
 }
 
+unsigned long CurrentProcessId() {
+    return static_cast<unsigned long>(getpid());
+}
+
 std::string DirName(const std::string& path) {
     size_t slash = path.rfind('/');
     return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);

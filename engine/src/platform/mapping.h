@@ -1,4 +1,5 @@
-// Memory the index code takes straight from the operating system.
+// Memory taken straight from the operating system: shared mappings of files
+// and large zeroed allocations.
 //
 // A shared memory mapping of an index file, so that reading and writing index
 // pages costs no system call: stores land in the operating system's page
@@ -20,16 +21,16 @@
 
 namespace sde {
 
-class NtxMapping {
+class MemoryMapping {
   public:
     // Maps the open file for at least `length` bytes through the file's own
     // descriptor (File::MapShared): no descriptor of its own, so no lock is
     // ever taken or dropped through it.  The file must stay open while the
     // window grows.
-    static Result<std::unique_ptr<NtxMapping>> Open(File* file, uint64_t length);
-    ~NtxMapping();
-    NtxMapping(const NtxMapping&) = delete;
-    NtxMapping& operator=(const NtxMapping&) = delete;
+    static Result<std::unique_ptr<MemoryMapping>> Open(File* file, uint64_t length);
+    ~MemoryMapping();
+    MemoryMapping(const MemoryMapping&) = delete;
+    MemoryMapping& operator=(const MemoryMapping&) = delete;
 
     uint8_t* data() const { return data_; }
     uint64_t length() const { return length_; }
@@ -37,7 +38,7 @@ class NtxMapping {
     Status Grow(uint64_t length);
 
   private:
-    explicit NtxMapping(File* file) : file_(file) {}
+    explicit MemoryMapping(File* file) : file_(file) {}
     File* file_;
     uint8_t* data_ = nullptr;
     uint64_t length_ = 0;
@@ -46,21 +47,21 @@ class NtxMapping {
 // Memory for the large arrays of an index build, taken straight from the
 // system (in large pages where it offers them, so that filling tens of
 // megabytes does not fault in every 4 KB page on its own).  Zeroed.
-void* NtxAllocateLarge(size_t bytes);
-void NtxFreeLarge(void* memory, size_t bytes);
+void* AllocateLarge(size_t bytes);
+void FreeLarge(void* memory, size_t bytes);
 
 // A growable array of plain values in such memory.
 template <typename T>
-class NtxLargeArray {
+class LargeArray {
   public:
-    NtxLargeArray() = default;
-    ~NtxLargeArray() { Release(); }
-    NtxLargeArray(const NtxLargeArray&) = delete;
-    NtxLargeArray& operator=(const NtxLargeArray&) = delete;
+    LargeArray() = default;
+    ~LargeArray() { Release(); }
+    LargeArray(const LargeArray&) = delete;
+    LargeArray& operator=(const LargeArray&) = delete;
 
     void reserve(size_t n) {
         if (n <= capacity_) return;
-        T* grown = static_cast<T*>(NtxAllocateLarge(n * sizeof(T)));
+        T* grown = static_cast<T*>(AllocateLarge(n * sizeof(T)));
         if (size_ > 0) std::memcpy(static_cast<void*>(grown), data_, size_ * sizeof(T));
         Release();
         data_ = grown;
@@ -77,7 +78,7 @@ class NtxLargeArray {
         size_ += n;
     }
     void push_back(const T& value) { append(&value, 1); }
-    void swap(NtxLargeArray& other) {
+    void swap(LargeArray& other) {
         std::swap(data_, other.data_);
         std::swap(size_, other.size_);
         std::swap(capacity_, other.capacity_);
@@ -95,7 +96,7 @@ class NtxLargeArray {
 
   private:
     void Release() {
-        if (data_ != nullptr) NtxFreeLarge(data_, capacity_ * sizeof(T));
+        if (data_ != nullptr) FreeLarge(data_, capacity_ * sizeof(T));
         data_ = nullptr;
         capacity_ = 0;
     }

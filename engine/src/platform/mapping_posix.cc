@@ -1,4 +1,4 @@
-// POSIX implementation of NtxMapping: the file's own descriptor maps the
+// POSIX implementation of MemoryMapping: the file's own descriptor maps the
 // first window (File::MapShared), mremap grows it.  The index file is never
 // opened a second time: closing a second descriptor would drop every POSIX
 // record lock this process holds on the file.
@@ -24,17 +24,17 @@ uint64_t WindowFor(uint64_t length, uint64_t current) {
 
 }  // namespace
 
-Result<std::unique_ptr<NtxMapping>> NtxMapping::Open(File* file, uint64_t length) {
-    std::unique_ptr<NtxMapping> mapping(new NtxMapping(file));
+Result<std::unique_ptr<MemoryMapping>> MemoryMapping::Open(File* file, uint64_t length) {
+    std::unique_ptr<MemoryMapping> mapping(new MemoryMapping(file));
     SDE_RETURN_IF_ERROR(mapping->Grow(length));
     return mapping;
 }
 
-NtxMapping::~NtxMapping() {
+MemoryMapping::~MemoryMapping() {
     if (data_ != nullptr) munmap(data_, length_);
 }
 
-Status NtxMapping::Grow(uint64_t length) {
+Status MemoryMapping::Grow(uint64_t length) {
     if (data_ != nullptr && length <= length_) return Status::OK();
     uint64_t window = WindowFor(length, length_);
     void* p;
@@ -53,7 +53,7 @@ Status NtxMapping::Grow(uint64_t length) {
     return Status::OK();
 }
 
-void* NtxAllocateLarge(size_t bytes) {
+void* AllocateLarge(size_t bytes) {
     if (bytes == 0) bytes = 1;
     void* p = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (p == MAP_FAILED) throw std::bad_alloc();
@@ -61,7 +61,7 @@ void* NtxAllocateLarge(size_t bytes) {
     return p;
 }
 
-void NtxFreeLarge(void* memory, size_t bytes) {
+void FreeLarge(void* memory, size_t bytes) {
     if (memory != nullptr) munmap(memory, bytes == 0 ? 1 : bytes);
 }
 
