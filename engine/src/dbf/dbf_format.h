@@ -1,25 +1,39 @@
 // The dBASE III table header: its fields, how it is read from disk with every
 // value range-checked against the file, and how it is written.
 //
-// Header layout (little-endian):
-//   offset  size  meaning
-//   0       1     version: 0x03 without memo file, 0x83 with a .DBT memo file
-//   1       3     date of last update: years since 1900, month, day
-//   4       4     record count, deleted records included
-//   8       2     header length (records start here)
-//   10      2     record length: 1 flag byte + the field widths
-//   12      20    zero; free for the engine's own marks (encryption)
-//   32      32*n  field descriptors, see below
-//   32+32n  1-2   0x0D terminator (we write 0x0D 0x00; other writers only 0x0D)
+// The header (numbers little-endian).
 //
-// Field descriptor:
-//   0       11    name, NUL padded
-//   11      1     type letter C N F D L M (others are read as raw bytes)
-//   12      4     zero (some writers put the field offset here; ignored)
-//   16      1     width (C fields: with the decimals byte as high byte when
-//                 that is what makes the record length add up)
-//   17      1     decimals
-//   18      14    zero
+// | offset  | size | meaning                                                  |
+// |---------|------|----------------------------------------------------------|
+// | 0       | 1    | version: 0x03 without memo file, 0x83 with a .DBT memo   |
+// | 1       | 3    | date of last update: years since 1900, month, day        |
+// | 4       | 4    | record count, deleted records included                   |
+// | 8       | 2    | header length (records start here)                       |
+// | 10      | 2    | record length: 1 flag byte + the field widths            |
+// | 12      | 20   | zero; free for the engine's own marks (encryption)       |
+// | 32      | 32*n | field descriptors, see below                             |
+// | 32+32n  | 1-2  | 0x0D terminator (written 0x0D 0x00; others write 0x0D)   |
+//
+// A field descriptor.
+//
+// | offset | size | meaning                                                   |
+// |--------|------|-----------------------------------------------------------|
+// | 0      | 11   | name, NUL padded                                          |
+// | 11     | 1    | type letter C N F D L M (others are read as raw bytes)    |
+// | 12     | 4    | zero (some writers put the field offset here; ignored)    |
+// | 16     | 1    | width (C fields: with the decimals byte as high byte when |
+// |        |      | that is what makes the record length add up)              |
+// | 17     | 1    | decimals                                                  |
+// | 18     | 14   | zero                                                      |
+//
+// A record, at header length + (record number - 1) x record length; the last
+// record is followed by a 0x1A end-of-file byte.
+//
+// | offset | size   | meaning                                                 |
+// |--------|--------|---------------------------------------------------------|
+// | 0      | 1      | ' ' live, '*' deleted                                   |
+// | 1      | widths | the fields in descriptor order, in their stored form    |
+// |        |        | (field_value.h)                                         |
 #ifndef SDE61_DBF_FORMAT_H
 #define SDE61_DBF_FORMAT_H
 

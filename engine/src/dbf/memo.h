@@ -1,11 +1,16 @@
 // The dBASE III memo file (.DBT) of a table.
 //
-// Layout: blocks of 512 bytes.
-//   block 0, offset 0, 4 bytes: number of the next free block; the rest zero
-//   a memo starts at (block number x 512) and ends with 0x1A 0x1A; readers
-//   take the text up to the first 0x1A.  A memo of n bytes occupies
-//   n / 512 + 1 blocks.  Blocks are never reused: a changed memo is written at
-//   the end of the file.
+// The file is a row of 512-byte blocks (numbers little-endian).
+//
+// | offset      | size | meaning                                              |
+// |-------------|------|------------------------------------------------------|
+// | 0           | 4    | number of the next free block                        |
+// | 4           | 508  | zero                                                 |
+// | 512 x block | n+2  | a memo of n bytes, ended by 0x1A 0x1A; readers take  |
+// |             |      | the text up to the first 0x1A                        |
+//
+// A memo of n bytes occupies n / 512 + 1 blocks.  Blocks are never reused: a
+// changed memo is written at the end of the file.
 //
 // In shared mode a write takes a POSIX write lock on byte 0 (waiting), reads
 // the next free block again, writes the memo and the new header, and releases
