@@ -284,8 +284,8 @@ Status Table::MoveTo(uint32_t recno) {
     if (recno > header_.record_count) SDE_RETURN_IF_ERROR(RefreshCount());
     if (recno > header_.record_count) {
         return Status::Corruption(
-            "index " + (current_order_ ? orders_[size_t(current_order_ - 1)]->path() : path_) +
-            " points at record " + std::to_string(recno) + " beyond the end of " + path_);
+            current_order_ ? orders_[size_t(current_order_ - 1)]->path() : path_,
+            "it points at record " + std::to_string(recno) + " beyond the end of " + path_);
     }
     return LoadRecord(recno);
 }
