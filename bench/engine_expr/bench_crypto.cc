@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "crypto.h"
+#include "dbf/crypto.h"
 
 namespace {
 

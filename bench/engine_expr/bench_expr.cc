@@ -4,7 +4,7 @@
 
 #include <cstdlib>
 
-#include "expr.h"
+#include "expr/expr.h"
 #include "expr_test_table.h"
 
 namespace {

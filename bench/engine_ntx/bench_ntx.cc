@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "file.h"
-#include "ntx_index.h"
+#include "platform/file.h"
+#include "ntx/ntx_index.h"
 #include "sde61.h"
 
 namespace {
