@@ -1,9 +1,5 @@
 #include "fowis/fowis_run.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
-
 #include <climits>
 #include <cmath>
 #include <memory>
@@ -35,12 +31,6 @@ struct FowisTables {
     TApolloTable manufacturer;
 };
 
-std::string WithArgument(const char* pattern, const std::string& argument) {
-    std::string text = pattern;
-    if (auto at = text.find("%s"); at != std::string::npos) text.replace(at, 2, argument);
-    return text;
-}
-
 // A source that is no price list, or holds no record, is refused before
 // anything is changed, so that a file chosen by mistake cannot replace the
 // host's price table.  The message names the source as entered.
@@ -55,12 +45,12 @@ bool SourceIsPriceList(RunHost& host, const std::string& source_text,
             message = kSourceNotReadMessage;
             break;
         case PriceListSourceCheck::Outcome::kNoRecords:
-            message = WithArgument(kSourceWithoutRecordsMessage, source_text);
+            message = MessageWithArgument(kSourceWithoutRecordsMessage, source_text);
             break;
         case PriceListSourceCheck::Outcome::kInvalidLine:
             message = kInvalidSourceLineMessage;
             message.replace(message.find("%d"), 2, std::to_string(check.line));
-            message = WithArgument(message.c_str(), source_text);
+            message = MessageWithArgument(message.c_str(), source_text);
             break;
     }
     ErrorMessage(message);
@@ -152,7 +142,7 @@ void Convert(RunHost& host, const std::string& source_path, const std::string& t
         case PriceTableReplacement::BeginResult::kReady:
             break;
         case PriceTableReplacement::BeginResult::kDirectoryRefusesNewFiles:
-            ErrorMessage(WithArgument(kTargetRefusesNewFilesMessage, target_directory));
+            ErrorMessage(MessageWithArgument(kTargetRefusesNewFilesMessage, target_directory));
             return;
         case PriceTableReplacement::BeginResult::kFailed:
             ErrorMessage(kPriceTableNotCreatedMessage);
@@ -210,17 +200,17 @@ void RunFowisConversion(RunHost& host) {
 
     const std::string source_path(TrimBlanks(source_text));
     if (source_path.empty()) {
-        ErrorMessage(WithArgument(kNoValidInputMessage, kSourceFieldName));
+        ErrorMessage(MessageWithArgument(kNoValidInputMessage, kSourceFieldName));
         host.SetFocus(DialogControl::kSleQuelleFowis);
         return;
     }
     if (!FileExists(source_text)) {
-        ErrorMessage(WithArgument(kFileMissingMessage, source_text));
+        ErrorMessage(MessageWithArgument(kFileMissingMessage, source_text));
         host.SetFocus(DialogControl::kSleQuelleFowis);
         return;
     }
     if (!DirectoryExists(target_text)) {
-        ErrorMessage(WithArgument(kNoValidInputMessage, kTargetFieldName));
+        ErrorMessage(MessageWithArgument(kNoValidInputMessage, kTargetFieldName));
         return;
     }
     if (!SourceIsPriceList(host, source_text, source_path)) return;
