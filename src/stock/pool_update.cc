@@ -7,6 +7,8 @@
 #include "common/messages.h"
 #include "common/text_encoding.h"
 #include "common/ui_services.h"
+#include "common/unfinished_run_marker.h"
+#include "stock/pool_index_check.h"
 #include "storage/apollo_table.h"
 
 namespace zer1 {
@@ -16,6 +18,8 @@ namespace {
 constexpr int kPoolFieldCount = 13;  // FELD1 to FELD13; FELD14 stays in the working table
 constexpr int kKeyWidth = 13;        // width of FELD1 and of the JE1.NTX key
 constexpr int kProgressStep = 100;
+// Held while an update writes the pool; see UnfinishedRunMarker.
+constexpr const char* kPoolMarkerName = "JEVDBF.zer1-lauf";
 
 std::string FieldName(int n) {
     return "FELD" + std::to_string(n);
@@ -81,6 +85,25 @@ void UpdatePool(PoolTable pool, const std::string& data_path, TApolloTable& work
                 StepProgress& progress, std::vector<std::string>& report) {
     if (!OpenPool(pool, data_path)) return;
 
+    // An update killed in the middle may have left its last record in the
+    // pool but not in every index; a run on such indexes would add that
+    // article a second time.  The indexes belong to the host, which keeps
+    // them open, so they are checked and, when they do not fit, the host
+    // has to rebuild them: nothing is written until then.
+    UnfinishedRunMarker marker(data_path + kPoolMarkerName);
+    if (marker.LeftByAnEarlierRun()) {
+        const std::string index = FirstPoolIndexNotMatching(pool);
+        if (!index.empty()) {
+            ErrorMessage("Die letzte Aktualisierung des Pools wurde nicht beendet; der Index " +
+                         index + " passt nicht mehr zu " + kPoolTableName +
+                         ". Bitte die Indizes des Pools im Hostprogramm neu aufbauen.");
+            return;
+        }
+    }
+    // Without the marker (a directory that refuses new files) the update
+    // still runs; only a crash in it would go unnoticed.
+    (void)marker.Begin();
+
     progress.SetInfo("Pool wird aktualisiert...");
     const long total = working.RecordCount();
     progress.SetMaximum(static_cast<int>(total));
@@ -124,6 +147,7 @@ void UpdatePool(PoolTable pool, const std::string& data_path, TApolloTable& work
         ProcessPendingMessages();
     }
     progress.SetPosition(static_cast<int>(total));
+    marker.Finish();
 
     report.push_back("Pool aktualisiert: " + std::to_string(added) + " Neuanlagen," +
                      std::to_string(changed) + " \xC3\x84nderungen\r");

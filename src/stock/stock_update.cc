@@ -11,6 +11,7 @@
 #include "common/helpers.h"
 #include "common/text_encoding.h"
 #include "common/ui_services.h"
+#include "common/unfinished_run_marker.h"
 #include "stock/index_rebuild.h"
 #include "stock/new_item_defaults.h"
 #include "stock/stock_fields.h"
@@ -23,6 +24,9 @@ namespace {
 
 constexpr std::size_t kKeyWidth = 13;  // ARTNUM and the key of MLAGER.NTX
 constexpr long kProgressStep = 100;
+
+// Held while an update writes the stock master; see UnfinishedRunMarker.
+constexpr const char* kStockMarkerName = "MLAGER.zer1-lauf";
 
 constexpr const char* kAccessFailure =
     "Lagerupdate: Fehler beim Zugriff auf die Lagerstammdaten!\r";
@@ -292,6 +296,34 @@ void StockUpdate(StockTables tables, const StockPaths& paths, StockMode mode, TA
         return;
     }
 
+    // An update killed in the middle may have left its last stock item in
+    // MLAGER.DBF but not in MLAGER.NTX, and the other indexes not rebuilt: a
+    // new-item run on that index would create the item a second time.  The
+    // stock master is ours alone now, so its index is built anew first; the
+    // others follow at the end as after every update.
+    UnfinishedRunMarker marker(paths.dataPath + kStockMarkerName);
+    if (marker.LeftByAnEarlierRun()) {
+        const std::string indexFile = paths.dataPath + kStockMasterIndexName;
+        try {
+            const std::string expression = tables.artikel.IndexKey(*order);
+            tables.artikel.Close();
+            RebuildIndex(tables.artikel, indexFile, expression,
+                         [&progress](int percent) { progress.OnEngineProgress(percent); });
+        } catch (const std::exception&) {
+            tables.artikel.Close();
+            report.push_back(kAccessFailure);
+            return;
+        }
+        order = OpenStockMaster(tables.artikel, paths.dataPath);
+        if (!order) {
+            report.push_back(kAccessFailure);
+            return;
+        }
+        report.push_back("Lagerupdate: Die letzte Aktualisierung wurde nicht beendet, " +
+                         std::string(kStockMasterIndexName) + " wurde neu aufgebaut.\r");
+    }
+    (void)marker.Begin();
+
     const bool update = mode == StockMode::kUpdate;
     progress.SetInfo(TextChoice(update, "Lagerupdate", "Lagerneuanlage") +
                      " wird durchgef\xC3\xBChrt...");
@@ -310,6 +342,7 @@ void StockUpdate(StockTables tables, const StockPaths& paths, StockMode mode, TA
                      TextChoice(update, " \xC3\x84nderungen", " Neuanlagen") + "\r");
     tables.artikel.Close();
     RebuildIndexes(kStockMasterBaseName, paths.programDirectory, paths.dataPath, progress);
+    marker.Finish();
 }
 
 }  // namespace zer1

@@ -134,6 +134,8 @@ class TApolloTable {
     // ---- Expressions and indexes ----
     std::string EvalString(const std::string& expression);
     int IndexOpen(const std::string& indexFile);
+    // The key expression of an open order.
+    std::string IndexKey(int order);
     void SetOrder(int order);
     int Order() const { return order_; }
     int Index(const std::string& indexFile, const std::string& expression,

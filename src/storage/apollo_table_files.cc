@@ -127,6 +127,14 @@ std::string TApolloTable::EvalString(const std::string& expression) {
     return Windows1252ToUtf8(*text);
 }
 
+std::string TApolloTable::IndexKey(int order) {
+    requireActive();
+    const EngineApi& api = selected();
+    auto text = fetchText([&](char* buf, int size) { return api.IndexKey(order, buf, size); });
+    if (!text) throw EApolloError("Unable to read the key of order " + std::to_string(order));
+    return Windows1252ToUtf8(*text);
+}
+
 int TApolloTable::IndexOpen(const std::string& indexFile) {
     requireActive();
     checkBrowseMode();

@@ -3,11 +3,15 @@
 #include <fcntl.h>
 #include <grp.h>
 #include <pwd.h>
+#include <signal.h>
 #include <sys/file.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
+#include <fstream>
+#include <thread>
 
 #include "common/file_names.h"
 #include "fowis/price_text.h"
@@ -205,6 +209,53 @@ TEST_F(FowisRunFailureTest, ManufacturerTableStaysOpenBetweenRuns) {
     EXPECT_THROW(other.Open(), EApolloError);
     MakeHost("");  // the dialog closes and releases it
     EXPECT_NO_THROW(other.Open());
+}
+
+// The run killed (SIGKILL) while it writes the new price table, then run
+// again.  What the kill leaves: FOWISPR.DBF byte for byte as before (the new
+// records go to fowispr_neu.dbf, which is renamed over it only at the end),
+// fowispr_neu.dbf half written beside it, the staging table FO_1.DBF with
+// the whole price list, and TRFOWIS.SDF not yet rotated.  The next run
+// removes the half-written table, converts the list and rotates the source.
+TEST_F(FowisRunFailureTest, KilledRunLeavesThePricesAndTheNextRunConverts) {
+    MakeHost(SourceDirectory());
+    std::vector<std::string> lines;
+    for (int n = 0; n < 3000; ++n) {
+        lines.push_back(SourceLine({{"ARTNR1", "neu" + std::to_string(n)}, {"LEK", "1,00"}}));
+    }
+    WriteSource(Lines(lines));
+    auto written = [&] {
+        std::ifstream in(DataDirectory() + "fowispr_neu.dbf", std::ios::binary);
+        char head[8] = {};
+        in.read(head, sizeof head);
+        return in ? static_cast<unsigned char>(head[4]) + 256 * static_cast<unsigned char>(head[5]) : 0;
+    };
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        Run();
+        ::_exit(0);
+    }
+    int status = 0;
+    while (::waitpid(child, &status, WNOHANG) == 0 && written() <= 200) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    ::kill(child, SIGKILL);
+    ::waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFSIGNALED(status)) << "the run ended before the kill";
+    EXPECT_EQ(temp_.Read("data/fowispr.dbf"), before_);
+    EXPECT_GT(written(), 200);
+    EXPECT_TRUE(temp_.Has("src/TRFOWIS.SDF"));
+    EXPECT_FALSE(temp_.Has("src/TRFOW001.SDF"));
+
+    Run();
+    EXPECT_EQ(uncaught_, "");
+    EXPECT_TRUE(ui_.messages.empty());
+    EXPECT_FALSE(temp_.Has("data/fowispr_neu.dbf"));
+    const auto records = ReadPriceTable();
+    ASSERT_EQ(records.size(), 3000u);
+    EXPECT_EQ(records[2999].at("ARTNR1"), "neu2999");
+    EXPECT_TRUE(temp_.Has("src/TRFOW001.SDF"));
 }
 
 }  // namespace

@@ -97,6 +97,12 @@ class StockWorld {
     long itemsWritten_ = 0;
 };
 
+// The index file `index` holds every record of the table file `table` once,
+// ordered by the key `expression` computed from the stored bytes (as for
+// StockWorld::ExpectIndexMatchesStockMaster), as Perl XBase reads the file.
+void ExpectIndexMatchesTable(const std::string& table, const std::string& index,
+                             const std::string& expression);
+
 // Padded to `width` with blanks, as a character field stores it.
 std::string Pad(std::string value, std::size_t width);
 
