@@ -36,6 +36,7 @@
 #include "stock_layout.h"
 #include "storage/apollo_table.h"
 #include "tests/support/archive_world.h"
+#include "tests/support/recording_ui_services.h"
 #include "tests/support/stored_zip.h"
 
 namespace zer1 {

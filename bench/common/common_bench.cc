@@ -13,6 +13,7 @@
 #include "common/helpers.h"
 #include "common/text_encoding.h"
 #include "common/ui_services.h"
+#include "tests/support/recording_ui_services.h"
 
 namespace {
 
