@@ -17,6 +17,7 @@ using sde::Guarded;
 using sde::WithTable;
 using sde::Status;
 using sde::Table;
+using sde::Text;
 using sde::WorkAreas;
 
 namespace {
@@ -25,9 +26,10 @@ int g_error_level = 1;
 std::optional<sde::TableDefinition> g_definition;
 std::string g_create_password;
 
-
-std::string Text(const char* s) {
-    return s ? std::string(s) : std::string();
+// A record number argument as a table takes it: 0 (no record) for one below
+// zero or beyond what a table can number.
+uint32_t RecordNumberArgument(long recordNumber) {
+    return recordNumber < 0 || recordNumber > long(UINT32_MAX) ? 0 : uint32_t(recordNumber);
 }
 
 // Default alias of a table file: its name without extension, upper case, at most 8 characters.
@@ -53,7 +55,6 @@ std::string FreeAlias(const std::string& wanted) {
         if (WorkAreas::Instance().Find(candidate) == 0) return candidate;
     }
 }
-
 
 // Runs an operation that returns a Status: 1 on success, 0 with the error text otherwise.
 template <typename Fn>
@@ -239,10 +240,7 @@ int sx_GoBottom(void) {
 }
 
 int sx_Go(long recordNumber) {
-    return StatusCall([&](Table* t) {
-        return t->Go(recordNumber < 0 || recordNumber > long(UINT32_MAX) ? 0
-                                                                         : uint32_t(recordNumber));
-    });
+    return StatusCall([&](Table* t) { return t->Go(RecordNumberArgument(recordNumber)); });
 }
 
 int sx_Skip(long count) {
@@ -365,17 +363,12 @@ int sx_Discard(void) {
 }
 
 int sx_Unlock(long recordNumber) {
-    return StatusCall([&](Table* t) {
-        return t->Unlock(
-            recordNumber < 0 || recordNumber > long(UINT32_MAX) ? 0 : uint32_t(recordNumber));
-    });
+    return StatusCall([&](Table* t) { return t->Unlock(RecordNumberArgument(recordNumber)); });
 }
 
 int sx_Rlock(long recordNumber) {
-    return StatusCall([&](Table* t) {
-        return t->LockForWrite(
-            recordNumber < 0 || recordNumber > long(UINT32_MAX) ? 0 : uint32_t(recordNumber));
-    });
+    return StatusCall(
+        [&](Table* t) { return t->LockForWrite(RecordNumberArgument(recordNumber)); });
 }
 
 int sx_Zap(void) {

@@ -12,17 +12,12 @@ using sde::Guarded;
 using sde::WithTable;
 using sde::Status;
 using sde::Table;
+using sde::Text;
 
 namespace {
 
 sx_ProgressFn g_gauge = nullptr;
 void* g_gauge_context = nullptr;
-
-
-
-std::string Text(const char* s) {
-    return s ? std::string(s) : std::string();
-}
 
 // Order number of an index file already open on the table, 0 when none.
 int OpenOrderOf(Table* table, const std::string& path) {

@@ -67,6 +67,11 @@ T Guarded(T failed, Fn&& fn) {
     return failed;
 }
 
+// The text of a C string argument: empty for a null pointer.
+inline std::string Text(const char* s) {
+    return s ? std::string(s) : std::string();
+}
+
 // Buffer convention of the C API: copies as much of value as fits into buf,
 // NUL terminated when size > 0, and returns the value's full length.
 int CopyOut(const std::string& value, char* buf, int size);
