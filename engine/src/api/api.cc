@@ -1,16 +1,17 @@
 // The sx_ functions of sde61.h over work areas and tables: tables, records,
 // fields, creation and copies.  Every body runs inside Guarded so that no C++
 // exception leaves the library; every failure leaves its text for sx_ErrorText.
+#include "sde61.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cstring>
 #include <memory>
 #include <optional>
 
-#include "dbf/create.h"
-#include "sde61.h"
-#include "dbf/table.h"
 #include "api/workarea.h"
+#include "dbf/create.h"
+#include "dbf/table.h"
 
 using sde::Fail;
 using sde::Guarded;

@@ -1,11 +1,12 @@
 // The index entry points of sde61.h: opening and building NTX indexes on the
 // selected table, choosing its order, seeking, and the build progress hook.
+#include "sde61.h"
+
 #include <filesystem>
 
-#include "ntx/ntx_order.h"
-#include "sde61.h"
-#include "dbf/table.h"
 #include "api/workarea.h"
+#include "dbf/table.h"
+#include "ntx/ntx_order.h"
 
 using sde::Fail;
 using sde::Guarded;

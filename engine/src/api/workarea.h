@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "sde61.h"
 #include "base/status.h"
 #include "dbf/table.h"
+#include "sde61.h"
 
 namespace sde {
 

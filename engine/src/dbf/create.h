@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "base/status.h"
 #include "dbf/dbf_format.h"
 #include "platform/file.h"
-#include "base/status.h"
 
 namespace sde {
 

@@ -42,8 +42,8 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/file.h"
 #include "base/status.h"
+#include "platform/file.h"
 
 namespace sde {
 

@@ -7,8 +7,8 @@
 #include <string>
 #include <string_view>
 
-#include "dbf/dbf_format.h"
 #include "base/status.h"
+#include "dbf/dbf_format.h"
 
 namespace sde {
 

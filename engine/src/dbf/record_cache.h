@@ -20,8 +20,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/file.h"
 #include "base/status.h"
+#include "platform/file.h"
 
 namespace sde {
 

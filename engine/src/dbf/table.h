@@ -29,13 +29,13 @@
 #include <string_view>
 #include <vector>
 
+#include "base/status.h"
 #include "dbf/crypto.h"
 #include "dbf/dbf_format.h"
-#include "platform/file.h"
 #include "dbf/memo.h"
-#include "ntx/order.h"
 #include "dbf/record_cache.h"
-#include "base/status.h"
+#include "ntx/order.h"
+#include "platform/file.h"
 
 namespace sde {
 

@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "platform/file.h"
-#include "ntx/ntx_format.h"
-#include "platform/mapping.h"
 #include "base/status.h"
+#include "ntx/ntx_format.h"
+#include "platform/file.h"
+#include "platform/mapping.h"
 
 namespace sde {
 

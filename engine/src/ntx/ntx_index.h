@@ -27,10 +27,10 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/file.h"
-#include "ntx/ntx_format.h"
-#include "platform/mapping.h"
 #include "base/status.h"
+#include "ntx/ntx_format.h"
+#include "platform/file.h"
+#include "platform/mapping.h"
 
 namespace sde {
 

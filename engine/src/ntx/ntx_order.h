@@ -10,9 +10,9 @@
 #include <string>
 
 #include "expr/expr.h"
+#include "expr/record_view.h"
 #include "ntx/ntx_index.h"
 #include "ntx/order.h"
-#include "expr/record_view.h"
 
 namespace sde {
 

@@ -14,9 +14,9 @@
 #include <string_view>
 #include <vector>
 
+#include "base/status.h"
 #include "dbf/dbf_format.h"
 #include "platform/file.h"
-#include "base/status.h"
 
 namespace sde {
 
