@@ -2,8 +2,8 @@
 // with its alias, and the currently selected one.  Also the error text of the
 // last failed call and the guard that keeps every C++ exception inside the
 // library.  Everything behind the sx_ functions reaches tables through here.
-#ifndef SDE61_WORKAREA_H
-#define SDE61_WORKAREA_H
+#ifndef SDE61_API_WORKAREA_H
+#define SDE61_API_WORKAREA_H
 
 #include <exception>
 #include <memory>
@@ -100,4 +100,4 @@ T WithTable(T failed, Fn&& fn) {
 
 }  // namespace sde
 
-#endif  // SDE61_WORKAREA_H
+#endif  // SDE61_API_WORKAREA_H

@@ -1,7 +1,7 @@
 // Creating table files: the definition collected between sx_CreateNew and
 // sx_CreateExec, and the writing of an empty table with its memo file.
-#ifndef SDE61_CREATE_H
-#define SDE61_CREATE_H
+#ifndef SDE61_DBF_CREATE_H
+#define SDE61_DBF_CREATE_H
 
 #include <string>
 #include <vector>
@@ -46,4 +46,4 @@ std::string TemporaryNameBeside(const std::string& path);
 
 }  // namespace sde
 
-#endif  // SDE61_CREATE_H
+#endif  // SDE61_DBF_CREATE_H

@@ -15,8 +15,8 @@
 // In shared mode a write takes a POSIX write lock on byte 0 (waiting), reads
 // the next free block again, writes the memo and the new header, and releases
 // the lock.
-#ifndef SDE61_MEMO_H
-#define SDE61_MEMO_H
+#ifndef SDE61_DBF_MEMO_H
+#define SDE61_DBF_MEMO_H
 
 #include <cstdint>
 #include <functional>
@@ -64,4 +64,4 @@ std::string MemoPathFor(const std::string& table_path);
 
 }  // namespace sde
 
-#endif  // SDE61_MEMO_H
+#endif  // SDE61_DBF_MEMO_H

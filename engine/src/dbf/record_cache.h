@@ -13,8 +13,8 @@
 // from the system in large pages where it offers them: random reads over a
 // big table then miss the processor's address cache far less often than
 // with blocks spread over the heap.
-#ifndef SDE61_RECORD_CACHE_H
-#define SDE61_RECORD_CACHE_H
+#ifndef SDE61_DBF_RECORD_CACHE_H
+#define SDE61_DBF_RECORD_CACHE_H
 
 #include <cstdint>
 #include <string>
@@ -65,4 +65,4 @@ class RecordCache {
 
 }  // namespace sde
 
-#endif  // SDE61_RECORD_CACHE_H
+#endif  // SDE61_DBF_RECORD_CACHE_H

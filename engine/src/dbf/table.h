@@ -18,8 +18,8 @@
 //     header lock:  1 byte at 1,000,000,000, waiting, held while an append
 //                   writes the blank record and the new record count;
 //     memo lock:    byte 0 of the .DBT while a memo is written.
-#ifndef SDE61_TABLE_H
-#define SDE61_TABLE_H
+#ifndef SDE61_DBF_TABLE_H
+#define SDE61_DBF_TABLE_H
 
 #include <cstdint>
 #include <functional>
@@ -249,4 +249,4 @@ class Table : public OrderHost {
 
 }  // namespace sde
 
-#endif  // SDE61_TABLE_H
+#endif  // SDE61_DBF_TABLE_H

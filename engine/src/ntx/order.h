@@ -6,8 +6,8 @@
 // Record bytes handed to an order are the record as stored (flag byte first,
 // record_length() bytes, text in the table's stored code page), after
 // decryption; the keys are built from these bytes.
-#ifndef SDE61_ORDER_H
-#define SDE61_ORDER_H
+#ifndef SDE61_NTX_ORDER_H
+#define SDE61_NTX_ORDER_H
 
 #include <cstdint>
 #include <string>
@@ -80,4 +80,4 @@ class Order {
 
 }  // namespace sde
 
-#endif  // SDE61_ORDER_H
+#endif  // SDE61_NTX_ORDER_H
