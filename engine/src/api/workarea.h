@@ -1,7 +1,8 @@
 // Work areas: the numbered slots in which the C API keeps open tables, each
 // with its alias, and the currently selected one.  Also the error text of the
-// last failed call and the guard that keeps every C++ exception inside the
-// library.  Everything behind the sx_ functions reaches tables through here.
+// last failed call, the guard that keeps every C++ exception inside the
+// library, and the C API's conventions for text arguments and output buffers.
+// Everything behind the sx_ functions reaches tables through here.
 #ifndef SDE61_API_WORKAREA_H
 #define SDE61_API_WORKAREA_H
 
