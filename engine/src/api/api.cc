@@ -15,10 +15,10 @@
 
 using sde::Fail;
 using sde::Guarded;
-using sde::WithTable;
 using sde::Status;
 using sde::Table;
 using sde::Text;
+using sde::WithTable;
 using sde::WorkAreas;
 
 namespace {

@@ -9,11 +9,10 @@
 #include "ntx/ntx_order.h"
 
 using sde::Fail;
-using sde::Guarded;
-using sde::WithTable;
 using sde::Status;
 using sde::Table;
 using sde::Text;
+using sde::WithTable;
 
 namespace {
 
