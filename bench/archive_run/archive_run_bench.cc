@@ -36,6 +36,8 @@
 #include "stock_layout.h"
 #include "storage/apollo_table.h"
 #include "tests/support/archive_world.h"
+#include "tests/support/temp_dir.h"
+#include "tests/support/recording_ui_services.h"
 #include "tests/support/stored_zip.h"
 
 namespace zer1 {
@@ -51,19 +53,16 @@ struct Sizes {
     long stock_items = 100000;
 };
 
+// The run's folders in one scratch directory, removed when the program ends.
 struct Dirs {
-    std::string root, program, data, out, archive;
+    Dirs() {
+        for (const std::string& dir : {program, data, out}) std::filesystem::create_directory(dir);
+    }
+    testing::TempDir scratch{"zer1-archive-bench"};
+    std::string root = scratch.path();
+    std::string program = root + "prog/", data = root + "daten/", out = root + "aus/";
+    std::string archive = root + "dgh.zip";
 };
-
-Dirs MakeDirs() {
-    std::string pattern =
-        (std::filesystem::temp_directory_path() / "zer1-archive-bench-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) std::abort();
-    Dirs d{pattern + "/", pattern + "/prog/", pattern + "/daten/", pattern + "/aus/",
-           pattern + "/dgh.zip"};
-    for (const std::string& dir : {d.program, d.data, d.out}) std::filesystem::create_directory(dir);
-    return d;
-}
 
 void BuildWorld(const Dirs& d, const Sizes& sizes) {
     if (!CreateParameterTable(d.program, "1111001")) std::abort();
@@ -273,7 +272,7 @@ int main(int argc, char** argv) {
     if (argc > 1) sizes.member_lines = std::atol(argv[1]);
     if (argc > 2) sizes.pool_records = std::atol(argv[2]);
     if (argc > 3) sizes.stock_items = std::atol(argv[3]);
-    const zer1::Dirs dirs = zer1::MakeDirs();
+    const zer1::Dirs dirs;
     std::printf("member %ld lines, pool %ld records, stock master %ld items, in %s\n",
                 sizes.member_lines, sizes.pool_records, sizes.stock_items, dirs.root.c_str());
     std::fflush(stdout);
@@ -292,6 +291,5 @@ int main(int argc, char** argv) {
         QApplication app(argc, argv);
         result = zer1::Run(dirs);
     }
-    std::filesystem::remove_all(dirs.root);
     return result;
 }

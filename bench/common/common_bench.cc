@@ -3,8 +3,6 @@
 // file-name resolution of an existing file.
 #include <benchmark/benchmark.h>
 
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -13,6 +11,8 @@
 #include "common/helpers.h"
 #include "common/text_encoding.h"
 #include "common/ui_services.h"
+#include "tests/support/recording_ui_services.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
@@ -41,11 +41,10 @@ void BM_Utf8ToWindows1252(benchmark::State& state) {
 BENCHMARK(BM_Utf8ToWindows1252);
 
 void BM_ResolveExistingFileName(benchmark::State& state) {
-    char name[] = "/tmp/zer1-bench-XXXXXX";
-    const int fd = ::mkstemp(name);
+    const zer1::testing::TempDir dir("zer1-bench");
+    dir.Write("JEVDBF.DBF", "");
+    const std::string name = dir / "JEVDBF.DBF";
     for (auto _ : state) benchmark::DoNotOptimize(zer1::ResolveFileName(name));
-    ::close(fd);
-    ::unlink(name);
 }
 BENCHMARK(BM_ResolveExistingFileName);
 

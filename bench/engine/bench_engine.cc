@@ -4,26 +4,22 @@
 //   - reading those records back field by field by name;
 //   - appending 100,000 SDF lines of 402 characters.
 #include <benchmark/benchmark.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <string>
 
 #include "sde61.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
 constexpr long kRecords = 1000000;
 constexpr long kSdfLines = 100000;
 
-std::string ScratchDir() {
-    static std::string dir = [] {
-        char tmpl[] = "/tmp/sde61-bench-XXXXXX";
-        if (mkdtemp(tmpl) == nullptr) std::abort();
-        return std::string(tmpl);
-    }();
+// The program's scratch directory, removed when the program ends.
+const zer1::testing::TempDir& Scratch() {
+    static const zer1::testing::TempDir dir("sde61-bench");
     return dir;
 }
 
@@ -41,7 +37,7 @@ void CreateWideTable(const std::string& path) {
 }
 
 void BM_AppendCommitEachRecord(benchmark::State& state) {
-    std::string path = ScratchDir() + "/APPEND.DBF";
+    std::string path = Scratch() / "APPEND.DBF";
     for (auto _ : state) {
         state.PauseTiming();
         CreateWideTable(path);
@@ -69,7 +65,7 @@ void BM_AppendCommitEachRecord(benchmark::State& state) {
 BENCHMARK(BM_AppendCommitEachRecord)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 void BM_ReadBackByName(benchmark::State& state) {
-    std::string path = ScratchDir() + "/APPEND.DBF";
+    std::string path = Scratch() / "APPEND.DBF";
     char buf[64];
     long fields_read = 0;
     for (auto _ : state) {
@@ -115,8 +111,8 @@ void CreateStagingTable(const std::string& path) {
 }
 
 void BM_SdfAppend(benchmark::State& state) {
-    std::string path = ScratchDir() + "/FO_1.DBF";
-    std::string source = ScratchDir() + "/TRFOWIS.SDF";
+    std::string path = Scratch() / "FO_1.DBF";
+    std::string source = Scratch() / "TRFOWIS.SDF";
     {
         std::string text;
         text.reserve(size_t(kSdfLines) * 404);
@@ -154,6 +150,5 @@ int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
-    std::filesystem::remove_all(ScratchDir());
     return 0;
 }

@@ -2,8 +2,6 @@
 // records, random seeks, and appends with five indexes open, exclusive and
 // shared, every record committed with its index changes.
 #include <benchmark/benchmark.h>
-#include <stdlib.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
@@ -16,22 +14,14 @@
 #include "platform/file.h"
 #include "ntx/ntx_index.h"
 #include "sde61.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
-// A scratch directory that lives as long as the benchmark program.
-const std::string& ScratchDir() {
-    static std::string dir = [] {
-        char tmpl[] = "/tmp/sde61-bench-ntx-XXXXXX";
-        std::string d = mkdtemp(tmpl) ? tmpl : "/tmp";
-        std::atexit([] { std::filesystem::remove_all(ScratchDir()); });
-        return d;
-    }();
-    return dir;
-}
-
+// A file in the program's scratch directory, which is removed when the program ends.
 std::string Scratch(const std::string& name) {
-    return ScratchDir() + "/" + name;
+    static const zer1::testing::TempDir dir("sde61-bench-ntx");
+    return dir / name;
 }
 
 constexpr uint32_t kBigRecords = 1000000;

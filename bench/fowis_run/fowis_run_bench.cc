@@ -16,6 +16,7 @@
 #include "recording_run_host.h"
 #include "storage/apollo_table.h"
 #include "storage/engine_loader.h"
+#include "tests/support/temp_dir.h"
 
 namespace zer1 {
 namespace {
@@ -53,16 +54,13 @@ void Put(std::string& line, const char* name, const std::string& value) {
 // realistic mix of filled and empty price columns, every other line without
 // an EAN.
 struct BenchFiles {
-    std::string root;
+    testing::TempDir scratch{"zer1-fowis-bench"};
+    std::string root = scratch.path();
     std::string program;
     std::string data;
     std::string source;
 
     BenchFiles() {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "zer1-fowis-bench-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr) std::abort();
-        root = pattern + "/";
         program = root + "prog/";
         data = root + "data/";
         for (const std::string& dir : {program, data}) std::filesystem::create_directory(dir);
@@ -88,10 +86,6 @@ struct BenchFiles {
             Put(line, "RP1", prices[(i + 3) % 8]);
             out << line << "\r\n";
         }
-    }
-    ~BenchFiles() {
-        std::error_code ignored;
-        std::filesystem::remove_all(root, ignored);
     }
 };
 

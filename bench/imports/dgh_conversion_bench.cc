@@ -4,10 +4,6 @@
 // working table.
 #include <benchmark/benchmark.h>
 
-#include <unistd.h>
-
-#include <filesystem>
-#include <fstream>
 #include <string>
 
 #include "imports/dgh_conversion.h"
@@ -15,6 +11,7 @@
 #include "imports/dgh_source.h"
 #include "imports/working_table.h"
 #include "storage/apollo_table.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
@@ -89,17 +86,15 @@ BENCHMARK(BM_ConvertDghLineStored);
 
 // A whole member into an emptied working table, as the DGH run does it.
 void BM_ImportDghSourceFile(benchmark::State& state) {
-    namespace fs = std::filesystem;
-    const fs::path dir = fs::temp_directory_path() / ("dgh_bench_" + std::to_string(::getpid()));
-    fs::create_directories(dir);
-    const std::string member = (dir / "artikel.txt").string();
-    std::ofstream(member, std::ios::binary) << MakeMember(static_cast<int>(state.range(0)));
-    if (!zer1::CreateWorkingTable((dir / "TMPDGH.DBF").string())) {
+    const zer1::testing::TempDir dir("zer1-dgh-bench");
+    const std::string member = dir / "artikel.txt";
+    dir.Write("artikel.txt", MakeMember(static_cast<int>(state.range(0))));
+    if (!zer1::CreateWorkingTable(dir / "TMPDGH.DBF")) {
         state.SkipWithError("working table not created");
         return;
     }
     zer1::TApolloTable working;
-    working.SetDatabaseName(dir.string());
+    working.SetDatabaseName(dir.path());
     working.SetTableName("TMPDGH.DBF");
     working.SetExclusive(true);
     working.Open();
@@ -109,7 +104,6 @@ void BM_ImportDghSourceFile(benchmark::State& state) {
     }
     state.SetItemsProcessed(state.iterations() * state.range(0));
     working.Close();
-    fs::remove_all(dir);
 }
 BENCHMARK(BM_ImportDghSourceFile)->Arg(10000)->Unit(benchmark::kMillisecond);
 

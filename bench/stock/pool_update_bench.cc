@@ -5,14 +5,12 @@
 //
 //   bench_pool_update [member lines] [pool records]
 #include <sys/resource.h>
-#include <unistd.h>
 
 #include <array>
 #include <chrono>
 #include <ctime>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -22,6 +20,7 @@
 #include "imports/working_table.h"
 #include "stock/pool_update.h"
 #include "storage/apollo_table.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
@@ -111,10 +110,8 @@ void MakePool(const std::string& dir, long records) {
 int main(int argc, char** argv) {
     const long lines = argc > 1 ? std::atol(argv[1]) : 200000;
     const long pool_records = argc > 2 ? std::atol(argv[2]) : 100000;
-    const std::string dir =
-        (std::filesystem::temp_directory_path() / ("pool_bench_" + std::to_string(getpid())))
-            .string() + "/";
-    std::filesystem::create_directories(dir);
+    const zer1::testing::TempDir scratch("zer1-pool-bench");
+    const std::string& dir = scratch.path();
     try {
         WriteMember(dir + "ARTIKEL.TXT", lines);
         MakePool(dir, pool_records);
@@ -150,9 +147,7 @@ int main(int argc, char** argv) {
         std::printf("Peak resident memory: %ld KiB\n", PeakResidentKiB());
     } catch (const std::exception& e) {
         std::fprintf(stderr, "bench_pool_update: %s\n", e.what());
-        std::filesystem::remove_all(dir);
         return 1;
     }
-    std::filesystem::remove_all(dir);
     return 0;
 }

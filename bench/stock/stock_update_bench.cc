@@ -7,7 +7,6 @@
 //
 //   bench_stock_update [working records] [stock items]
 #include <sys/resource.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
@@ -23,6 +22,7 @@
 #include "stock/stock_update.h"
 #include "stock_layout.h"
 #include "storage/apollo_table.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
@@ -142,17 +142,16 @@ void RunMode(zer1::StockMode mode, zer1::TApolloTable& working, zer1::TApolloTab
 int main(int argc, char** argv) {
     const long records = argc > 1 ? std::atol(argv[1]) : 100000;
     const long items = argc > 2 ? std::atol(argv[2]) : 100000;
-    const std::string root =
-        (std::filesystem::temp_directory_path() / ("stock_bench_" + std::to_string(getpid())))
-            .string();
-    const std::string dataPath = root + "/daten/";
-    const std::string programDirectory = root + "/programm/";
+    const zer1::testing::TempDir scratch("zer1-stock-bench");
+    const std::string& root = scratch.path();
+    const std::string dataPath = root + "daten/";
+    const std::string programDirectory = root + "programm/";
     try {
         std::filesystem::create_directories(dataPath);
         std::filesystem::create_directories(programDirectory);
         MakeStockMaster(dataPath, items);
         zer1::testing::WriteCatalogueFile(programDirectory, zer1::testing::DefaultCatalogue());
-        zer1::CreateWorkingTable(root + "/TMPDGH.DBF");
+        zer1::CreateWorkingTable(root + "TMPDGH.DBF");
         zer1::TApolloTable working;
         working.SetDatabaseName(root);
         working.SetTableName("TMPDGH.DBF");
@@ -169,9 +168,7 @@ int main(int argc, char** argv) {
         std::printf("Peak resident memory: %ld KiB\n", PeakResidentKiB());
     } catch (const std::exception& e) {
         std::fprintf(stderr, "bench_stock_update: %s\n", e.what());
-        std::filesystem::remove_all(root);
         return 1;
     }
-    std::filesystem::remove_all(root);
     return 0;
 }

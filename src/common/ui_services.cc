@@ -39,17 +39,4 @@ void ProcessPendingMessages() {
     if (g_pump_throttle.Due(MessagePumpThrottle::Clock::now())) g_current->ProcessEvents();
 }
 
-void RecordingUiServices::ShowMessage(MessageKind kind, const std::string& caption,
-                                      const std::string& text) {
-    messages.push_back({kind, caption, text});
-}
-
-std::optional<std::string> RecordingUiServices::ChooseFileToOpen(const FileOpenRequest& request) {
-    file_requests.push_back(request);
-    if (file_choices.empty()) return std::nullopt;
-    std::optional<std::string> answer = std::move(file_choices.front());
-    file_choices.pop_front();
-    return answer;
-}
-
 }  // namespace zer1

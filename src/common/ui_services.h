@@ -1,18 +1,16 @@
 // UI services: the small seam between the library's logic and the user
 // interface.  Message boxes, the file-open dialog, processing of pending
 // window messages and the quit request all go through the implementation
-// installed here.  The dialog installs a Qt implementation; tests install a
-// RecordingUiServices that records messages and answers file dialogs from a
-// queue.  Without an installed implementation a silent default is used that
-// writes messages to standard error and cancels every file dialog.
+// installed here.  The dialog installs a Qt implementation; tests install one
+// that records what it is asked.  Without an installed implementation a
+// silent default is used that writes messages to standard error and cancels
+// every file dialog.
 #ifndef ZER1_COMMON_UI_SERVICES_H
 #define ZER1_COMMON_UI_SERVICES_H
 
 #include <chrono>
-#include <deque>
 #include <optional>
 #include <string>
-#include <vector>
 
 namespace zer1 {
 
@@ -99,35 +97,6 @@ class MessagePumpThrottle {
     Clock::duration interval_;
     Clock::time_point last_{};
     bool started_ = false;
-};
-
-// UI services for tests: records every message and file-dialog request,
-// answers file dialogs from a queue (an empty queue answers "cancelled"),
-// counts message pumps and quit requests.
-class RecordingUiServices : public UiServices {
-  public:
-    struct Message {
-        MessageKind kind;
-        std::string caption;
-        std::string text;
-    };
-
-    void ShowMessage(MessageKind kind, const std::string& caption,
-                     const std::string& text) override;
-    std::optional<std::string> ChooseFileToOpen(const FileOpenRequest& request) override;
-    void ProcessEvents() override { ++process_events_calls; }
-    void RequestQuit() override { ++quit_requests; }
-
-    // Queues the answer of the next file dialog: a file name, or nothing for "cancel".
-    void QueueFileChoice(std::optional<std::string> answer) {
-        file_choices.push_back(std::move(answer));
-    }
-
-    std::vector<Message> messages;
-    std::vector<FileOpenRequest> file_requests;
-    std::deque<std::optional<std::string>> file_choices;
-    int process_events_calls = 0;
-    int quit_requests = 0;
 };
 
 }  // namespace zer1

@@ -31,11 +31,70 @@ constexpr const char* kStockMarkerName = "MLAGER.zer1-lauf";
 constexpr const char* kAccessFailure =
     "Lagerupdate: Fehler beim Zugriff auf die Lagerstammdaten!\r";
 
+// One member of a struct of field pointers and the name of the field it points to.
+template <class Fields>
+struct FieldBinding {
+    std::string_view name;
+    TApolloField* Fields::*member;
+};
+
+// A struct of `table`'s fields with every member of `bindings` pointing to its
+// field (FieldByName: a missing one raises; the step checks for them first).
+template <class Fields, std::size_t N>
+Fields BindFields(TApolloTable& table, const FieldBinding<Fields> (&bindings)[N]) {
+    Fields fields{};
+    for (const FieldBinding<Fields>& binding : bindings) {
+        fields.*binding.member = &table.FieldByName(binding.name);
+    }
+    return fields;
+}
+
+template <class Fields, std::size_t N>
+std::vector<std::string_view> FieldNames(const FieldBinding<Fields> (&bindings)[N]) {
+    std::vector<std::string_view> names;
+    for (const FieldBinding<Fields>& binding : bindings) names.push_back(binding.name);
+    return names;
+}
+
+// The fields of one working record that the step reads.
+struct WorkingFields {
+    TApolloField *feld1, *feld2, *feld3, *feld4, *feld5, *feld6, *feld8, *feld9, *feld12, *feld13;
+};
+constexpr FieldBinding<WorkingFields> kWorkingFields[] = {
+    {"FELD1", &WorkingFields::feld1},   {"FELD2", &WorkingFields::feld2},
+    {"FELD3", &WorkingFields::feld3},   {"FELD4", &WorkingFields::feld4},
+    {"FELD5", &WorkingFields::feld5},   {"FELD6", &WorkingFields::feld6},
+    {"FELD8", &WorkingFields::feld8},   {"FELD9", &WorkingFields::feld9},
+    {"FELD12", &WorkingFields::feld12}, {"FELD13", &WorkingFields::feld13},
+};
+
+// The stock master's fields that both modes write: the imported values.
+struct StockFields {
+    TApolloField *artbez, *tex1, *stsatz, *stsatz2, *preis, *ekpr, *wgrupp, *liferant, *libnr1,
+        *suchcod;
+};
+constexpr FieldBinding<StockFields> kStockFields[] = {
+    {"ARTBEZ", &StockFields::artbez}, {"TEX1", &StockFields::tex1},
+    {"STSATZ", &StockFields::stsatz}, {"STSATZ_2", &StockFields::stsatz2},
+    {"PREIS", &StockFields::preis},   {"EKPR", &StockFields::ekpr},
+    {"WGRUPP", &StockFields::wgrupp}, {"LIFERANT", &StockFields::liferant},
+    {"LIBNR1", &StockFields::libnr1}, {"SUCHCOD", &StockFields::suchcod},
+};
+
+struct StockLogFields {
+    TApolloField *artbez, *artnum, *text, *datum, *preis, *abga, *rueck;
+};
+constexpr FieldBinding<StockLogFields> kStockLogFields[] = {
+    {"ARTBEZ", &StockLogFields::artbez}, {"ARTNUM", &StockLogFields::artnum},
+    {"TEXT", &StockLogFields::text},     {"DATUM", &StockLogFields::datum},
+    {"PREIS", &StockLogFields::preis},   {"ABGA", &StockLogFields::abga},
+    {"RUECK", &StockLogFields::rueck},
+};
+
 // The stock master's fields that one mode writes: both modes write the
 // imported values, new items also their article number and defaults.
 std::vector<std::string_view> FieldsWritten(StockMode mode) {
-    std::vector<std::string_view> names{"ARTBEZ", "TEX1",   "STSATZ",   "STSATZ_2", "PREIS",
-                                        "EKPR",   "WGRUPP", "LIFERANT", "LIBNR1",   "SUCHCOD"};
+    std::vector<std::string_view> names = FieldNames(kStockFields);
     if (mode == StockMode::kNewItems) {
         names.push_back("ARTNUM");
         for (const NewItemDefault& item : kNewItemDefaults) names.push_back(item.field);
@@ -43,12 +102,9 @@ std::vector<std::string_view> FieldsWritten(StockMode mode) {
     return names;
 }
 
-constexpr std::string_view kStockLogFields[] = {"ARTBEZ", "ARTNUM", "TEXT", "DATUM",
-                                                "PREIS",  "ABGA",   "RUECK"};
-
 // The first of `names` that `table` lacks, if any.
-template <class Names>
-std::optional<std::string_view> MissingField(TApolloTable& table, const Names& names) {
+std::optional<std::string_view> MissingField(TApolloTable& table,
+                                             const std::vector<std::string_view>& names) {
     for (std::string_view name : names) {
         if (table.FindField(name) == nullptr) return name;
     }
@@ -93,52 +149,6 @@ TDate Today() {
                  std::chrono::month{static_cast<unsigned>(local.tm_mon + 1)},
                  std::chrono::day{static_cast<unsigned>(local.tm_mday)}};
 }
-
-// The fields of one working record that the step reads.
-struct WorkingFields {
-    explicit WorkingFields(TApolloTable& working)
-        : feld1(working.FieldByName("FELD1")),
-          feld2(working.FieldByName("FELD2")),
-          feld3(working.FieldByName("FELD3")),
-          feld4(working.FieldByName("FELD4")),
-          feld5(working.FieldByName("FELD5")),
-          feld6(working.FieldByName("FELD6")),
-          feld8(working.FieldByName("FELD8")),
-          feld9(working.FieldByName("FELD9")),
-          feld12(working.FieldByName("FELD12")),
-          feld13(working.FieldByName("FELD13")) {}
-    TApolloField &feld1, &feld2, &feld3, &feld4, &feld5, &feld6, &feld8, &feld9, &feld12, &feld13;
-};
-
-struct StockFields {
-    explicit StockFields(TApolloTable& artikel)
-        : artnum(artikel.FindField("ARTNUM")),
-          artbez(artikel.FieldByName("ARTBEZ")),
-          tex1(artikel.FieldByName("TEX1")),
-          stsatz(artikel.FieldByName("STSATZ")),
-          stsatz2(artikel.FieldByName("STSATZ_2")),
-          preis(artikel.FieldByName("PREIS")),
-          ekpr(artikel.FieldByName("EKPR")),
-          wgrupp(artikel.FieldByName("WGRUPP")),
-          liferant(artikel.FieldByName("LIFERANT")),
-          libnr1(artikel.FieldByName("LIBNR1")),
-          suchcod(artikel.FieldByName("SUCHCOD")) {}
-    TApolloField* artnum;  // written only in new-item mode, which checks for it
-    TApolloField &artbez, &tex1, &stsatz, &stsatz2, &preis, &ekpr, &wgrupp, &liferant, &libnr1,
-        &suchcod;
-};
-
-struct StockLogFields {
-    explicit StockLogFields(TApolloTable& proto)
-        : artbez(proto.FieldByName("ARTBEZ")),
-          artnum(proto.FieldByName("ARTNUM")),
-          text(proto.FieldByName("TEXT")),
-          datum(proto.FieldByName("DATUM")),
-          preis(proto.FieldByName("PREIS")),
-          abga(proto.FieldByName("ABGA")),
-          rueck(proto.FieldByName("RUECK")) {}
-    TApolloField &artbez, &artnum, &text, &datum, &preis, &abga, &rueck;
-};
 
 // Opens the stock master exclusively with MLAGER.NTX as its one index and
 // returns that index's order; nothing when either cannot be opened.
@@ -196,18 +206,20 @@ class StockWalk {
         working_.First();
         if (!working_.Eof()) {
             // All three tables stay open through the walk, so their fields stay put.
-            WorkingFields in(working_);
-            StockFields stock(tables_.artikel);
-            StockLogFields log(tables_.proto);
+            const WorkingFields in = BindFields(working_, kWorkingFields);
+            const StockFields stock = BindFields(tables_.artikel, kStockFields);
+            // Written only in new-item mode, which checks for it.
+            TApolloField* const artnum = tables_.artikel.FindField("ARTNUM");
+            const StockLogFields log = BindFields(tables_.proto, kStockLogFields);
             const std::string logText =
                 mode_ == StockMode::kUpdate ? "\xC3\x84nderung" : "Neuanlage";
             const TDate today = Today();
             for (long counter = 1; !working_.Eof(); ++counter) {
                 if (counter % kProgressStep == 0) progress_.SetPosition(static_cast<int>(counter));
-                const bool found = tables_.artikel.Seek(SeekKey(in.feld1.AsString()));
+                const bool found = tables_.artikel.Seek(SeekKey(in.feld1->AsString()));
                 if (found == (mode_ == StockMode::kUpdate)) {
                     ++handled;
-                    HandleRecord(in, stock);
+                    HandleRecord(in, stock, artnum);
                     WriteStockMovement(tables_.artikel, paths_.dataPath);
                     WriteLogRecord(in, log, logText, today);
                 }
@@ -220,44 +232,44 @@ class StockWalk {
     }
 
   private:
-    void HandleRecord(WorkingFields& in, StockFields& stock) {
+    void HandleRecord(const WorkingFields& in, const StockFields& stock, TApolloField* artnum) {
         TApolloTable& artikel = tables_.artikel;
         if (mode_ == StockMode::kUpdate) {
             artikel.Edit();
         } else {
             artikel.Append();
-            stock.artnum->Assign(in.feld1);
+            artnum->Assign(*in.feld1);
         }
-        stock.artbez.Assign(in.feld2);
-        stock.tex1.Assign(in.feld6);
-        if (std::optional<int> rate = WholeNumber(in.feld12.AsString())) {
-            stock.stsatz.SetAsInteger(*rate);
-            stock.stsatz2.SetAsInteger(*rate);
+        stock.artbez->Assign(*in.feld2);
+        stock.tex1->Assign(*in.feld6);
+        if (std::optional<int> rate = WholeNumber(in.feld12->AsString())) {
+            stock.stsatz->SetAsInteger(*rate);
+            stock.stsatz2->SetAsInteger(*rate);
         }
         const TakeOverSwitches take = switches_();
-        if (take.sellingPrice && stock.preis.AsFloat() == 0) {
-            stock.preis.SetAsFloat(NumberFromText(in.feld3.AsString()));
+        if (take.sellingPrice && stock.preis->AsFloat() == 0) {
+            stock.preis->SetAsFloat(NumberFromText(in.feld3->AsString()));
         }
-        if (take.purchasePrice) stock.ekpr.SetAsFloat(NumberFromText(in.feld4.AsString()));
-        if (take.group) stock.wgrupp.SetAsString(GroupWithMarker(in.feld9.AsString()));
+        if (take.purchasePrice) stock.ekpr->SetAsFloat(NumberFromText(in.feld4->AsString()));
+        if (take.group) stock.wgrupp->SetAsString(GroupWithMarker(in.feld9->AsString()));
         if (take.supplier) {
-            stock.liferant.Assign(in.feld5);
-            stock.libnr1.Assign(in.feld13);
+            stock.liferant->Assign(*in.feld5);
+            stock.libnr1->Assign(*in.feld13);
         }
-        if (take.searchCode) stock.suchcod.Assign(in.feld8);
+        if (take.searchCode) stock.suchcod->Assign(*in.feld8);
         artikel.Post();
     }
 
-    void WriteLogRecord(WorkingFields& in, StockLogFields& log, const std::string& text,
+    void WriteLogRecord(const WorkingFields& in, const StockLogFields& log, const std::string& text,
                         const TDate& today) {
         tables_.proto.Append();
-        log.artbez.Assign(in.feld2);
-        log.artnum.Assign(in.feld1);
-        log.text.SetAsString(text);
-        log.datum.SetAsDate(today);
-        log.preis.SetAsFloat(NumberFromText(in.feld3.AsString()));
-        log.abga.SetAsFloat(0);
-        log.rueck.SetAsFloat(0);
+        log.artbez->Assign(*in.feld2);
+        log.artnum->Assign(*in.feld1);
+        log.text->SetAsString(text);
+        log.datum->SetAsDate(today);
+        log.preis->SetAsFloat(NumberFromText(in.feld3->AsString()));
+        log.abga->SetAsFloat(0);
+        log.rueck->SetAsFloat(0);
         tables_.proto.Post();
     }
 
@@ -290,7 +302,7 @@ void StockUpdate(StockTables tables, const StockPaths& paths, StockMode mode, TA
         tables.artikel.Close();
         return;
     }
-    if (auto missing = MissingField(tables.proto, kStockLogFields)) {
+    if (auto missing = MissingField(tables.proto, FieldNames(kStockLogFields))) {
         report.push_back(MissingFieldLine(*missing, kStockLogTableName));
         tables.artikel.Close();
         return;

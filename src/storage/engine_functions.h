@@ -71,4 +71,4 @@
     X(SetGaugeHook)              \
     X(FileInUse)
 
-#endif
+#endif  // ZER1_STORAGE_ENGINE_FUNCTIONS_H

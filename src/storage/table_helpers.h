@@ -1,4 +1,6 @@
-// Small helpers shared by the table layer's sources.
+// The table layer's small helpers around engine calls, shared by its sources:
+// the file-name part of a table name, fetching a text through the engine's
+// buffer convention, and an empty text handed to the engine as no argument.
 #ifndef ZER1_STORAGE_TABLE_HELPERS_H
 #define ZER1_STORAGE_TABLE_HELPERS_H
 

@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "common/messages.h"
+#include "tests/support/recording_ui_services.h"
 
 namespace zer1 {
 namespace {

@@ -19,6 +19,7 @@
 #include "common/number_format.h"
 #include "common/ui_services.h"
 #include "controls/factor_field.h"
+#include "tests/support/recording_ui_services.h"
 
 namespace zer1 {
 namespace {

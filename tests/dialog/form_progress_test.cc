@@ -13,6 +13,7 @@
 #include "dialog/form_ss.h"
 #include "run/parameter_table.h"
 #include "run/settings_file.h"
+#include "tests/support/recording_ui_services.h"
 #include "tests/support/temp_dir.h"
 
 namespace zer1 {

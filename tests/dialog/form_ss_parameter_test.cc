@@ -18,6 +18,7 @@
 #include "run/parameter_table.h"
 #include "run/settings_file.h"
 #include "storage/engine_loader.h"
+#include "tests/support/recording_ui_services.h"
 #include "tests/support/temp_dir.h"
 
 namespace zer1 {

@@ -23,6 +23,7 @@
 #include "dialog/form_ss.h"
 #include "run/parameter_table.h"
 #include "run/settings_file.h"
+#include "tests/support/recording_ui_services.h"
 #include "tests/support/stored_zip.h"
 #include "tests/support/temp_dir.h"
 

@@ -22,6 +22,7 @@
 #include "storage/engine_loader.h"
 #include "tests/fowis/fowis_layouts.h"
 #include "tests/support/command_output.h"
+#include "tests/support/recording_ui_services.h"
 #include "tests/support/temp_dir.h"
 
 namespace zer1 {

@@ -22,6 +22,7 @@
 #include "stock/pool_update.h"
 #include "storage/apollo_table.h"
 #include "storage/engine_loader.h"
+#include "tests/support/recording_ui_services.h"
 #include "tests/support/temp_dir.h"
 
 namespace jevhost {

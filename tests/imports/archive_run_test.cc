@@ -31,6 +31,7 @@
 #include "storage/engine_loader.h"
 #include "tests/support/archive_world.h"
 #include "tests/support/raw_dbf.h"
+#include "tests/support/recording_ui_services.h"
 #include "tests/support/stored_zip.h"
 
 namespace zer1 {

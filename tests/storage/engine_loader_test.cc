@@ -7,6 +7,7 @@
 
 #include "common/ui_services.h"
 #include "storage/apollo_error.h"
+#include "tests/support/recording_ui_services.h"
 #include "tests/support/temp_dir.h"
 
 namespace zer1 {

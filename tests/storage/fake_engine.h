@@ -8,7 +8,8 @@
 // move; an append reaches the file at once in shared use and at the commit in
 // exclusive use.  A refused commit drops the pending change and leaves the
 // file as it was, with the error text and code of the engine.
-#pragma once
+#ifndef ZER1_TESTS_STORAGE_FAKE_ENGINE_H
+#define ZER1_TESTS_STORAGE_FAKE_ENGINE_H
 
 #include <map>
 #include <optional>
@@ -82,3 +83,5 @@ void reset();
 const EngineApi& api();
 
 }  // namespace zer1::fake
+
+#endif  // ZER1_TESTS_STORAGE_FAKE_ENGINE_H

@@ -21,6 +21,7 @@
 #include "stock_layout.h"
 #include "storage/apollo_table.h"
 #include "tests/support/raw_dbf.h"
+#include "tests/support/recording_ui_services.h"
 #include "tests/support/temp_dir.h"
 
 namespace zer1::testing {

@@ -1,6 +1,6 @@
-// The scratch directory of the tests: a fresh directory under the system's
-// temporary folder for one test, removed with everything in it when the test
-// ends; plus small file helpers.
+// The scratch directory of the tests and benchmarks: a fresh directory under
+// the system's temporary folder for one test (or one benchmark program),
+// removed with everything in it when it ends; plus small file helpers.
 #ifndef ZER1_TESTS_SUPPORT_TEMP_DIR_H
 #define ZER1_TESTS_SUPPORT_TEMP_DIR_H
 
@@ -17,9 +17,10 @@ namespace zer1::testing {
 
 class TempDir {
   public:
-    TempDir() {
+    // `prefix` starts the directory's name, so that a left-over one says whose it was.
+    explicit TempDir(const std::string& prefix = "zer1-test") {
         std::string pattern =
-            (std::filesystem::temp_directory_path() / "zer1-test-XXXXXX").string();
+            (std::filesystem::temp_directory_path() / (prefix + "-XXXXXX")).string();
         if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
         path_ = pattern + "/";
     }

@@ -1,22 +1,24 @@
 // The sx_ functions of sde61.h over work areas and tables: tables, records,
 // fields, creation and copies.  Every body runs inside Guarded so that no C++
 // exception leaves the library; every failure leaves its text for sx_ErrorText.
+#include "sde61.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cstring>
 #include <memory>
 #include <optional>
 
-#include "dbf/create.h"
-#include "sde61.h"
-#include "dbf/table.h"
 #include "api/workarea.h"
+#include "dbf/create.h"
+#include "dbf/table.h"
 
 using sde::Fail;
 using sde::Guarded;
-using sde::WithTable;
 using sde::Status;
 using sde::Table;
+using sde::Text;
+using sde::WithTable;
 using sde::WorkAreas;
 
 namespace {
@@ -25,9 +27,10 @@ int g_error_level = 1;
 std::optional<sde::TableDefinition> g_definition;
 std::string g_create_password;
 
-
-std::string Text(const char* s) {
-    return s ? std::string(s) : std::string();
+// A record number argument as a table takes it: 0 (no record) for one below
+// zero or beyond what a table can number.
+uint32_t RecordNumberArgument(long recordNumber) {
+    return recordNumber < 0 || recordNumber > long(UINT32_MAX) ? 0 : uint32_t(recordNumber);
 }
 
 // Default alias of a table file: its name without extension, upper case, at most 8 characters.
@@ -53,7 +56,6 @@ std::string FreeAlias(const std::string& wanted) {
         if (WorkAreas::Instance().Find(candidate) == 0) return candidate;
     }
 }
-
 
 // Runs an operation that returns a Status: 1 on success, 0 with the error text otherwise.
 template <typename Fn>
@@ -239,10 +241,7 @@ int sx_GoBottom(void) {
 }
 
 int sx_Go(long recordNumber) {
-    return StatusCall([&](Table* t) {
-        return t->Go(recordNumber < 0 || recordNumber > long(UINT32_MAX) ? 0
-                                                                         : uint32_t(recordNumber));
-    });
+    return StatusCall([&](Table* t) { return t->Go(RecordNumberArgument(recordNumber)); });
 }
 
 int sx_Skip(long count) {
@@ -365,17 +364,12 @@ int sx_Discard(void) {
 }
 
 int sx_Unlock(long recordNumber) {
-    return StatusCall([&](Table* t) {
-        return t->Unlock(
-            recordNumber < 0 || recordNumber > long(UINT32_MAX) ? 0 : uint32_t(recordNumber));
-    });
+    return StatusCall([&](Table* t) { return t->Unlock(RecordNumberArgument(recordNumber)); });
 }
 
 int sx_Rlock(long recordNumber) {
-    return StatusCall([&](Table* t) {
-        return t->LockForWrite(
-            recordNumber < 0 || recordNumber > long(UINT32_MAX) ? 0 : uint32_t(recordNumber));
-    });
+    return StatusCall(
+        [&](Table* t) { return t->LockForWrite(RecordNumberArgument(recordNumber)); });
 }
 
 int sx_Zap(void) {

@@ -1,11 +1,12 @@
 // sx_EvalString, sx_EvalTest and sx_EvalType: expressions compiled against
 // the selected table and evaluated on its current record.
+#include "sde61.h"
+
 #include <memory>
 
+#include "api/workarea.h"
 #include "expr/expr.h"
 #include "expr/record_view.h"
-#include "sde61.h"
-#include "api/workarea.h"
 
 namespace {
 

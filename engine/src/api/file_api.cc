@@ -1,8 +1,9 @@
 // The file entry points of sde61.h: questions about files that are asked
 // without opening them.
-#include "platform/file.h"
 #include "sde61.h"
+
 #include "api/workarea.h"
+#include "platform/file.h"
 
 extern "C" {
 

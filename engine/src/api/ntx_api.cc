@@ -1,28 +1,23 @@
 // The index entry points of sde61.h: opening and building NTX indexes on the
 // selected table, choosing its order, seeking, and the build progress hook.
+#include "sde61.h"
+
 #include <filesystem>
 
-#include "ntx/ntx_order.h"
-#include "sde61.h"
-#include "dbf/table.h"
 #include "api/workarea.h"
+#include "dbf/table.h"
+#include "ntx/ntx_order.h"
 
 using sde::Fail;
-using sde::Guarded;
-using sde::WithTable;
 using sde::Status;
 using sde::Table;
+using sde::Text;
+using sde::WithTable;
 
 namespace {
 
 sx_ProgressFn g_gauge = nullptr;
 void* g_gauge_context = nullptr;
-
-
-
-std::string Text(const char* s) {
-    return s ? std::string(s) : std::string();
-}
 
 // Order number of an index file already open on the table, 0 when none.
 int OpenOrderOf(Table* table, const std::string& path) {

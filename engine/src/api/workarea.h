@@ -1,18 +1,19 @@
 // Work areas: the numbered slots in which the C API keeps open tables, each
 // with its alias, and the currently selected one.  Also the error text of the
-// last failed call and the guard that keeps every C++ exception inside the
-// library.  Everything behind the sx_ functions reaches tables through here.
-#ifndef SDE61_WORKAREA_H
-#define SDE61_WORKAREA_H
+// last failed call, the guard that keeps every C++ exception inside the
+// library, and the C API's conventions for text arguments and output buffers.
+// Everything behind the sx_ functions reaches tables through here.
+#ifndef SDE61_API_WORKAREA_H
+#define SDE61_API_WORKAREA_H
 
 #include <exception>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "sde61.h"
 #include "base/status.h"
 #include "dbf/table.h"
+#include "sde61.h"
 
 namespace sde {
 
@@ -67,6 +68,11 @@ T Guarded(T failed, Fn&& fn) {
     return failed;
 }
 
+// The text of a C string argument: empty for a null pointer.
+inline std::string Text(const char* s) {
+    return s ? std::string(s) : std::string();
+}
+
 // Buffer convention of the C API: copies as much of value as fits into buf,
 // NUL terminated when size > 0, and returns the value's full length.
 int CopyOut(const std::string& value, char* buf, int size);
@@ -95,4 +101,4 @@ T WithTable(T failed, Fn&& fn) {
 
 }  // namespace sde
 
-#endif  // SDE61_WORKAREA_H
+#endif  // SDE61_API_WORKAREA_H

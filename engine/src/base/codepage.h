@@ -2,8 +2,8 @@
 // callers of the engine hand over and receive) and the DOS code page 850
 // ("OEM", what tables store when OEM translation is on).  Characters without
 // a counterpart in the other code page become "?".
-#ifndef SDE61_CODEPAGE_H
-#define SDE61_CODEPAGE_H
+#ifndef SDE61_BASE_CODEPAGE_H
+#define SDE61_BASE_CODEPAGE_H
 
 #include <cstddef>
 #include <cstdint>
@@ -17,4 +17,4 @@ void OemToAnsiInPlace(uint8_t* text, size_t n);
 
 }  // namespace sde
 
-#endif  // SDE61_CODEPAGE_H
+#endif  // SDE61_BASE_CODEPAGE_H

@@ -1,8 +1,8 @@
 // Little-endian reading and writing of the integers stored in DBF, DBT and NTX
 // files.  Every on-disk integer goes through these helpers; no struct is ever
 // laid over a file buffer.
-#ifndef SDE61_CODING_H
-#define SDE61_CODING_H
+#ifndef SDE61_BASE_CODING_H
+#define SDE61_BASE_CODING_H
 
 #include <cstdint>
 
@@ -33,4 +33,4 @@ inline void PutU64(uint8_t* p, uint64_t v) {
 
 }  // namespace sde
 
-#endif  // SDE61_CODING_H
+#endif  // SDE61_BASE_CODING_H

@@ -2,8 +2,8 @@
 // a failure carries its kind and a message that names the file and what was
 // wrong, in the words a user can act on.  Engine code returns Status (or
 // Result<T>) instead of throwing, so that nothing is thrown across the C API.
-#ifndef SDE61_STATUS_H
-#define SDE61_STATUS_H
+#ifndef SDE61_BASE_STATUS_H
+#define SDE61_BASE_STATUS_H
 
 #include <memory>
 #include <string>
@@ -99,4 +99,4 @@ private:
         if (!sde_status_.ok()) return sde_status_;   \
     } while (0)
 
-#endif  // SDE61_STATUS_H
+#endif  // SDE61_BASE_STATUS_H

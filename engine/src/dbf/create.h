@@ -1,14 +1,14 @@
 // Creating table files: the definition collected between sx_CreateNew and
 // sx_CreateExec, and the writing of an empty table with its memo file.
-#ifndef SDE61_CREATE_H
-#define SDE61_CREATE_H
+#ifndef SDE61_DBF_CREATE_H
+#define SDE61_DBF_CREATE_H
 
 #include <string>
 #include <vector>
 
+#include "base/status.h"
 #include "dbf/dbf_format.h"
 #include "platform/file.h"
-#include "base/status.h"
 
 namespace sde {
 
@@ -46,4 +46,4 @@ std::string TemporaryNameBeside(const std::string& path);
 
 }  // namespace sde
 
-#endif  // SDE61_CREATE_H
+#endif  // SDE61_DBF_CREATE_H

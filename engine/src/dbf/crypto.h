@@ -44,8 +44,8 @@
 // and NTX index files hold their keys in plain text.  A zap gives the table a
 // new salt and with it a new key, so records written after it share no
 // stream with the records it removed.
-#ifndef SDE61_CRYPTO_H
-#define SDE61_CRYPTO_H
+#ifndef SDE61_DBF_CRYPTO_H
+#define SDE61_DBF_CRYPTO_H
 
 #include <cstddef>
 #include <cstdint>
@@ -132,4 +132,4 @@ class TableEncryption {
 
 }  // namespace sde
 
-#endif  // SDE61_CRYPTO_H
+#endif  // SDE61_DBF_CRYPTO_H

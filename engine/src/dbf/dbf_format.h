@@ -34,16 +34,16 @@
 // | 0      | 1      | ' ' live, '*' deleted                                   |
 // | 1      | widths | the fields in descriptor order, in their stored form    |
 // |        |        | (field_value.h)                                         |
-#ifndef SDE61_DBF_FORMAT_H
-#define SDE61_DBF_FORMAT_H
+#ifndef SDE61_DBF_DBF_FORMAT_H
+#define SDE61_DBF_DBF_FORMAT_H
 
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "platform/file.h"
 #include "base/status.h"
+#include "platform/file.h"
 
 namespace sde {
 
@@ -108,4 +108,4 @@ bool FieldNameEquals(std::string_view a, std::string_view b);
 
 }  // namespace sde
 
-#endif  // SDE61_DBF_FORMAT_H
+#endif  // SDE61_DBF_DBF_FORMAT_H

@@ -1,14 +1,14 @@
 // Field values in their stored form: numbers as right-aligned decimal text,
 // dates as YYYYMMDD, logicals as T/F, memo pointers as block numbers.
-#ifndef SDE61_FIELD_VALUE_H
-#define SDE61_FIELD_VALUE_H
+#ifndef SDE61_DBF_FIELD_VALUE_H
+#define SDE61_DBF_FIELD_VALUE_H
 
 #include <cstdint>
 #include <string>
 #include <string_view>
 
-#include "dbf/dbf_format.h"
 #include "base/status.h"
+#include "dbf/dbf_format.h"
 
 namespace sde {
 
@@ -34,4 +34,4 @@ std::string MaskedValue(const FieldDesc& field);
 
 }  // namespace sde
 
-#endif  // SDE61_FIELD_VALUE_H
+#endif  // SDE61_DBF_FIELD_VALUE_H

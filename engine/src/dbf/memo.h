@@ -15,16 +15,16 @@
 // In shared mode a write takes a POSIX write lock on byte 0 (waiting), reads
 // the next free block again, writes the memo and the new header, and releases
 // the lock.
-#ifndef SDE61_MEMO_H
-#define SDE61_MEMO_H
+#ifndef SDE61_DBF_MEMO_H
+#define SDE61_DBF_MEMO_H
 
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
 
-#include "platform/file.h"
 #include "base/status.h"
+#include "platform/file.h"
 
 namespace sde {
 
@@ -64,4 +64,4 @@ std::string MemoPathFor(const std::string& table_path);
 
 }  // namespace sde
 
-#endif  // SDE61_MEMO_H
+#endif  // SDE61_DBF_MEMO_H

@@ -13,15 +13,15 @@
 // from the system in large pages where it offers them: random reads over a
 // big table then miss the processor's address cache far less often than
 // with blocks spread over the heap.
-#ifndef SDE61_RECORD_CACHE_H
-#define SDE61_RECORD_CACHE_H
+#ifndef SDE61_DBF_RECORD_CACHE_H
+#define SDE61_DBF_RECORD_CACHE_H
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
-#include "platform/file.h"
 #include "base/status.h"
+#include "platform/file.h"
 
 namespace sde {
 
@@ -65,4 +65,4 @@ class RecordCache {
 
 }  // namespace sde
 
-#endif  // SDE61_RECORD_CACHE_H
+#endif  // SDE61_DBF_RECORD_CACHE_H

@@ -18,8 +18,8 @@
 //     header lock:  1 byte at 1,000,000,000, waiting, held while an append
 //                   writes the blank record and the new record count;
 //     memo lock:    byte 0 of the .DBT while a memo is written.
-#ifndef SDE61_TABLE_H
-#define SDE61_TABLE_H
+#ifndef SDE61_DBF_TABLE_H
+#define SDE61_DBF_TABLE_H
 
 #include <cstdint>
 #include <functional>
@@ -29,13 +29,13 @@
 #include <string_view>
 #include <vector>
 
+#include "base/status.h"
 #include "dbf/crypto.h"
 #include "dbf/dbf_format.h"
-#include "platform/file.h"
 #include "dbf/memo.h"
-#include "ntx/order.h"
 #include "dbf/record_cache.h"
-#include "base/status.h"
+#include "ntx/order.h"
+#include "platform/file.h"
 
 namespace sde {
 
@@ -249,4 +249,4 @@ class Table : public OrderHost {
 
 }  // namespace sde
 
-#endif  // SDE61_TABLE_H
+#endif  // SDE61_DBF_TABLE_H

@@ -29,8 +29,8 @@
 //     year (default 1900).  An empty date plus or minus days stays empty.
 //   - Function names may be abbreviated to four or more of their letters when
 //     that names one function only (SUBS, ALLT, STRZ, REPL).
-#ifndef SDE61_EXPR_H
-#define SDE61_EXPR_H
+#ifndef SDE61_EXPR_EXPR_H
+#define SDE61_EXPR_EXPR_H
 
 #include <cstdint>
 #include <memory>
@@ -213,4 +213,4 @@ double ParseNumber(std::string_view text);
 
 }  // namespace sde
 
-#endif  // SDE61_EXPR_H
+#endif  // SDE61_EXPR_EXPR_H

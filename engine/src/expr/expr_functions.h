@@ -1,7 +1,7 @@
 // The evaluation routines of the functions of the expression language and
 // the argument helpers their compile-time resolution shares with them.
-#ifndef SDE61_EXPR_FUNCTIONS_H
-#define SDE61_EXPR_FUNCTIONS_H
+#ifndef SDE61_EXPR_EXPR_FUNCTIONS_H
+#define SDE61_EXPR_EXPR_FUNCTIONS_H
 
 #include <string>
 
@@ -63,4 +63,4 @@ void EvalVal(EvalContext& ctx, CallNode& self, Value& out);
 
 }  // namespace sde
 
-#endif  // SDE61_EXPR_FUNCTIONS_H
+#endif  // SDE61_EXPR_EXPR_FUNCTIONS_H

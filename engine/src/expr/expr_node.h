@@ -1,7 +1,7 @@
 // Expression tree nodes: what the compiler builds and the evaluator walks.
 // Internal to the expression code (expr_*.cc).
-#ifndef SDE61_EXPR_NODE_H
-#define SDE61_EXPR_NODE_H
+#ifndef SDE61_EXPR_EXPR_NODE_H
+#define SDE61_EXPR_EXPR_NODE_H
 
 #include <string>
 #include <string_view>
@@ -140,4 +140,4 @@ CallFn NotFn();
 
 }  // namespace sde
 
-#endif  // SDE61_EXPR_NODE_H
+#endif  // SDE61_EXPR_EXPR_NODE_H

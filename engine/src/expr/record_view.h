@@ -2,8 +2,8 @@
 // RecordSource of expr.h) - the table's fields, the record's bytes, its
 // number and deletion flag, and its memos through the table.  Index keys use
 // a view over the stored bytes; sx_EvalString one over the caller's (ANSI) bytes.
-#ifndef SDE61_RECORD_VIEW_H
-#define SDE61_RECORD_VIEW_H
+#ifndef SDE61_EXPR_RECORD_VIEW_H
+#define SDE61_EXPR_RECORD_VIEW_H
 
 #include <string>
 #include <string_view>
@@ -52,4 +52,4 @@ class RecordView : public RecordSource {
 
 }  // namespace sde
 
-#endif  // SDE61_RECORD_VIEW_H
+#endif  // SDE61_EXPR_RECORD_VIEW_H

@@ -1,18 +1,18 @@
 // Building a whole NTX index at once: the keys of all records are collected
 // in memory, sorted, and written bottom-up into balanced pages of a temporary
 // file beside the target, which replaces the target only when it is complete.
-#ifndef SDE61_NTX_BUILD_H
-#define SDE61_NTX_BUILD_H
+#ifndef SDE61_NTX_NTX_BUILD_H
+#define SDE61_NTX_NTX_BUILD_H
 
 #include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
 
-#include "platform/file.h"
-#include "ntx/ntx_format.h"
-#include "platform/mapping.h"
 #include "base/status.h"
+#include "ntx/ntx_format.h"
+#include "platform/file.h"
+#include "platform/mapping.h"
 
 namespace sde {
 
@@ -65,4 +65,4 @@ std::string NtxTempName(const std::string& path);
 
 }  // namespace sde
 
-#endif  // SDE61_NTX_BUILD_H
+#endif  // SDE61_NTX_NTX_BUILD_H

@@ -1,8 +1,8 @@
 // The on-disk layout of a Clipper NTX index: the header page and the key
 // pages, decoded and encoded byte by byte.  This file owns the format rules
 // (sizes, slot layout, range checks); the B-tree logic lives in ntx_index.h.
-#ifndef SDE61_NTX_FORMAT_H
-#define SDE61_NTX_FORMAT_H
+#ifndef SDE61_NTX_NTX_FORMAT_H
+#define SDE61_NTX_NTX_FORMAT_H
 
 #include <cstdint>
 #include <cstring>
@@ -156,4 +156,4 @@ class NtxPage {
 
 }  // namespace sde
 
-#endif  // SDE61_NTX_FORMAT_H
+#endif  // SDE61_NTX_NTX_FORMAT_H

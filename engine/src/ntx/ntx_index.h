@@ -15,8 +15,8 @@
 // header is written only when root or free head change (and once for the
 // version counter).  Every update hands its pages to the file before it
 // returns, so a killed process leaves a consistent index.
-#ifndef SDE61_NTX_INDEX_H
-#define SDE61_NTX_INDEX_H
+#ifndef SDE61_NTX_NTX_INDEX_H
+#define SDE61_NTX_NTX_INDEX_H
 
 #include <algorithm>
 #include <array>
@@ -27,10 +27,10 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/file.h"
-#include "ntx/ntx_format.h"
-#include "platform/mapping.h"
 #include "base/status.h"
+#include "ntx/ntx_format.h"
+#include "platform/file.h"
+#include "platform/mapping.h"
 
 namespace sde {
 
@@ -286,4 +286,4 @@ class NtxCursor {
 
 }  // namespace sde
 
-#endif  // SDE61_NTX_INDEX_H
+#endif  // SDE61_NTX_NTX_INDEX_H

@@ -1,7 +1,7 @@
 // The scope of one index operation: holds the index lock (shared use) from
 // construction to destruction.
-#ifndef SDE61_NTX_LOCK_SCOPE_H
-#define SDE61_NTX_LOCK_SCOPE_H
+#ifndef SDE61_NTX_NTX_LOCK_SCOPE_H
+#define SDE61_NTX_NTX_LOCK_SCOPE_H
 
 #include "ntx/ntx_index.h"
 
@@ -26,4 +26,4 @@ class NtxLockScope {
 
 }  // namespace sde
 
-#endif  // SDE61_NTX_LOCK_SCOPE_H
+#endif  // SDE61_NTX_NTX_LOCK_SCOPE_H

@@ -4,8 +4,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "ntx/ntx_build.h"
 #include "dbf/table.h"
+#include "ntx/ntx_build.h"
 
 namespace sde {
 

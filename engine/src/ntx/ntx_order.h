@@ -2,17 +2,17 @@
 // condition) with the index's expressions, keeps the index in step with the
 // table's appends, changes and zaps, and moves through it for the table.
 // Also builds new index files from all records of a table.
-#ifndef SDE61_NTX_ORDER_H
-#define SDE61_NTX_ORDER_H
+#ifndef SDE61_NTX_NTX_ORDER_H
+#define SDE61_NTX_NTX_ORDER_H
 
 #include <functional>
 #include <memory>
 #include <string>
 
 #include "expr/expr.h"
+#include "expr/record_view.h"
 #include "ntx/ntx_index.h"
 #include "ntx/order.h"
-#include "expr/record_view.h"
 
 namespace sde {
 
@@ -70,4 +70,4 @@ class NtxOrder : public Order {
 
 }  // namespace sde
 
-#endif  // SDE61_NTX_ORDER_H
+#endif  // SDE61_NTX_NTX_ORDER_H

@@ -6,17 +6,17 @@
 // Record bytes handed to an order are the record as stored (flag byte first,
 // record_length() bytes, text in the table's stored code page), after
 // decryption; the keys are built from these bytes.
-#ifndef SDE61_ORDER_H
-#define SDE61_ORDER_H
+#ifndef SDE61_NTX_ORDER_H
+#define SDE61_NTX_ORDER_H
 
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "base/status.h"
 #include "dbf/dbf_format.h"
 #include "platform/file.h"
-#include "base/status.h"
 
 namespace sde {
 
@@ -80,4 +80,4 @@ class Order {
 
 }  // namespace sde
 
-#endif  // SDE61_ORDER_H
+#endif  // SDE61_NTX_ORDER_H

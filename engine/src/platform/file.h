@@ -17,8 +17,8 @@
 // Every name handed to the Env is resolved inside its directory without regard
 // to case (an exact match wins), because the tables come from a file system
 // that ignores case.
-#ifndef SDE61_FILE_H
-#define SDE61_FILE_H
+#ifndef SDE61_PLATFORM_FILE_H
+#define SDE61_PLATFORM_FILE_H
 
 #include <cstddef>
 #include <cstdint>
@@ -132,4 +132,4 @@ unsigned long CurrentProcessId();
 
 }  // namespace sde
 
-#endif  // SDE61_FILE_H
+#endif  // SDE61_PLATFORM_FILE_H

@@ -16,8 +16,8 @@
 #include <memory>
 #include <string>
 
-#include "platform/file.h"
 #include "base/status.h"
+#include "platform/file.h"
 
 namespace sde {
 
