@@ -25,6 +25,7 @@
 #include "stock/pool_update.h"
 #include "stock_world.h"
 #include "tests/support/archive_world.h"
+#include "tests/support/recording_ui_services.h"
 #include "tests/support/stored_zip.h"
 
 namespace zer1 {
