@@ -1,5 +1,6 @@
 #include "fowis/fowis_run.h"
 
+#include <cfloat>
 #include <climits>
 #include <cmath>
 #include <memory>
@@ -215,7 +216,15 @@ void RunFowisConversion(RunHost& host) {
     }
     if (!SourceIsPriceList(host, source_text, source_path)) return;
 
+    // Every price is multiplied by the factor as a 32-bit float: a factor
+    // beyond that range (or no number at all) is refused before anything is
+    // remembered or written, with the factor field's own out-of-range text.
     const long double factor = host.FactorValue();
+    if (!(factor <= static_cast<long double>(FLT_MAX))) {
+        ErrorMessage(kFactorOutOfRangeMessage);
+        host.SetFocus(DialogControl::kSleFaktorFowis);
+        return;
+    }
     SaveFowisInputs(host.Settings(), source_text, factor);
 
     const std::string target_directory =

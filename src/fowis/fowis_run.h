@@ -16,6 +16,8 @@ class RunHost;
 inline constexpr const char* kFileMissingMessage = "Die Datei \"%s\" existiert nicht!";
 inline constexpr const char* kSourceFieldName = "Quelldatei";
 inline constexpr const char* kTargetFieldName = "Zielpfad";
+// A factor beyond the range of a 32-bit float.
+inline constexpr const char* kFactorOutOfRangeMessage = "Ungültige Eingabe";
 inline constexpr const char* kStagingNotOpenedMessage = "Fehler beim Öffnen von FO_1.DBF !";
 inline constexpr const char* kPriceTableNotOpenedMessage = "Fehler beim Öffnen von FOWISPR.DBF !";
 // "ACHTUNG - " + target directory + this.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <limits>
 
 #include "common/helpers.h"
 #include "common/number_format.h"
@@ -51,6 +52,12 @@ double ConvertPriceText(std::string_view text, float factor) {
     if (!number) throw PriceConversionError(FillIn(kNoFloatValueMessage, {cleaned}));
     long double result = *number;
     if (factor > 0) result = *number * static_cast<long double>(factor);
+    // Extended precision reaches far beyond a double ("1e400"): such a value
+    // becomes an infinity, which no numeric field takes.
+    if (std::fabs(result) > static_cast<long double>(std::numeric_limits<double>::max())) {
+        const double infinity = std::numeric_limits<double>::infinity();
+        return result < 0 ? -infinity : infinity;
+    }
     return static_cast<double>(result);
 }
 

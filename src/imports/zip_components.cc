@@ -130,16 +130,22 @@ void TAbUnZipper::ExtractMember(const ZipMember& member, const std::string& base
         archive_->Extract(member, [fd](const uint8_t* data, std::size_t length) {
             return WriteAll(fd, data, length);
         });
-        bool ok = ::fchmod(fd, mode_t(member.PermissionBits() & ~CurrentUmask())) == 0;
+        // The stored permission bits and time are given where the file
+        // system takes them; one that refuses them (no Unix permissions, a
+        // time it cannot hold) still receives the member's data.
+        ::fchmod(fd, mode_t(member.PermissionBits() & ~CurrentUmask()));
         if (const auto time = DosTime(member.dos_date, member.dos_time)) {
             const FileTime times[2] = {*time, *time};
-            ok = ::futimens(fd, times) == 0 && ok;
+            ::futimens(fd, times);
         }
         closed = true;
-        ok = ::close(fd) == 0 && ok;
+        // A failed close may mean data that never reached the disk.
+        const bool written = ::close(fd) == 0;
         // rename replaces whatever is at the target, a symbolic link included,
         // without following it; a folder there makes it fail.
-        if (!ok || ::rename(temp.c_str(), target.c_str()) != 0) throw Error(CannotCreate(target));
+        if (!written || ::rename(temp.c_str(), target.c_str()) != 0) {
+            throw Error(CannotCreate(target));
+        }
     } catch (...) {
         if (!closed) ::close(fd);
         ::unlink(temp.c_str());

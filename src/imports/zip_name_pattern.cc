@@ -34,13 +34,15 @@ bool WildcardMatch(std::u32string_view pattern, std::u32string_view text) {
     // Greedy walk with one back-tracking point: the last "*" seen.
     std::size_t p = 0, t = 0;
     std::size_t star = std::u32string_view::npos, star_text = 0;
+    // A "*" in the pattern is a wildcard wherever it stands, also where the
+    // text holds a "*" of its own.
     while (t < text.size()) {
-        if (p < pattern.size() && (pattern[p] == U'?' || pattern[p] == text[t])) {
-            ++p;
-            ++t;
-        } else if (p < pattern.size() && pattern[p] == U'*') {
+        if (p < pattern.size() && pattern[p] == U'*') {
             star = p++;
             star_text = t;
+        } else if (p < pattern.size() && (pattern[p] == U'?' || pattern[p] == text[t])) {
+            ++p;
+            ++t;
         } else if (star != std::u32string_view::npos) {
             p = star + 1;
             t = ++star_text;
@@ -65,9 +67,15 @@ ZipNamePattern::ZipNamePattern(std::string_view patterns) {
 }
 
 bool ZipNamePattern::Matches(std::string_view member_name) const {
-    std::u32string folder, file;
-    bool has_folder = false;
-    SplitName(Normalize(member_name), folder, file, has_folder);
+    // Called for every member of an archive that may hold 100,000 of them:
+    // one decoded copy of the name, its parts as views into it.
+    const std::u32string name = Normalize(member_name);
+    const std::size_t slash = name.rfind(U'\\');
+    const std::u32string_view whole(name);
+    const std::u32string_view folder =
+        slash == std::u32string::npos ? std::u32string_view() : whole.substr(0, slash);
+    const std::u32string_view file =
+        slash == std::u32string::npos ? whole : whole.substr(slash + 1);
     for (const Pattern& pattern : patterns_) {
         if (!WildcardMatch(pattern.file, file)) continue;
         if (pattern.has_folder && !WildcardMatch(pattern.folder, folder)) continue;

@@ -42,6 +42,16 @@ TEST_F(FowisRunTest, InputChecksStopBeforeAnythingIsWritten) {
     EXPECT_EQ(MessageTexts().back(), "Der Bereich \"Zielpfad\" enthält keine gültige Eingabe!");
     EXPECT_EQ(host_->focus_moves.size(), 2u);
 
+    // A factor beyond the range of a 32-bit float: refused, the focus on it.
+    host_->texts[DialogControl::kSleZielFowis] = DataDirectory();
+    for (long double factor : {3.5e38L, 1e4000L}) {
+        host_->factor = factor;
+        Run();
+        EXPECT_EQ(MessageTexts().back(), "Ungültige Eingabe");
+        EXPECT_EQ(host_->focus_moves.back(), DialogControl::kSleFaktorFowis);
+    }
+    EXPECT_EQ(host_->focus_moves.size(), 4u);
+
     EXPECT_EQ(uncaught_, "");
     EXPECT_FALSE(temp_.Has("prog/zer1.ini"));
     EXPECT_TRUE(host_->enable_requests.empty());

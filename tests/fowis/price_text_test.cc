@@ -19,6 +19,7 @@ TEST_F(PriceTextTest, ReadsBothNotationsAndDashesAsZeros) {
     EXPECT_EQ(ConvertPriceText("1,5-", 0), 1.5);
     EXPECT_EQ(ConvertPriceText("-5", 0), 5.0);
     EXPECT_EQ(ConvertPriceText("-", 0), 0.0);
+    EXPECT_EQ(ConvertPriceText("--", 0), 0.0);
     EXPECT_EQ(ConvertPriceText("", 0), 0.0);
     EXPECT_EQ(ConvertPriceText("        ", 0), 0.0);
     EXPECT_EQ(ConvertPriceText("  7,95  ", 0), 7.95);
@@ -101,6 +102,13 @@ TEST_F(PriceTextTest, PriceTooLargeForItsFieldIsRefusedNamingFieldAndValue) {
         FAIL() << "no error";
     } catch (const PriceConversionError& error) {
         EXPECT_STREQ(error.what(), "'1.234,56' ist kein gültiger Gleitkommawert");
+    }
+    // Beyond the range of a double: named as written.
+    try {
+        ConvertPriceForField("LEK", " 1e400", 0);
+        FAIL() << "no error";
+    } catch (const PriceConversionError& error) {
+        EXPECT_STREQ(error.what(), "Der Wert 1e400 passt nicht in das Feld LEK (N 8,2)!");
     }
 }
 

@@ -102,7 +102,7 @@ class ArchiveRunTest : public ::testing::Test {
              {"kopf.csv", header},
              // An empty line, a line ended by a line feed alone, a short line.
              {"kurz.csv", header + "\r\n" + LfEnded(FotocoLine("4713", "Album", "1", "7", "", "2")) +
-                              "4714;zu;wenig;Felder;;;;;;;;\r\n"}});
+                              "4714;zu;wenig;Felder" + std::string(13, ';') + "\r\n"}});
         FormSsSetup setup;
         setup.data_path = data;
         setup.program_directory = world->programDirectory;
@@ -295,7 +295,7 @@ TEST_F(ArchiveRunTest, FotocoRunGoesOnPastAHeldStockMasterAndRefusesAShortLine) 
     form->lbFilesFotoco->setCurrentRow(2);
     SetOptions(true, true, true, true, true);
     EXPECT_EQ(RunAndError(),
-              "Zeile 4 der Datei " + out + "kurz.csv hat nur 12 Felder (18 erwartet).");
+              "Zeile 4 der Datei " + out + "kurz.csv hat nur 17 Felder (18 erwartet).");
     EXPECT_EQ(Column(working, "FELD13"), (Lines{"+4713"}));
     EXPECT_EQ(Column(data + "JEVDBF.DBF", "FELD1").size(), 3u);
     EXPECT_FALSE(testing::PathExists(out + "JEVUPD.DBF"));

@@ -184,6 +184,16 @@ TEST_F(ParameterTableTest, AFileThatIsNoTableIsFatal) {
     ExpectFatal(StartUp(table), table);
 }
 
+TEST_F(ParameterTableTest, ARecordCountBeyondTheFileIsFatalAndLeavesTheFile) {
+    ASSERT_TRUE(CreateParameterTable(program.path(), "1111001"));
+    std::string bytes = ReadFile(LicFile());
+    bytes.replace(4, 4, std::string("\x10\x27\0\0", 4));  // 10,000 records
+    testing::WriteFile(LicFile(), bytes);
+    ParameterTable table;
+    ExpectFatal(StartUp(table), table);
+    EXPECT_EQ(ReadFile(LicFile()), bytes);
+}
+
 TEST_F(ParameterTableTest, TableWithoutSchalterLeavesTheSwitchesOffAndGoesOn) {
     TApolloTable maker;
     ASSERT_TRUE(maker.CreateNew(LicFile(), kTableTypeNtx, 2));

@@ -48,6 +48,11 @@ void Checksum(const uint8_t* header, uint8_t* out) {
     std::memcpy(out, digest, kChecksumSize);
 }
 
+// The mark's first two bytes, which a foreign table may hold by chance.
+bool HasMarkSignature(const uint8_t* header) {
+    return header[kMarkAt] == kMark0 && header[kMarkAt + 1] == kMark1;
+}
+
 void Nonce(uint8_t kind, uint32_t number, uint8_t* nonce) {
     std::memset(nonce, 0, crypto_stream_xchacha20_NONCEBYTES);
     nonce[0] = kind;
@@ -60,7 +65,15 @@ void Nonce(uint8_t kind, uint32_t number, uint8_t* nonce) {
 }  // namespace
 
 bool HasEncryptionMark(const uint8_t* header) {
-    return header[kMarkAt] == kMark0 && header[kMarkAt + 1] == kMark1;
+    if (!HasMarkSignature(header)) return false;
+    // Other programs use these header bytes for their own purposes: only a
+    // mark whose checksum holds is one, anything else is a plain table.
+    // Without the library the checksum cannot be computed; the table then
+    // counts as encrypted and its open says why it cannot be read.
+    if (!SodiumReady()) return true;
+    uint8_t sum[kChecksumSize];
+    Checksum(header, sum);
+    return std::memcmp(sum, header + kChecksumAt, kChecksumSize) == 0;
 }
 
 Result<TableEncryption> TableEncryption::FromKeyMaterial(std::string_view password,
@@ -81,7 +94,7 @@ Result<TableEncryption> TableEncryption::FromKeyMaterial(std::string_view passwo
 Result<TableEncryption> TableEncryption::Open(const uint8_t* header, std::string_view password,
                                               std::string_view file_name) {
     std::string name(file_name);
-    if (!HasEncryptionMark(header)) {
+    if (!HasMarkSignature(header)) {
         return Status::Corruption("Table " + name + " is not encrypted");
     }
     if (!SodiumReady()) return Status::IOError("The encryption library could not be started");

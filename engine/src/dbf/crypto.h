@@ -63,7 +63,8 @@ constexpr size_t kCryptoMarkSize = 20;
 constexpr size_t kCryptoHeaderMin = kCryptoMarkOffset + kCryptoMarkSize;
 
 // True when the header (at least kCryptoHeaderMin bytes) carries the mark of
-// an encrypted table, damaged or not.
+// an encrypted table with a checksum that holds.  A header that only begins
+// like the mark (a foreign table using these bytes) is a plain table's.
 bool HasEncryptionMark(const uint8_t* header);
 
 // The key of one encrypted table and the operations that use it.  Copyable;

@@ -104,7 +104,11 @@ Result<uint32_t> MemoFile::Append(const std::string& text,
         if (next >= UINT32_MAX) return Status::Corruption(file_->path(), "the memo file is full");
         std::string bytes = text;
         if (encode) encode(uint32_t(next), &bytes);
-        uint64_t blocks = bytes.size() / kMemoBlockSize + 1;
+        // The text and its two end marks lie wholly inside the memo's blocks:
+        // a text of 511 bytes past a block border takes one block more, so
+        // the next memo starts right after its end marks, where the header
+        // points, and other readers find both marks before the next memo.
+        uint64_t blocks = (bytes.size() + 2 + kMemoBlockSize - 1) / kMemoBlockSize;
         if (next + blocks > UINT32_MAX)
             return Status::Corruption(file_->path(), "the memo file is full");
         bytes.push_back(char(kMemoEnd));

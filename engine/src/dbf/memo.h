@@ -9,8 +9,10 @@
 // | 512 x block | n+2  | a memo of n bytes, ended by 0x1A 0x1A; readers take  |
 // |             |      | the text up to the first 0x1A                        |
 //
-// A memo of n bytes occupies n / 512 + 1 blocks.  Blocks are never reused: a
-// changed memo is written at the end of the file.
+// A memo of n bytes occupies (n + 2) / 512 rounded up blocks, its end marks
+// included (n / 512 + 1 blocks, one more when n leaves a single byte in its
+// last block).  Blocks are never reused: a changed memo is written at the
+// end of the file.
 //
 // In shared mode a write takes a POSIX write lock on byte 0 (waiting), reads
 // the next free block again, writes the memo and the new header, and releases

@@ -174,6 +174,9 @@ class Table : public OrderHost {
     void SetEof();
     Status RefreshCount();
     Status WriteCountToHeader(uint32_t count);
+    // Writes today's date into the header (bytes 1-3 only, never the count)
+    // when no write since the open has done so yet.
+    Status WriteDateToHeaderOnce();
     Status CheckWritable();
     Status LockRecord(uint32_t recno);
     // Under the record lock: lays what the file holds now under this
@@ -241,6 +244,7 @@ class Table : public OrderHost {
 
     bool translate_ = false;
     bool encrypted_ = false;  // the header carries the encryption mark
+    bool date_written_ = false;  // a write since the open set the header date
     std::optional<TableEncryption> cipher_;
 
     std::vector<std::unique_ptr<Order>> orders_;

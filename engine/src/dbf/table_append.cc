@@ -78,11 +78,11 @@ Status Table::AppendSdf(const std::string& source) {
     std::string text(*size, '\0');
     SDE_RETURN_IF_ERROR((*file)->ReadExact(0, text.data(), text.size()));
 
-    // Records are built side by side in one buffer and written in batches.
+    // Every record is built and checked before the first is written: a line
+    // with a value the table cannot store appends nothing at all.
     const uint32_t length = header_.record_length;
-    std::string batch;
-    batch.reserve(size_t(kBulkRecords) * length + 1);
-    uint32_t in_batch = 0;
+    std::string records;
+    uint32_t count = 0;
     size_t pos = 0;
     size_t line_number = 0;
     while (pos < text.size()) {
@@ -100,29 +100,29 @@ Status Table::AppendSdf(const std::string& source) {
             if (line.empty()) break;
             pos = text.size();
         }
-        batch.resize(batch.size() + length, ' ');
-        size_t record_start = batch.size() - length;
+        if (count == UINT32_MAX) {
+            return Status::InvalidArgument("table " + path_ + " cannot hold more records");
+        }
+        records.resize(records.size() + length, ' ');
+        size_t record_start = records.size() - length;
         size_t column = 0;
         for (const FieldDesc& f : header_.fields) {
             std::string_view value;
             if (column < line.size()) value = line.substr(column, f.width);
             column += f.width;
             if (f.type == 'M') continue;
-            Status s = StoreFieldAt(f, value, &batch, record_start);
+            Status s = StoreFieldAt(f, value, &records, record_start);
             if (!s.ok()) {
-                batch.resize(record_start);
-                AppendRecords(&batch, in_batch);
                 return Status::InvalidArgument("line " + std::to_string(line_number) + " of " +
-                                               source + ": " + s.message());
+                                               source + ": " + s.message() +
+                                               "; nothing was appended");
             }
         }
-        if (++in_batch == kBulkRecords) {
-            SDE_RETURN_IF_ERROR(AppendRecords(&batch, in_batch));
-            batch.clear();
-            in_batch = 0;
-        }
+        ++count;
     }
-    SDE_RETURN_IF_ERROR(AppendRecords(&batch, in_batch));
+    text.clear();
+    text.shrink_to_fit();
+    SDE_RETURN_IF_ERROR(AppendRecords(&records, count));
     if (header_.record_count == 0) {
         SetEof();
         return Status::OK();

@@ -90,11 +90,28 @@ Status Table::WriteRecordBytes(uint32_t recno, const std::string& record, bool w
 Status Table::WriteCountToHeader(uint32_t count) {
     uint8_t bytes[7];
     EncodeDateAndCount(count, bytes);
+    date_written_ = true;
     if (uint8_t* map = CountMap()) {
         std::memcpy(map + 1, bytes, sizeof bytes);
         return Status::OK();
     }
     return file_->WriteAt(1, bytes, sizeof bytes);
+}
+
+// A changed record changes the table: its date of last update follows at
+// the first write after the open, as it does at every append.  The count is
+// left alone, since another program may have appended in shared use.
+Status Table::WriteDateToHeaderOnce() {
+    if (date_written_) return Status::OK();
+    uint8_t bytes[7];
+    EncodeDateAndCount(0, bytes);
+    if (uint8_t* map = CountMap()) {
+        std::memcpy(map + 1, bytes, 3);
+    } else {
+        SDE_RETURN_IF_ERROR(file_->WriteAt(1, bytes, 3));
+    }
+    date_written_ = true;
+    return Status::OK();
 }
 
 Status Table::AppendBlank() {
@@ -168,6 +185,8 @@ Status Table::FlushPending() {
     } else if (dirty_) {
         s = LockRecord(recno_);
         if (s.ok() && is_shared()) s = MergeStoredChanges();
+        // The date first: when it cannot be written, the record stays as it was.
+        if (s.ok()) s = WriteDateToHeaderOnce();
         if (s.ok()) s = WriteRecordBytes(recno_, record_, false);
     }
     if (!s.ok()) {

@@ -193,7 +193,9 @@ Status NtxIndex::RefreshHeader() {
 Status NtxIndex::WriteChanges() {
     if (dirty_.empty() && !header_dirty_) return Status::OK();
     ++stamp_;  // cursors find their place again
-    if (shared_ || !version_raised_) {
+    // Every header write raises the counter; in exclusive use an update that
+    // changes only pages writes no header after the first one.
+    if (shared_ || !version_raised_ || header_dirty_) {
         ++header_.version;
         header_dirty_ = true;
         version_raised_ = true;

@@ -13,7 +13,7 @@
 // program changed the file and the cached pages are dropped.  Each update
 // increases the version counter.  In exclusive use no locks are taken and the
 // header is written only when root or free head change (and once for the
-// version counter).  Every update hands its pages to the file before it
+// version counter); each of these writes raises the counter too.  Every update hands its pages to the file before it
 // returns, so a killed process leaves a consistent index.
 #ifndef SDE61_NTX_NTX_INDEX_H
 #define SDE61_NTX_NTX_INDEX_H

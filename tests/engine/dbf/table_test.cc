@@ -3,6 +3,7 @@
 // appends and OEM translation.
 #include <gtest/gtest.h>
 
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -193,6 +194,84 @@ TEST(TableTest, MemoChangesGoToTheEndAndPutRecordKeepsPointers) {
     EXPECT_EQ(dbt.substr(4 * 512, 5), "neu\x1A\x1A");
     std::string dbf = ReadWholeFile(path);
     EXPECT_EQ(dbf.substr(32 + 6 * 32 + 2 + 44 + 34, 10), std::string(10, ' '));
+}
+
+// A memo that leaves a single byte of its last block takes one block more
+// for its second end mark: the header points right behind it, where the next
+// memo goes, and another program writing there never overwrites that mark.
+TEST(TableTest, MemoEndMarksNeverSpillPastItsBlocks) {
+    TempDir dir;
+    std::string path = dir.File("SAMPLE.DBF");
+    CreateSample(path);
+    Open(path);
+    AppendRow("A", "1", "1", "", "T", std::string(511, 'x').c_str());
+    ASSERT_EQ(sx_Close(), 1);
+    std::string dbt = ReadWholeFile(dir.File("SAMPLE.DBT"));
+    EXPECT_EQ(dbt.substr(0, 4), std::string("\x03\0\0\0", 4));
+    ASSERT_EQ(dbt.size(), 3u * 512);
+    EXPECT_EQ(dbt.substr(512 + 511, 3), std::string("\x1A\x1A\0", 3));
+    Open(path);
+    AppendRow("B", "1", "1", "", "T", "kurz");
+    ASSERT_EQ(sx_Close(), 1);
+    dbt = ReadWholeFile(dir.File("SAMPLE.DBT"));
+    EXPECT_EQ(dbt.substr(0, 4), std::string("\x04\0\0\0", 4));
+    EXPECT_EQ(dbt.substr(3 * 512, 6), "kurz\x1A\x1A");
+}
+
+// The header's date of last update changes with the first write after an
+// open, a changed record as much as an append; reading leaves it alone.
+TEST(TableTest, FirstWriteAfterAnOpenDatesTheHeader) {
+    TempDir dir;
+    std::string path = dir.File("SAMPLE.DBF");
+    CreateSample(path);
+    Open(path);
+    AppendRow("A", "1", "1", "", "T", nullptr);
+    ASSERT_EQ(sx_Close(), 1);
+    const std::string old_date("\x63\x01\x02", 3);  // 1999-01-02
+    for (int mode : {SX_EXCLUSIVE, SX_SHARED}) {
+        std::string dbf = ReadWholeFile(path);
+        dbf.replace(1, 3, old_date);
+        WriteWholeFile(path, dbf);
+        Open(path, mode);
+        EXPECT_EQ(GetString("AKTIV"), "T");
+        ASSERT_EQ(sx_Close(), 1);
+        EXPECT_EQ(ReadWholeFile(path).substr(1, 3), old_date) << "read only, mode " << mode;
+        Open(path, mode);
+        ASSERT_EQ(sx_Replace("NAME", "B"), 1) << sx_ErrorText();
+        ASSERT_EQ(sx_Commit(), 1) << sx_ErrorText();
+        ASSERT_EQ(sx_Close(), 1);
+        dbf = ReadWholeFile(path);
+        const std::time_t now = std::time(nullptr);
+        std::tm today{};
+        localtime_r(&now, &today);
+        EXPECT_EQ(dbf.substr(1, 3), std::string({char(today.tm_year % 256), char(today.tm_mon + 1),
+                                                 char(today.tm_mday)}))
+            << "mode " << mode;
+        EXPECT_EQ(dbf.substr(4, 4), std::string("\x01\0\0\0", 4));
+    }
+}
+
+// Header bytes 12 and 13 as the encryption mark begins, but no mark that
+// holds: another program's table, read and written as plain.
+TEST(TableTest, ForeignBytesWhereTheEncryptionMarkStandsReadAsPlain) {
+    TempDir dir;
+    std::string path = dir.File("SAMPLE.DBF");
+    CreateSample(path);
+    Open(path);
+    AppendRow("Klartext", "1", "1", "", "T", "Notiz");
+    ASSERT_EQ(sx_Close(), 1);
+    std::string dbf = ReadWholeFile(path);
+    dbf.replace(12, 4, std::string("\xE7\x5C\x02\0", 4));
+    WriteWholeFile(path, dbf);
+    Open(path);
+    EXPECT_EQ(GetString("NAME"), "Klartext    ");
+    EXPECT_EQ(GetString("NOTIZ"), "Notiz");
+    ASSERT_EQ(sx_Replace("NAME", "Neu"), 1) << sx_ErrorText();
+    ASSERT_EQ(sx_Commit(), 1) << sx_ErrorText();
+    ASSERT_EQ(sx_Close(), 1);
+    dbf = ReadWholeFile(path);
+    EXPECT_EQ(dbf.substr(32 + 6 * 32 + 2 + 1, 3), "Neu");
+    EXPECT_EQ(dbf.substr(12, 4), std::string("\xE7\x5C\x02\0", 4));  // left as it was
 }
 
 TEST(TableTest, PutRecordKeepsUnchangedOddValuesAndChecksChangedOnes) {
@@ -492,8 +571,17 @@ TEST_F(SdfTest, EmptyFileAppendsNothingAndBadNumbersAreRefused) {
     WriteWholeFile(bad, "ok   1.0\nxx 12x45\n");
     EXPECT_EQ(sx_AppendFrom(bad.c_str(), SX_SDF_FILE, ""), 0);
     EXPECT_NE(std::string(sx_ErrorText()).find("line 2"), std::string::npos) << sx_ErrorText();
+    EXPECT_EQ(sx_RecCount(), 0);  // not even the good line in front of it
     EXPECT_EQ(sx_AppendFrom(dir_.File("missing.sdf").c_str(), SX_SDF_FILE, ""), 0);
     EXPECT_EQ(sx_AppendFrom(empty.c_str(), 1, ""), 0);
+}
+
+TEST_F(SdfTest, EmptyAndVeryLongLinesGiveOneRecordEach) {
+    std::string src = dir_.File("lang.sdf");
+    WriteWholeFile(src, "\r\nabc  1.5wxyz" + std::string(4988, 'q') + "\r\n\n");
+    ASSERT_EQ(sx_AppendFrom(src.c_str(), SX_SDF_FILE, ""), 1) << sx_ErrorText();
+    EXPECT_EQ(Rows(), (std::vector<std::string>{std::string(12, ' '), "abc  1.5wxyz",
+                                                std::string(12, ' ')}));
 }
 
 TEST(TranslateTest, OemTranslationStoresCodePage850AndSwitchesAtOnce) {

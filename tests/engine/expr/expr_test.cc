@@ -370,6 +370,9 @@ TEST_F(ExprTest, NestingIsLimitedNotAStackOverflow) {
     EXPECT_EQ(CompileError(nested(kMaxExprDepth - 1)), "");
     EXPECT_NE(CompileError(nested(kMaxExprDepth + 1)).find("nested more than 64 levels"),
               std::string::npos);
+    EXPECT_NE(CompileError(nested(2000)).find("nested more than 64 levels"), std::string::npos);
+    // 10,000 levels make a text longer than any expression may be.
+    EXPECT_NE(CompileError(nested(10000)).find("longer than 4096"), std::string::npos);
     EXPECT_NE(CompileError(std::string(200, '-') + "1").find("nested more than"),
               std::string::npos);
     EXPECT_NE(CompileError(std::string(200, '!') + ".T.").find("nested more than"),

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <random>
 #include <set>
@@ -289,6 +290,34 @@ TEST(NtxShared, VersionCounterDropsStalePages) {
     ASSERT_TRUE(found);
     EXPECT_EQ(cursor.recno(), 777u);
     EXPECT_EQ(uint16_t(reader->header().version - before), 2);
+}
+
+// In exclusive use every header write raises the counter too: the first
+// update's, and each later one that moves the root.
+TEST(NtxExclusive, EveryHeaderWriteRaisesTheVersionCounter) {
+    sde_test::TempDir dir;
+    const std::string path = dir.File("X.NTX");
+    BuildIndex(path, 10, 1);
+    // Header bytes 2-3 (version counter) or 4-7 (root offset) as the file holds them.
+    auto on_disk = [&path](int at) {
+        uint8_t bytes[8] = {};
+        std::ifstream(path, std::ios::binary).read(reinterpret_cast<char*>(bytes), 8);
+        return at == 2 ? uint32_t(sde::GetU16(bytes + 2)) : sde::GetU32(bytes + 4);
+    };
+    auto index = OpenIndex(path, false);
+    int root_moves = 0;
+    for (uint32_t i = 2; i <= 1500; ++i) {
+        const uint32_t root = on_disk(4);
+        const uint32_t version = on_disk(2);
+        ASSERT_TRUE(index->Insert(Key(i, 10), i).ok());
+        if (i == 2) {
+            EXPECT_EQ(on_disk(2), uint16_t(version + 1));
+        }
+        if (on_disk(4) == root) continue;
+        ++root_moves;
+        EXPECT_NE(on_disk(2), version) << "root moved at key " << i;
+    }
+    EXPECT_EQ(root_moves, 2);
 }
 
 // A build that fails half-way leaves the old index as it was, and no

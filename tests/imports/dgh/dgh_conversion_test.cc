@@ -129,6 +129,9 @@ TEST(DghConversionTest, FieldsAreCutInStoredCharacters) {
                              "abc;x;4711;G",
                          kDate);
     EXPECT_EQ(rec.get(5), std::string(14, 'L') + "\xF0\x9F\x98\x80");
+    // A line of 1 MiB: the long column is cut like any other.
+    rec = ConvertDghLine("x;y;1;" + std::string(1 << 20, 'q') + ";L;x;4711;G", kDate);
+    EXPECT_EQ(rec.get(2), std::string(40, 'Q'));
 }
 
 TEST(DghConversionTest, SecondTextColumnBuildsOnTheStoredFirst) {

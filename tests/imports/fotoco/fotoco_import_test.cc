@@ -37,6 +37,7 @@ TEST(FotocoSourceTest, EveryLineEndCountsAndTheEndOfFileCharacterEndsTheText) {
     EXPECT_EQ(LinesOf("a\n\rb\x1A" "c\r\nd"), (NumberedLines{{1, "a"}, {2, ""}, {3, "b"}}));
     EXPECT_TRUE(LinesOf("").empty());
     EXPECT_EQ(LinesOf("\xC4rger\r\n"), (NumberedLines{{1, "\xC4rger"}}));  // bytes stay as they are
+    EXPECT_EQ(LinesOf(std::string(1 << 20, 'x') + "\nb").at(0).second.size(), 1u << 20);
 
     // A CR LF split across two blocks of the file reading ends one line.
     testing::TempDir dir;
@@ -85,7 +86,12 @@ TEST(FotocoConversionTest, FieldRules) {
     EXPECT_EQ(converter.Record().get(1), "123456789012");
 
     EXPECT_EQ(converter.Convert(ArticleLine({{0, "1"}}, 12)), 12);
+    EXPECT_EQ(converter.Convert(ArticleLine({{0, "1"}}, 17)), 17);
     EXPECT_EQ(converter.Convert(""), 1);
+
+    // A line of 1 MiB: its description is cut to the field.
+    EXPECT_EQ(converter.Convert(ArticleLine({{0, "1"}, {1, std::string(1 << 20, 'y')}})), 18);
+    EXPECT_EQ(converter.Record().get(2), std::string(40, 'y'));
 }
 
 }  // namespace

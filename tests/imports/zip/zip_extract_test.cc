@@ -1,10 +1,12 @@
 // Extraction into a base directory: what is written where, and what is
 // never written.
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <ctime>
 #include <filesystem>
 #include <set>
@@ -14,6 +16,34 @@
 #include "tests/imports/zip/zip_builder.h"
 #include "tests/imports/zip/zip_test_support.h"
 #include "tests/support/temp_dir.h"
+
+namespace zer1 {
+namespace {
+
+// While set, fchmod() and futimens() fail as on a file system that keeps no
+// Unix permissions or times.
+bool refuse_attributes = false;
+
+}  // namespace
+}  // namespace zer1
+
+// The extraction calls these through the C library; this program's own
+// definitions stand in for them.
+extern "C" int fchmod(int fd, mode_t mode) noexcept {
+    if (zer1::refuse_attributes) {
+        errno = EPERM;
+        return -1;
+    }
+    return int(::syscall(SYS_fchmod, fd, mode));
+}
+
+extern "C" int futimens(int fd, const struct timespec times[2]) noexcept {
+    if (zer1::refuse_attributes) {
+        errno = EPERM;
+        return -1;
+    }
+    return int(::syscall(SYS_utimensat, fd, nullptr, times, 0));
+}
 
 namespace zer1 {
 namespace {
@@ -176,6 +206,49 @@ TEST_F(ZipExtractTest, ModificationTimeAndPermissionsComeFromTheArchive) {
     expected.tm_sec = 20;
     expected.tm_isdst = -1;
     EXPECT_EQ(st.st_mtime, std::mktime(&expected));
+}
+
+TEST_F(ZipExtractTest, MemberIsExtractedWhereTimeAndPermissionsCannotBeSet) {
+    Open({{"artikel.txt", "daten"}});
+    refuse_attributes = true;
+    struct Restore {
+        ~Restore() { refuse_attributes = false; }
+    } restore;
+    unzipper_.ExtractFiles("artikel.txt");
+    refuse_attributes = false;
+    EXPECT_EQ(Entries(Out()), (std::set<std::string>{"artikel.txt"}));
+    EXPECT_EQ(ReadFile(Out() + "artikel.txt"), "daten");
+}
+
+// Archives at the limits of the format, made here: 100,000 stored members
+// (a ZIP64 end record, as the 16-bit count cannot hold them), and a name of
+// 65,535 bytes, the most a header holds, which no file system takes.
+TEST_F(ZipExtractTest, HundredThousandMembersAndTheLongestNameAreListedAndHandled) {
+    std::vector<ZipEntry> entries;
+    for (int i = 0; i < 100000; ++i) {
+        ZipEntry entry{"d/m" + std::to_string(i) + ".txt", std::to_string(i)};
+        entry.method = 0;
+        entries.push_back(std::move(entry));
+    }
+    const std::string long_name = std::string(65531, 'n') + ".txt";
+    entries.push_back({long_name, "lang"});
+    testing::ZipOptions zip64;
+    zip64.zip64_end = true;
+    WriteFile(root_ / "in/archive.zip", BuildZip(entries, zip64));
+
+    TAbZipper lister;
+    lister.SetFileName(root_ / "in/archive.zip");
+    ASSERT_EQ(lister.Count(), 100001);
+    EXPECT_EQ(lister.MemberName(0), "d/m0.txt");
+    EXPECT_EQ(lister.MemberName(99999), "d/m99999.txt");
+    EXPECT_EQ(lister.MemberName(100000), long_name);
+
+    unzipper_.SetFileName(root_ / "in/archive.zip");
+    unzipper_.SetBaseDirectory(Out());
+    unzipper_.ExtractFiles("d/m99999.txt");
+    EXPECT_EQ(ReadFile(Out() + "m99999.txt"), "99999");
+    EXPECT_ZIP_ERROR(unzipper_.ExtractFiles(long_name), "Cannot create file " + Out() + long_name);
+    EXPECT_EQ(Entries(Out()), (std::set<std::string>{"m99999.txt"}));
 }
 
 TEST_F(ZipExtractTest, BaseDirectoryMustExist) {

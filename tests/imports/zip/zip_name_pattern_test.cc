@@ -15,6 +15,11 @@ TEST(WildcardMatch, StarAndQuestionMark) {
     EXPECT_FALSE(WildcardMatch(U"*a*b", U"xxbxxa"));
     EXPECT_TRUE(WildcardMatch(U"?", U"\u00e4"));  // one character, two bytes in UTF-8
     EXPECT_FALSE(WildcardMatch(U"", U"a"));
+    // A "*" stays a wildcard where the text holds a "*" too.
+    EXPECT_TRUE(WildcardMatch(U"a*", U"a*b"));
+    EXPECT_TRUE(WildcardMatch(U"*b", U"**b"));
+    EXPECT_TRUE(ZipNamePattern("Preis*").Matches("sub/Preis*.txt"));
+    EXPECT_FALSE(ZipNamePattern("Preis*.txt").Matches("Preis*.csv"));
 }
 
 TEST(ZipNamePattern, LettersAToZWithoutRegardToCaseOnly) {
