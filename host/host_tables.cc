@@ -1,12 +1,13 @@
-#include "stock_layout.h"
+#include "host/host_tables.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <filesystem>
 
 #include "storage/apollo_table.h"
 
-namespace zer1::testing {
+namespace jevhost {
+
+using zer1::TApolloTable;
 
 namespace {
 
@@ -119,34 +120,9 @@ std::vector<StockFieldDef> MakeLayout() {
 
 }  // namespace
 
-std::string FillerValue(const StockFieldDef& f, long recno, int i) {
-    const long n = recno * 7 + i;
-    switch (f.type) {
-        case 'C':
-            if (f.width == 1) return std::string(1, static_cast<char>('A' + n % 26));
-            return (f.name + ("-" + std::to_string(recno))).substr(0, f.width);
-        case 'N': {
-            long limit = 1;
-            for (int d = 0; d < f.width - f.decimals - 2; ++d) limit *= 10;
-            char text[40];
-            std::snprintf(text, sizeof text, "%.*f", f.decimals,
-                          static_cast<double>(n % limit) + (f.decimals > 0 ? 0.25 : 0));
-            return text;
-        }
-        case 'D': {
-            char text[16];
-            std::snprintf(text, sizeof text, "%04ld%02ld%02ld", 2020 + n % 6, 1 + n % 12,
-                          1 + recno % 28);
-            return text;
-        }
-        default:
-            return n % 2 ? "T" : "F";
-    }
-}
-
 bool CreateTable(const std::string& file, const std::vector<StockFieldDef>& fields) {
     TApolloTable maker;
-    if (!maker.CreateNew(file, kTableTypeNtx, static_cast<int>(fields.size()))) return false;
+    if (!maker.CreateNew(file, zer1::kTableTypeNtx, static_cast<int>(fields.size()))) return false;
     for (const auto& f : fields) {
         maker.CreateField(f.name, std::string(1, f.type), f.width, f.decimals);
     }
@@ -176,19 +152,6 @@ bool WriteCatalogueFile(const std::string& catalogueDirectory,
     return true;
 }
 
-void AppendStockItem(TApolloTable& stock, const FieldValues& values, long recno) {
-    const auto& layout = StockMasterLayout();
-    stock.Append();
-    for (int i = 0; i < static_cast<int>(layout.size()); ++i) {
-        TApolloField* field = stock.FindField(layout[i].name);
-        if (field == nullptr) continue;
-        auto given = values.find(layout[i].name);
-        field->SetAsString(given != values.end() ? given->second
-                                                 : FillerValue(layout[i], recno, i));
-    }
-    stock.Post();
-}
-
 const std::vector<StockFieldDef>& StockMasterLayout() {
     static const std::vector<StockFieldDef> layout = MakeLayout();
     return layout;
@@ -200,6 +163,25 @@ const std::vector<StockFieldDef>& StockLogLayout() {
         {"DATUM", 'D', 8, 0},   {"PREIS", 'N', 12, 2},  {"ZUGA", 'N', 10, 2},
         {"ABGA", 'N', 10, 2},   {"RUECK", 'N', 10, 2},  {"BENUTZER", 'C', 10, 0}};
     return layout;
+}
+
+const std::vector<StockFieldDef>& PoolLayout() {
+    static const std::vector<StockFieldDef> layout{
+        {"FELD11", 'C', 2, 0},  {"FELD1", 'C', 13, 0}, {"FELD2", 'C', 40, 0},
+        {"FELD3", 'C', 10, 0},  {"FELD4", 'C', 10, 0}, {"FELD13", 'C', 13, 0},
+        {"FELD5", 'C', 15, 0},  {"FELD8", 'C', 13, 0}, {"FELD9", 'C', 13, 0},
+        {"FELD6", 'C', 40, 0},  {"FELD7", 'C', 40, 0}, {"FELD10", 'C', 8, 0},
+        {"FELD12", 'C', 1, 0},  {"NOTIZ", 'C', 20, 0}};
+    return layout;
+}
+
+const std::vector<PoolIndex>& PoolIndexes() {
+    static const std::vector<PoolIndex> indexes{{"JE1.NTX", "FELD1"},
+                                                {"JE2.NTX", "UPPER(FELD2)"},
+                                                {"JE3.NTX", "FELD13"},
+                                                {"JE4.NTX", "FELD9+FELD1"},
+                                                {"JE5.NTX", "FELD11+FELD1"}};
+    return indexes;
 }
 
 const std::vector<CatalogueRow>& DefaultCatalogue() {
@@ -216,4 +198,4 @@ const std::vector<CatalogueRow>& DefaultCatalogue() {
     return rows;
 }
 
-}  // namespace zer1::testing
+}  // namespace jevhost

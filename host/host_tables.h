@@ -1,22 +1,15 @@
-// The host's stock tables as tests and benchmarks build them: the field
-// layout of MLAGER.DBF (the 34 fields the library handles and 60 further
-// fields of the host, in the host's order), a value of its own for every
-// field of every stock item, and the index catalogue's rows.
-#ifndef ZER1_TESTS_SUPPORT_STOCK_LAYOUT_H
-#define ZER1_TESTS_SUPPORT_STOCK_LAYOUT_H
+// The host's own tables as the host stand-in makes them, for its demo and
+// for the tests and benchmarks alike: the field layout of the stock master
+// MLAGER.DBF (the 34 fields the library handles and 60 further fields of the
+// host, in the host's order), of the stock log MLPROTO.DBF, and the index
+// catalogue INDEXES.DBF with its rows.
+#ifndef ZER1_HOST_HOST_TABLES_H
+#define ZER1_HOST_HOST_TABLES_H
 
-#include <map>
 #include <string>
 #include <vector>
 
-namespace zer1 {
-class TApolloTable;
-}
-
-namespace zer1::testing {
-
-// Field name -> value as SetAsString takes it.
-using FieldValues = std::map<std::string, std::string>;
+namespace jevhost {
 
 struct CatalogueRow {
     std::string dataFile;
@@ -39,9 +32,16 @@ const std::vector<StockFieldDef>& StockMasterLayout();
 // The stock log MLPROTO.DBF as the host keeps it, one field of its own included.
 const std::vector<StockFieldDef>& StockLogLayout();
 
-// The value stock item `recno` holds in field number `i` of the layout
-// when a test gives none.
-std::string FillerValue(const StockFieldDef& field, long recno, int i);
+// The wholesaler article pool JEVDBF.DBF: FELD1 to FELD13 in the host's
+// order and one field of the host's own (NOTIZ).
+const std::vector<StockFieldDef>& PoolLayout();
+
+struct PoolIndex {
+    std::string file;        // JE1.NTX .. JE5.NTX
+    std::string expression;  // JE1 orders by FELD1, the key the pool update seeks
+};
+// The pool's five indexes with key expressions of the kind the host uses.
+const std::vector<PoolIndex>& PoolIndexes();
 
 // Creates an empty table file with these fields; false when the engine fails.
 bool CreateTable(const std::string& file, const std::vector<StockFieldDef>& fields);
@@ -51,10 +51,6 @@ bool CreateTable(const std::string& file, const std::vector<StockFieldDef>& fiel
 bool WriteCatalogueFile(const std::string& catalogueDirectory,
                         const std::vector<CatalogueRow>& rows);
 
-// Appends a stock item to the open stock master: the given values, and the
-// filler value for every other field the table has.
-void AppendStockItem(TApolloTable& stock, const FieldValues& values, long recno);
+}  // namespace jevhost
 
-}  // namespace zer1::testing
-
-#endif  // ZER1_TESTS_SUPPORT_STOCK_LAYOUT_H
+#endif  // ZER1_HOST_HOST_TABLES_H

@@ -1,78 +1,32 @@
-// Builds small ZIP archives for the dialog tests: members stored without
-// compression, in the order given.
-#ifndef ZER1_TESTS_SUPPORT_STORED_ZIP_H
-#define ZER1_TESTS_SUPPORT_STORED_ZIP_H
+// The host stand-in's ZIP writer: archives as wholesalers deliver them, each
+// member stored or compressed with Deflate, with its CRC-32, a DOS time
+// stamp and the central directory.  The demo writes its archives with it,
+// and the tests build their well-formed archives with it too.
+#ifndef ZER1_HOST_ZIP_WRITER_H
+#define ZER1_HOST_ZIP_WRITER_H
 
-#include <zlib.h>
-
-#include <cstdint>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "tests/support/temp_dir.h"
+namespace jevhost {
 
-namespace zer1::testing {
+struct ZipMember {
+    ZipMember(std::string member_name, std::string member_data, bool deflated = false)
+        : name(std::move(member_name)), data(std::move(member_data)), deflate(deflated) {}
 
-inline void PutLe(std::string& out, uint32_t value, int bytes) {
-    for (int i = 0; i < bytes; ++i) out += static_cast<char>((value >> (8 * i)) & 0xFF);
-}
+    std::string name;
+    std::string data;
+    bool deflate = false;  // compressed with Deflate, else stored
+};
 
-// Writes a ZIP archive at `path` holding (name, contents) pairs.
-inline void WriteStoredZip(const std::string& path,
-                           const std::vector<std::pair<std::string, std::string>>& members) {
-    std::string archive;
-    std::string directory;
-    for (const auto& [name, data] : members) {
-        const uint32_t crc = static_cast<uint32_t>(
-            crc32(0, reinterpret_cast<const Bytef*>(data.data()), static_cast<uInt>(data.size())));
-        const uint32_t offset = static_cast<uint32_t>(archive.size());
-        PutLe(archive, 0x04034b50, 4);
-        PutLe(archive, 20, 2);      // version needed
-        PutLe(archive, 0, 2);       // flags
-        PutLe(archive, 0, 2);       // stored
-        PutLe(archive, 0, 2);       // time
-        PutLe(archive, 0x5821, 2);  // date
-        PutLe(archive, crc, 4);
-        PutLe(archive, static_cast<uint32_t>(data.size()), 4);
-        PutLe(archive, static_cast<uint32_t>(data.size()), 4);
-        PutLe(archive, static_cast<uint32_t>(name.size()), 2);
-        PutLe(archive, 0, 2);
-        archive += name;
-        archive += data;
+// The archive's bytes, members in the order given.
+std::string BuildZipArchive(const std::vector<ZipMember>& members);
 
-        PutLe(directory, 0x02014b50, 4);
-        PutLe(directory, 20, 2);  // made by
-        PutLe(directory, 20, 2);  // needed
-        PutLe(directory, 0, 2);
-        PutLe(directory, 0, 2);
-        PutLe(directory, 0, 2);
-        PutLe(directory, 0x5821, 2);
-        PutLe(directory, crc, 4);
-        PutLe(directory, static_cast<uint32_t>(data.size()), 4);
-        PutLe(directory, static_cast<uint32_t>(data.size()), 4);
-        PutLe(directory, static_cast<uint32_t>(name.size()), 2);
-        PutLe(directory, 0, 2);  // extra
-        PutLe(directory, 0, 2);  // comment
-        PutLe(directory, 0, 2);  // disk
-        PutLe(directory, 0, 2);  // internal attributes
-        PutLe(directory, 0, 4);  // external attributes
-        PutLe(directory, offset, 4);
-        directory += name;
-    }
-    const uint32_t directory_offset = static_cast<uint32_t>(archive.size());
-    archive += directory;
-    PutLe(archive, 0x06054b50, 4);
-    PutLe(archive, 0, 2);
-    PutLe(archive, 0, 2);
-    PutLe(archive, static_cast<uint32_t>(members.size()), 2);
-    PutLe(archive, static_cast<uint32_t>(members.size()), 2);
-    PutLe(archive, static_cast<uint32_t>(directory.size()), 4);
-    PutLe(archive, directory_offset, 4);
-    PutLe(archive, 0, 2);
-    WriteFile(path, archive);
-}
+// Writes the archive to `path`; throws std::runtime_error naming the file
+// when it cannot be written.
+void WriteZipArchive(const std::string& path, const std::vector<ZipMember>& members);
 
-}  // namespace zer1::testing
+}  // namespace jevhost
 
-#endif  // ZER1_TESTS_SUPPORT_STORED_ZIP_H
+#endif  // ZER1_HOST_ZIP_WRITER_H

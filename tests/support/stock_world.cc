@@ -162,10 +162,10 @@ void StockWorld::ExpectUnchangedExcept(const RawDbf& before, const RawDbf& after
     }
 }
 
-void StockWorld::ExpectIndexMatchesStockMaster(const std::string& indexName,
-                                               const std::string& expression) const {
-    SCOPED_TRACE(indexName + " on " + expression);
-    const RawDbf dbf = StockMaster();
+void ExpectIndexMatchesTable(const std::string& tableFile, const std::string& indexFile,
+                             const std::string& expression) {
+    SCOPED_TRACE(indexFile + " on " + expression);
+    const RawDbf dbf = ReadRawDbf(tableFile);
     std::vector<std::pair<std::string, long>> expected;
     for (long r = 1; r <= static_cast<long>(dbf.records.size()); ++r) {
         expected.emplace_back(ExpectedKey(dbf, r, expression), r);
@@ -179,8 +179,13 @@ void StockWorld::ExpectIndexMatchesStockMaster(const std::string& indexName,
         "perl -MXBase::Index -e '$i = XBase::Index->new($ARGV[0], type => \"C\") "
         "or die XBase::Index->errstr; $i->prepare_select; "
         "while (($k, $v) = $i->fetch) { $k =~ s/^ +| +$//g; print \"$k|$v\\n\" }' " +
-        dataPath + indexName + ".NTX 2>&1");
+        indexFile + " 2>&1");
     EXPECT_EQ(perl, want.str());
+}
+
+void StockWorld::ExpectIndexMatchesStockMaster(const std::string& indexName,
+                                               const std::string& expression) const {
+    ExpectIndexMatchesTable(dataPath + "MLAGER.DBF", dataPath + indexName + ".NTX", expression);
 }
 
 void StockWorld::ExpectCatalogueIndexesMatchStockMaster() const {

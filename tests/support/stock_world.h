@@ -97,6 +97,12 @@ class StockWorld {
     long itemsWritten_ = 0;
 };
 
+// The index file holds every record of the table once, ordered by the key
+// `expression` computed here from the stored bytes (field names joined by
+// "+", UPPER(), DTOS(), STR(field,width,decimals)), as Perl XBase reads it.
+void ExpectIndexMatchesTable(const std::string& tableFile, const std::string& indexFile,
+                             const std::string& expression);
+
 // Padded to `width` with blanks, as a character field stores it.
 std::string Pad(std::string value, std::size_t width);
 
