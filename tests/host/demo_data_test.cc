@@ -117,7 +117,7 @@ TEST_F(DemoDataTest, HostTablesReadBackWithOurTablesAndIndependentReaders) {
         paths.data_path + "MLAGER.DBF " + paths.data_path + "MLPROTO.DBF 2>&1");
     EXPECT_EQ(python,
               "94 133\n9 2\n"
-              "Leihkamera Tagesmiete 25.0 4250123402110 100211\n");
+              "Leihkamera Tagesmiete 25.0 4250124402228 100200\n");
     const std::string perl = zer1::testing::CommandOutput(
         "perl -MXBase -e '$t = XBase->new($ARGV[0]) or die XBase->errstr; "
         "print $t->last_record + 1, \" \", join(\"|\", map { s/ +$//r } "
