@@ -31,14 +31,14 @@
 
 #include "common/ui_services.h"
 #include "dialog/form_ss.h"
+#include "host/zip_writer.h"
 #include "imports/dgh_run.h"
 #include "run/parameter_table.h"
 #include "stock_layout.h"
 #include "storage/apollo_table.h"
 #include "tests/support/archive_world.h"
-#include "tests/support/temp_dir.h"
 #include "tests/support/recording_ui_services.h"
-#include "tests/support/stored_zip.h"
+#include "tests/support/temp_dir.h"
 
 namespace zer1 {
 namespace {
@@ -77,7 +77,7 @@ void BuildWorld(const Dirs& d, const Sizes& sizes) {
         for (long i = 0; i < sizes.pool_records; ++i) {
             testing::AddPoolRecord(pool, Ean(i), "POOLARTIKEL " + std::to_string(i), "DG");
         }
-        for (const auto& [file, expression] : testing::PoolIndexes()) {
+        for (const auto& [file, expression] : jevhost::PoolIndexes()) {
             pool.Index(d.data + file, expression);
         }
     }
@@ -111,7 +111,7 @@ void BuildWorld(const Dirs& d, const Sizes& sizes) {
                                    "Artikel " + std::to_string(i), "1.50", "2.99",
                                    "WG" + std::to_string(i % 10));
     }
-    testing::WriteStoredZip(d.archive, {{"artikel.txt", testing::DghMemberText(member)}});
+    jevhost::WriteZipArchive(d.archive, {{"artikel.txt", testing::DghMemberText(member)}});
 }
 
 // The run's progress window, watched: every info line with the moment it

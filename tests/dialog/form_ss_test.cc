@@ -21,10 +21,10 @@
 #include "common/ui_services.h"
 #include "controls/number_edit_qt.h"
 #include "dialog/form_ss.h"
+#include "host/zip_writer.h"
 #include "run/parameter_table.h"
 #include "run/settings_file.h"
 #include "tests/support/recording_ui_services.h"
-#include "tests/support/stored_zip.h"
 #include "tests/support/temp_dir.h"
 
 namespace zer1 {
@@ -117,9 +117,9 @@ TEST_F(FormSsTest, StartsWithDefaultsWithoutSettingsFileAndCreatesItOnClose) {
 TEST_F(FormSsTest, StartsFromRememberedInputsAndListsRememberedArchives) {
     const std::string dgh_dir = data / "dgh/";
     std::filesystem::create_directories(dgh_dir);
-    testing::WriteStoredZip(dgh_dir + "artikel.zip",
+    jevhost::WriteZipArchive(dgh_dir + "artikel.zip",
                             {{"ART1.TXT", "a"}, {"sub/ART2.TXT", "b"}, {"liesmich.txt", "c"}});
-    testing::WriteStoredZip(data / "foto.zip", {{"fotoco.csv", "x"}});
+    jevhost::WriteZipArchive(data / "foto.zip", {{"fotoco.csv", "x"}});
     SettingsFile ini = Ini();
     ini.WriteString("Settings", "Quellpfad", dgh_dir);
     ini.WriteString("Settings", "Quelldatei", "artikel.zip");
@@ -175,7 +175,7 @@ TEST_F(FormSsTest, RememberedArchiveThatIsGoneLeavesSourceEmptyAndLoadsTheRest) 
 // remaining inputs still load, so closing keeps the remembered options.
 TEST_F(FormSsTest, RememberedArchiveThatCannotBeListedIsReportedAndLoadingGoesOn) {
     WriteFile(data / "kaputt.zip", "this is no archive at all, just text");
-    testing::WriteStoredZip(data / "foto.zip", {{"f.csv", "x"}});
+    jevhost::WriteZipArchive(data / "foto.zip", {{"f.csv", "x"}});
     SettingsFile ini = Ini();
     ini.WriteString("Settings", "Quellpfad", data.path());
     ini.WriteString("Settings", "Quelldatei", "kaputt.zip");
@@ -262,7 +262,7 @@ TEST_F(FormSsTest, TakeOverGroupShowsExactlyWhileAStockOptionIsChecked) {
 }
 
 TEST_F(FormSsTest, ArchiveBrowseButtonActsOnlyBesideTheSourceEdit) {
-    testing::WriteStoredZip(data / "neu.zip", {{"A.TXT", "1"}, {"B.TXT", "2"}});
+    jevhost::WriteZipArchive(data / "neu.zip", {{"A.TXT", "1"}, {"B.TXT", "2"}});
     auto form = MakeForm();
     ASSERT_EQ(form->pbOpen->y(), form->sleQuelle->y());
 
@@ -296,7 +296,7 @@ TEST_F(FormSsTest, ArchiveBrowseButtonActsOnlyBesideTheSourceEdit) {
 
 TEST_F(FormSsTest, FotocoBrowseStartsInRememberedDirectoryAndFollowsFocusToo) {
     Ini().WriteString("Settings", "QuellpfadFotoco", data.path());
-    testing::WriteStoredZip(data / "leer.zip", {});
+    jevhost::WriteZipArchive(data / "leer.zip", {});
     auto form = MakeForm();
     form->pgSS->setCurrentIndex(2);
 

@@ -1,7 +1,9 @@
-// The host stand-in's demo data set, read back the way the system reads it:
-// the pool and its indexes through the table layer, the Fowis list appended
-// into a staging table by the engine, the DGH archive through the ZIP reader
-// and the DGH line decoder, the parameter table with the host's password.
+// The host stand-in's demo world, read back the way the system reads it and
+// with independent readers: the pool and its indexes through the table
+// layer, the stock master, stock log and their indexes with Perl XBase and
+// python3-dbf, the Fowis list appended into a staging table by the engine,
+// the archives through the ZIP reader and the member decoders, the
+// parameter table with the host's password.
 #include "host/demo_data.h"
 
 #include <gtest/gtest.h>
@@ -23,7 +25,9 @@
 #include "stock/pool_update.h"
 #include "storage/apollo_table.h"
 #include "storage/engine_loader.h"
+#include "tests/support/command_output.h"
 #include "tests/support/recording_ui_services.h"
+#include "tests/support/stock_world.h"
 #include "tests/support/temp_dir.h"
 
 namespace jevhost {
@@ -66,51 +70,83 @@ class DemoDataTest : public ::testing::Test {
     std::string problem;
 };
 
-TEST_F(DemoDataTest, LaysOutTheDemoFoldersWithTrailingSeparators) {
+TEST_F(DemoDataTest, HostTablesReadBackWithOurTablesAndIndependentReaders) {
     const std::string base = root.path() + "demo/";
     EXPECT_EQ(paths.data_path, base + "data/");
     EXPECT_EQ(paths.fowis_directory, base + "fowis/");
     EXPECT_EQ(paths.output_directory, base + "ausgabe/");
+    EXPECT_EQ(paths.fotoco_archive, base + "fotoco/fotoco_artikel.zip");
     EXPECT_TRUE(std::filesystem::is_directory(paths.output_directory));
-    EXPECT_TRUE(PathExists(paths.data_path + "JEVDBF.DBF"));
-    for (const char* index : zer1::kPoolIndexNames) {
-        EXPECT_TRUE(PathExists(paths.data_path + index)) << index;
+    for (const char* file : {"VUROZE.LIC", "INDEXES.DBF", "zer1.ini"}) {
+        EXPECT_TRUE(PathExists(program / file)) << file;
     }
-    EXPECT_TRUE(PathExists(paths.fowis_directory + "TRFOWIS.SDF"));
-    EXPECT_TRUE(PathExists(paths.dgh_archive));
-    EXPECT_TRUE(PathExists(program / "VUROZE.LIC"));
     EXPECT_TRUE(ui.messages.empty());
-}
 
-TEST_F(DemoDataTest, PoolHoldsTheHostsFieldsAndDosTextsAndItsIndexesOrderIt) {
+    // The pool: the host's fields, the articles an earlier import left, its
+    // five indexes in step with it, texts in the DOS code page.
     zer1::TApolloTable pool;
     OpenPool(pool);
-    // The widths of the working table's text fields FELD1 to FELD13.
     const int widths[] = {13, 40, 10, 10, 15, 40, 40, 13, 13, 8, 2, 1, 13};
     for (int n = 1; n <= 13; ++n) {
-        const std::string name = "FELD" + std::to_string(n);
-        zer1::TApolloField* field = pool.FindField(name);
-        ASSERT_NE(field, nullptr) << name;
-        EXPECT_EQ(field->Size(), widths[n - 1]) << name;
+        zer1::TApolloField* field = pool.FindField("FELD" + std::to_string(n));
+        ASSERT_NE(field, nullptr) << n;
+        EXPECT_EQ(field->Size(), widths[n - 1]) << n;
     }
-    EXPECT_EQ(pool.RecordCount(), 2);
-
-    // JE1.NTX finds by FELD1, as the pool update seeks.
-    ASSERT_TRUE(zer1::FindRecordByKey(pool, 1, "4250999900011"));
-    EXPECT_EQ(Trimmed(pool.GetString("FELD6")), "GRÖSSE 13X18 CM");
-    EXPECT_EQ(pool.GetString("FELD11"), "FO");
-    // JE2.NTX orders by the upper-cased description.
+    EXPECT_EQ(pool.RecordCount(), 187);
     pool.SetOrder(2);
     pool.First();
-    EXPECT_EQ(Trimmed(pool.GetString("FELD2")), "BILDERRAHMEN 13X18 BUCHE");
-    pool.Next();
-    EXPECT_EQ(Trimmed(pool.GetString("FELD2")), "KLEINBILDFILM 200 ASA 36 AUFN.");
+    EXPECT_EQ(Trimmed(pool.GetString("FELD2")), "AKKU LI-ION 1200 MAH");
     pool.Close();
+    const std::pair<const char*, const char*> pool_indexes[] = {
+        {"JE1", "FELD1"}, {"JE2", "UPPER(FELD2)"}, {"JE3", "FELD13"},
+        {"JE4", "FELD9+FELD1"}, {"JE5", "FELD11+FELD1"}};
+    for (const auto& [index, expression] : pool_indexes) {
+        zer1::testing::ExpectIndexMatchesTable(paths.data_path + "JEVDBF.DBF",
+                                               paths.data_path + index + ".NTX", expression);
+    }
+    const std::string pool_bytes = ReadFile(paths.data_path + "JEVDBF.DBF");
+    EXPECT_NE(pool_bytes.find("GR\x94\xE1" "E NACH MA\xE1"), std::string::npos);
 
-    // On disk the umlaut is in the DOS code page (0x99), not in Windows-1252.
-    const std::string bytes = ReadFile(paths.data_path + "JEVDBF.DBF");
-    EXPECT_NE(bytes.find("GR\x99SSE"), std::string::npos);
-    EXPECT_EQ(bytes.find("GR\xD6SSE"), std::string::npos);
+    // The stock master in the host's 94 fields, every index of the catalogue
+    // built, as Perl XBase and python3-dbf read them.
+    const std::string python = zer1::testing::CommandOutput(
+        "/usr/bin/python3 -c 'import dbf, sys\n"
+        "for name in sys.argv[1:]:\n"
+        "    t = dbf.Table(name, codepage=\"cp1252\"); t.open()\n"
+        "    print(len(t.field_names), len(t))\n"
+        "t = dbf.Table(sys.argv[1], codepage=\"cp1252\"); t.open()\n"
+        "print(t[5].artbez.strip(), t[5].preis, t[6].artnum.strip(), t[6].libnr1.strip())' " +
+        paths.data_path + "MLAGER.DBF " + paths.data_path + "MLPROTO.DBF 2>&1");
+    EXPECT_EQ(python,
+              "94 133\n9 2\n"
+              "Leihkamera Tagesmiete 25.0 4250124402228 100200\n");
+    const std::string perl = zer1::testing::CommandOutput(
+        "perl -MXBase -e '$t = XBase->new($ARGV[0]) or die XBase->errstr; "
+        "print $t->last_record + 1, \" \", join(\"|\", map { s/ +$//r } "
+        "$t->get_record(1, \"ARTNUM\", \"TEXT\", \"BENUTZER\"))' " +
+        paths.data_path + "MLPROTO.DBF 2>&1");
+    EXPECT_EQ(perl, "2 0|2000010|\xC4nderung|CHEF");
+    for (const auto& row : jevhost::DefaultCatalogue()) {
+        if (row.dataFile != "MLAGER") continue;
+        zer1::testing::ExpectIndexMatchesTable(paths.data_path + "MLAGER.DBF",
+                                               paths.data_path + row.indexName + ".NTX",
+                                               row.expression);
+    }
+
+    // The same world again elsewhere: the same bytes, the parameter table
+    // (encrypted afresh) aside.
+    TempDir other_program;
+    DemoPaths other;
+    ASSERT_TRUE(MakeDemoData(root.path() + "zweite", other_program.path(), other, problem))
+        << problem;
+    for (const std::string& file :
+         {std::string("data/MLAGER.DBF"), std::string("data/MLBEZ.NTX"),
+          std::string("data/JEVDBF.DBF"), std::string("data/JE4.NTX"),
+          std::string("fowis/TRFOWIS.SDF"), std::string("dgh/dgh_artikel.zip"),
+          std::string("fotoco/fotoco_artikel.zip")}) {
+        EXPECT_EQ(ReadFile(root.path() + "zweite/" + file), ReadFile(base + file)) << file;
+    }
+    EXPECT_EQ(ReadFile(other_program / "INDEXES.DBF"), ReadFile(program / "INDEXES.DBF"));
 }
 
 TEST_F(DemoDataTest, FowisListFillsTheStagingTableColumnByColumn) {
@@ -199,13 +235,23 @@ TEST_F(DemoDataTest, ParameterTableAndSettingsGoToTheProgramDirectory) {
     zer1::ParameterTable parameters;
     const auto switches = parameters.ReadAtStartUp(program.path());
     ASSERT_TRUE(switches.has_value());
-    EXPECT_EQ(*switches, (zer1::ParameterSwitches{true, true, true, true, false}));
+    EXPECT_EQ(*switches, (zer1::ParameterSwitches{true, true, true, true, true}));
 
     zer1::SettingsFile ini(program / "zer1.ini");
     EXPECT_EQ(
         ini.ReadString("Settings", "Quellpfad", "") + ini.ReadString("Settings", "Quelldatei", ""),
         paths.dgh_archive);
+    EXPECT_EQ(ini.ReadString("Settings", "QuellpfadFotoco", "") +
+                  ini.ReadString("Settings", "QuelldateiFotoco", ""),
+              paths.fotoco_archive);
     EXPECT_EQ(ini.ReadString("Settings", "Zielpfad", ""), paths.output_directory);
+    EXPECT_EQ(ini.ReadString("Settings", "ZielpfadFotoco", ""), paths.output_directory);
+    EXPECT_EQ(ini.ReadString("Settings", "QuellPfadFowis", ""),
+              paths.fowis_directory + "TRFOWIS.SDF");
+    EXPECT_EQ(ini.ReadString("Settings", "FaktorFowis", ""), "10000");
+    for (const char* option : {"Pool", "Update", "Standard", "Lagerupdate", "LagerNeu"}) {
+        EXPECT_EQ(ini.ReadString("Settings", option, ""), "1") << option;
+    }
 }
 
 TEST_F(DemoDataTest, ASecondRunKeepsWhatExistsAndMakesWhatIsMissing) {
@@ -228,13 +274,8 @@ TEST_F(DemoDataTest, ASecondRunKeepsWhatExistsAndMakesWhatIsMissing) {
               (zer1::ParameterSwitches{false, false, false, false, true}));
 
     // The missing index is built again and orders by FELD13.
-    ASSERT_TRUE(PathExists(paths.data_path + "JE3.NTX"));
-    zer1::TApolloTable pool;
-    OpenPool(pool);
-    pool.SetOrder(3);
-    pool.First();
-    EXPECT_EQ(Trimmed(pool.GetString("FELD13")), "/100234");
-    pool.Close();
+    zer1::testing::ExpectIndexMatchesTable(paths.data_path + "JEVDBF.DBF",
+                                           paths.data_path + "JE3.NTX", "FELD13");
 }
 
 // A parameter table the engine cannot open (here: its encryption mark names
@@ -256,7 +297,7 @@ TEST_F(DemoDataTest, AParameterTableTheEngineCannotOpenIsMadeAgain) {
     EXPECT_EQ(ReadFile(program / "VUROZE.LIC.alt"), old_table);
     zer1::ParameterTable parameters;
     EXPECT_EQ(*parameters.ReadAtStartUp(program.path()),
-              (zer1::ParameterSwitches{true, true, true, true, false}));
+              (zer1::ParameterSwitches{true, true, true, true, true}));
     EXPECT_TRUE(ui.messages.empty());
 }
 

@@ -20,6 +20,7 @@
 #include "common/ui_services.h"
 #include "dialog/form_progress.h"
 #include "dialog/form_ss.h"
+#include "host/zip_writer.h"
 #include "fowis/fowis_run.h"
 #include "imports/dgh_run.h"
 #include "imports/fotoco_run.h"
@@ -32,7 +33,6 @@
 #include "tests/support/archive_world.h"
 #include "tests/support/raw_dbf.h"
 #include "tests/support/recording_ui_services.h"
-#include "tests/support/stored_zip.h"
 
 namespace zer1 {
 namespace {
@@ -85,7 +85,7 @@ class ArchiveRunTest : public ::testing::Test {
         world->AddStockItems({{{"ARTNUM", "4000000000001"}, {"ARTBEZ", "ALT IM LAGER"},
                                {"PREIS", "12.5"}}});
         stock_before = world->StockMaster();
-        testing::WriteStoredZip(
+        jevhost::WriteZipArchive(
             archives / "dgh.zip",
             {{"2026/artikel.txt",
               DghMemberText(DghLine("4000000000001", "1001", "Artikel eins", "1.50", "2.99", "WG1") +
@@ -93,7 +93,7 @@ class ArchiveRunTest : public ::testing::Test {
                             DghLine("", "1003", "Artikel drei", "3.50", "4.99", "WG3"))},
              {"leer.txt", DghMemberText("")}});
         const std::string header = "Bestellnr;Bezeichnung;Text;EK;...\r\n";
-        testing::WriteStoredZip(
+        jevhost::WriteZipArchive(
             archives / "fotoco.zip",
             {{"fotoco.csv", header +
                                 FotocoLine("4711", "XY-Film 200", "1.50", "12", "12345678901",
@@ -336,7 +336,7 @@ TEST_F(ArchiveRunTest, FailuresEndTheRunAndTheDialogStaysReady) {
 
     // Archives that do not hold the member, are missing or are damaged: the
     // working table keeps the records of the run before.
-    testing::WriteStoredZip(archives / "andere.zip", {{"sonst.txt", "x"}});
+    jevhost::WriteZipArchive(archives / "andere.zip", {{"sonst.txt", "x"}});
     form->sleQuelle->setText(QString::fromStdString(archives / "andere.zip"));
     EXPECT_EQ(RunAndError(), "Die Datei \"2026/artikel.txt\" ist im Archiv nicht enthalten!");
     form->sleQuelle->setText(QString::fromStdString(archives / "fehlt.zip"));

@@ -26,7 +26,7 @@
 #include "stock_world.h"
 #include "tests/support/archive_world.h"
 #include "tests/support/recording_ui_services.h"
-#include "tests/support/stored_zip.h"
+#include "host/zip_writer.h"
 
 namespace zer1 {
 namespace {
@@ -264,7 +264,8 @@ TEST_F(HostFaultsTest, FullOrReadOnlyDirectoriesEndTheRunWithAMessage) {
                                   "1.50", "2.99", "WG1");
     }
     fs::permissions(archives.path(), fs::perms(0755));
-    testing::WriteStoredZip(archives / "dgh.zip", {{"artikel.txt", testing::DghMemberText(lines)}});
+    jevhost::WriteZipArchive((archives / "dgh.zip").string(),
+                             {{"artikel.txt", testing::DghMemberText(lines)}});
     world.working.Close();
     RecordingRunHost host(data, world.programDirectory);
     host.texts[DialogControl::kSleQuelle] = archives / "dgh.zip";

@@ -32,36 +32,22 @@ inline void OpenTable(TApolloTable& table, const std::string& directory, const s
     for (const std::string& index : indexes) table.IndexOpen(directory + index);
 }
 
-// The pool's index files, JE1.NTX to JE5.NTX, with key expressions of the
-// kind the host uses.
-inline const std::vector<std::pair<std::string, std::string>>& PoolIndexes() {
-    static const std::vector<std::pair<std::string, std::string>> indexes{
-        {"JE1.NTX", "FELD1"},        {"JE2.NTX", "UPPER(FELD2)"}, {"JE3.NTX", "FELD13"},
-        {"JE4.NTX", "FELD9+FELD1"}, {"JE5.NTX", "FELD11+FELD1"}};
-    return indexes;
-}
-
 inline std::vector<std::string> PoolIndexNames() {
     std::vector<std::string> names;
-    for (const auto& index : PoolIndexes()) names.push_back(index.first);
+    for (const auto& index : jevhost::PoolIndexes()) names.push_back(index.file);
     return names;
 }
 
-// The pool JEVDBF.DBF in data_path: FELD1 to FELD13 in the host's order, one
-// field of the host's own, and its five indexes.
+// The pool JEVDBF.DBF in data_path with its five indexes, empty.
 inline void CreatePool(const std::string& data_path) {
-    const std::vector<StockFieldDef> fields{
-        {"FELD11", 'C', 2, 0},  {"FELD1", 'C', 13, 0}, {"FELD2", 'C', 40, 0},
-        {"FELD3", 'C', 10, 0},  {"FELD4", 'C', 10, 0}, {"FELD13", 'C', 13, 0},
-        {"FELD5", 'C', 15, 0},  {"FELD8", 'C', 13, 0}, {"FELD9", 'C', 13, 0},
-        {"FELD6", 'C', 40, 0},  {"FELD7", 'C', 40, 0}, {"FELD10", 'C', 8, 0},
-        {"FELD12", 'C', 1, 0},  {"NOTIZ", 'C', 20, 0}};
-    if (!CreateTable(data_path + "JEVDBF.DBF", fields)) {
+    if (!CreateTable(data_path + "JEVDBF.DBF", jevhost::PoolLayout())) {
         throw std::runtime_error("cannot create the pool");
     }
     TApolloTable pool;
     OpenTable(pool, data_path, "JEVDBF.DBF");
-    for (const auto& [file, expression] : PoolIndexes()) pool.Index(data_path + file, expression);
+    for (const auto& [file, expression] : jevhost::PoolIndexes()) {
+        pool.Index(data_path + file, expression);
+    }
 }
 
 // Opens the pool as the host keeps it: shared, all five indexes, texts in

@@ -162,10 +162,10 @@ void StockWorld::ExpectUnchangedExcept(const RawDbf& before, const RawDbf& after
     }
 }
 
-void ExpectIndexMatchesTable(const std::string& table, const std::string& index,
+void ExpectIndexMatchesTable(const std::string& tableFile, const std::string& indexFile,
                              const std::string& expression) {
-    SCOPED_TRACE(index + " on " + expression);
-    const RawDbf dbf = ReadRawDbf(table);
+    SCOPED_TRACE(indexFile + " on " + expression);
+    const RawDbf dbf = ReadRawDbf(tableFile);
     std::vector<std::pair<std::string, long>> expected;
     for (long r = 1; r <= static_cast<long>(dbf.records.size()); ++r) {
         expected.emplace_back(ExpectedKey(dbf, r, expression), r);
@@ -178,8 +178,8 @@ void ExpectIndexMatchesTable(const std::string& table, const std::string& index,
     const std::string perl = CommandOutput(
         "perl -MXBase::Index -e '$i = XBase::Index->new($ARGV[0], type => \"C\") "
         "or die XBase::Index->errstr; $i->prepare_select; "
-        "while (($k, $v) = $i->fetch) { $k =~ s/^ +| +$//g; print \"$k|$v\\n\" }' " + index +
-        " 2>&1");
+        "while (($k, $v) = $i->fetch) { $k =~ s/^ +| +$//g; print \"$k|$v\\n\" }' " +
+        indexFile + " 2>&1");
     EXPECT_EQ(perl, want.str());
 }
 

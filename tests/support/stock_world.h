@@ -98,10 +98,10 @@ class StockWorld {
     long itemsWritten_ = 0;
 };
 
-// The index file `index` holds every record of the table file `table` once,
-// ordered by the key `expression` computed from the stored bytes (as for
-// StockWorld::ExpectIndexMatchesStockMaster), as Perl XBase reads the file.
-void ExpectIndexMatchesTable(const std::string& table, const std::string& index,
+// The index file holds every record of the table once, ordered by the key
+// `expression` computed here from the stored bytes (field names joined by
+// "+", UPPER(), DTOS(), STR(field,width,decimals)), as Perl XBase reads it.
+void ExpectIndexMatchesTable(const std::string& tableFile, const std::string& indexFile,
                              const std::string& expression);
 
 // Padded to `width` with blanks, as a character field stores it.
