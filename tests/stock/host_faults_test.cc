@@ -20,13 +20,14 @@
 #include <set>
 #include <thread>
 
+#include "host/host_tables.h"
+#include "host/zip_writer.h"
 #include "imports/dgh_run.h"
 #include "recording_run_host.h"
 #include "stock/pool_update.h"
 #include "stock_world.h"
 #include "tests/support/archive_world.h"
 #include "tests/support/recording_ui_services.h"
-#include "host/zip_writer.h"
 
 namespace zer1 {
 namespace {
@@ -171,7 +172,7 @@ class HostFaultsTest : public ::testing::Test {
     // host's record or one of the articles, with its own description.
     void ExpectPoolWholeAndIndexed(const std::string& trace) {
         SCOPED_TRACE(trace);
-        for (const auto& [file, expression] : testing::PoolIndexes()) {
+        for (const auto& [file, expression] : jevhost::PoolIndexes()) {
             testing::ExpectIndexMatchesTable(data + "JEVDBF.DBF", data + file, expression);
         }
         const RawDbf pool = testing::ReadRawDbf(data + "JEVDBF.DBF");
@@ -264,7 +265,7 @@ TEST_F(HostFaultsTest, FullOrReadOnlyDirectoriesEndTheRunWithAMessage) {
                                   "1.50", "2.99", "WG1");
     }
     fs::permissions(archives.path(), fs::perms(0755));
-    jevhost::WriteZipArchive((archives / "dgh.zip").string(),
+    jevhost::WriteZipArchive(archives / "dgh.zip",
                              {{"artikel.txt", testing::DghMemberText(lines)}});
     world.working.Close();
     RecordingRunHost host(data, world.programDirectory);
@@ -397,7 +398,7 @@ TEST_F(HostFaultsTest, SecondProcessAppendsToThePoolDuringTheUpdate) {
                                                      " Neuanlagen,0 \xC3\x84nderungen\r"});
     const RawDbf pool = testing::ReadRawDbf(data + "JEVDBF.DBF");
     ASSERT_EQ(pool.records.size(), 1u + kArticles + kHostRecords);
-    for (const auto& [file, expression] : testing::PoolIndexes()) {
+    for (const auto& [file, expression] : jevhost::PoolIndexes()) {
         testing::ExpectIndexMatchesTable(data + "JEVDBF.DBF", data + file, expression);
     }
     int host_records = 0;
@@ -477,7 +478,7 @@ TEST_F(HostFaultsTest, KilledUpdatesAreRepairedOrReportedByTheNextRun) {
     {
         TApolloTable pool;
         testing::OpenTable(pool, data, "JEVDBF.DBF");
-        for (const auto& [file, expression] : testing::PoolIndexes()) {
+        for (const auto& [file, expression] : jevhost::PoolIndexes()) {
             pool.Index(data + file, expression);
         }
     }
@@ -485,7 +486,7 @@ TEST_F(HostFaultsTest, KilledUpdatesAreRepairedOrReportedByTheNextRun) {
     UpdatePoolNow();
     EXPECT_TRUE(world.ui.messages.empty());
     EXPECT_FALSE(fs::exists(data + "JEVDBF.zer1-lauf"));
-    for (const auto& [file, expression] : testing::PoolIndexes()) {
+    for (const auto& [file, expression] : jevhost::PoolIndexes()) {
         testing::ExpectIndexMatchesTable(data + "JEVDBF.DBF", data + file, expression);
     }
 
