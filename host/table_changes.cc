@@ -5,6 +5,8 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "common/little_endian.h"
+
 namespace jevhost {
 namespace {
 
@@ -24,22 +26,15 @@ std::string ReadBytes(const fs::path& file) {
     return bytes.str();
 }
 
-unsigned Little(const std::string& bytes, std::size_t offset, int size) {
-    unsigned value = 0;
-    for (int i = size - 1; i >= 0; --i) {
-        value = (value << 8) | static_cast<unsigned char>(bytes[offset + i]);
-    }
-    return value;
-}
-
 TableState ReadTable(const fs::path& file) {
     TableState state;
     state.exists = true;
     const std::string bytes = ReadBytes(file);
     if (bytes.size() < 32) throw std::runtime_error(file.string() + ": Kopf unvollständig");
-    const unsigned count = Little(bytes, 4, 4);
-    const unsigned header = Little(bytes, 8, 2);
-    const unsigned length = Little(bytes, 10, 2);
+    const auto* head = reinterpret_cast<const uint8_t*>(bytes.data());
+    const uint32_t count = zer1::GetU32(head + 4);
+    const uint16_t header = zer1::GetU16(head + 8);
+    const uint16_t length = zer1::GetU16(head + 10);
     if (length == 0 || header + static_cast<std::size_t>(count) * length > bytes.size()) {
         throw std::runtime_error(file.string() + ": Satzanzahl passt nicht zur Dateilänge");
     }
@@ -96,7 +91,7 @@ std::vector<std::string> DescribeChanges(const FolderState& before, const Folder
             rewritten += (rewritten.empty() ? "" : ", ") + name;
         }
     }
-    lines.push_back("Indizes neu geschrieben: " + (rewritten.empty() ? "keine" : rewritten));
+    lines.push_back("Indizes geschrieben: " + (rewritten.empty() ? "keine" : rewritten));
     return lines;
 }
 

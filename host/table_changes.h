@@ -1,6 +1,6 @@
 // What a tour of the dialog changed in the host's data folder: the records
 // of the tables before and after (appended ones and changed ones, compared
-// byte for byte), and the index files that were written anew.  Read from
+// byte for byte), and the index files that were written.  Read from
 // the files themselves, without the engine.
 #ifndef ZER1_HOST_TABLE_CHANGES_H
 #define ZER1_HOST_TABLE_CHANGES_H

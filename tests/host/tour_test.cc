@@ -54,7 +54,7 @@ TEST(TourTest, DrivesTheThreeRunsAndSummarisesWhatChanged) {
                 "  JEVDBF.DBF: 187 -> 393 Sätze, 206 neu, 187 geändert\n"
                 "  MLAGER.DBF: 133 -> 399 Sätze, 266 neu, 127 geändert\n"
                 "  MLPROTO.DBF: 2 -> 395 Sätze, 393 neu, 0 geändert\n"
-                "  Indizes neu geschrieben: JE1.NTX, JE2.NTX, JE3.NTX, JE4.NTX, JE5.NTX, "
+                "  Indizes geschrieben: JE1.NTX, JE2.NTX, JE3.NTX, JE4.NTX, JE5.NTX, "
                 "MLAGER.NTX, MLBEZ.NTX, MLEKDAT.NTX, MLLIEF.NTX, MLPREIS.NTX, MLWG.NTX\n"
                 "Rundgang beendet / tour done\n"
                 "status 0");
