@@ -204,7 +204,7 @@ class StockWalk {
                 if (found == (mode_ == StockMode::kUpdate)) {
                     ++handled;
                     HandleRecord(in, stock);
-                    WriteStockMovement(tables_.artikel, paths_.dataPath);
+                    WriteStockMovement(tables_.artikel, journal_, paths_.dataPath);
                     WriteLogRecord(in, log, logText, today);
                 }
                 working_.Next();
@@ -263,6 +263,7 @@ class StockWalk {
     TApolloTable& working_;
     const TakeOverSwitchesFn& switches_;
     StepProgress& progress_;
+    TApolloTable journal_;  // opened and closed again for every movement
 };
 
 }  // namespace
