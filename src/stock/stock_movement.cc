@@ -57,6 +57,7 @@ const HandledPairs& PairsFor(TApolloTable& artikel, TApolloTable& journal) {
     static HandledPairs known;
     if (known.artikelStamp == artikel.FieldsStamp() && known.journalStamp == journal.FieldsStamp())
         return known;
+    known.artikelStamp = known.journalStamp = 0;  // nothing valid until worked out
     known.pairs.clear();
     for (int i = 0; i < journal.FieldCount(); ++i) {
         TApolloField& target = journal.Fields(i);
