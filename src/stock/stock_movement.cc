@@ -45,11 +45,34 @@ const TApolloField* HandledSource(TApolloTable& artikel, std::string_view name, 
     return artikel.FindField(name);
 }
 
-void CopyHandledFields(TApolloTable& artikel, TApolloTable& journal) {
+// The journal's fields that take a stock master value, each with its
+// source, worked out for one pair of field sets (see FieldsStamp).
+struct HandledPairs {
+    unsigned long artikelStamp = 0;
+    unsigned long journalStamp = 0;
+    std::vector<std::pair<TApolloField*, const TApolloField*>> pairs;
+};
+
+const HandledPairs& PairsFor(TApolloTable& artikel, TApolloTable& journal) {
+    static HandledPairs known;
+    if (known.artikelStamp == artikel.FieldsStamp() && known.journalStamp == journal.FieldsStamp())
+        return known;
+    known.artikelStamp = known.journalStamp = 0;  // nothing valid until worked out
+    known.pairs.clear();
     for (int i = 0; i < journal.FieldCount(); ++i) {
         TApolloField& target = journal.Fields(i);
-        const TApolloField* source = HandledSource(artikel, target.FieldName(), i);
-        if (source == nullptr) continue;
+        if (const TApolloField* source = HandledSource(artikel, target.FieldName(), i)) {
+            known.pairs.emplace_back(&target, source);
+        }
+    }
+    known.artikelStamp = artikel.FieldsStamp();
+    known.journalStamp = journal.FieldsStamp();
+    return known;
+}
+
+void CopyHandledFields(TApolloTable& artikel, TApolloTable& journal) {
+    for (const auto& [targetField, source] : PairsFor(artikel, journal).pairs) {
+        TApolloField& target = *targetField;
         try {
             target.Assign(*source);
         } catch (const std::exception&) {
@@ -83,6 +106,12 @@ void OpenJournal(TApolloTable& journal, TApolloTable& artikel, const std::string
 
 bool WriteStockMovement(TApolloTable& artikel, const std::string& directory) {
     TApolloTable journal;
+    return WriteStockMovement(artikel, journal, directory);
+}
+
+bool WriteStockMovement(TApolloTable& artikel, TApolloTable& journal,
+                        const std::string& directory) {
+    journal.Close();
     try {
         OpenJournal(journal, artikel, directory);
         journal.Append();

@@ -21,6 +21,11 @@ class TApolloTable;
 // opened, appended to, posted or closed, the error message "Fehler" is shown
 // once.  Returns true in every case: the stock update goes on regardless.
 bool WriteStockMovement(TApolloTable& artikel, const std::string& directory);
+// The same through the table object `journal`, which a caller writing many
+// movements keeps (closed between records), so that the journal's fields
+// are not built anew for every record.
+bool WriteStockMovement(TApolloTable& artikel, TApolloTable& journal,
+                        const std::string& directory);
 
 }  // namespace zer1
 

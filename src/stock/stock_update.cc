@@ -220,7 +220,7 @@ class StockWalk {
                 if (found == (mode_ == StockMode::kUpdate)) {
                     ++handled;
                     HandleRecord(in, stock, artnum);
-                    WriteStockMovement(tables_.artikel, paths_.dataPath);
+                    WriteStockMovement(tables_.artikel, journal_, paths_.dataPath);
                     WriteLogRecord(in, log, logText, today);
                 }
                 working_.Next();
@@ -279,6 +279,7 @@ class StockWalk {
     TApolloTable& working_;
     const TakeOverSwitchesFn& switches_;
     StepProgress& progress_;
+    TApolloTable journal_;  // opened and closed again for every movement
 };
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "storage/apollo_table.h"
 
+#include <algorithm>
 #include <cstring>
 #include <optional>
 #include <thread>
@@ -281,7 +282,26 @@ void TApolloTable::Close() {
     order_ = 0;
     record_.clear();
     pendingMemos_.clear();
+    closedFields_.swap(fields_);
     fields_.clear();
+    lookupsWithoutIndex_ = 0;
+}
+
+bool TApolloTable::reuseClosedFields(const sx_FieldDesc* info, int count) {
+    if (closedFields_.size() != static_cast<std::size_t>(count)) return false;
+    for (int i = 0; i < count; ++i) {
+        const sx_FieldDesc& desc = info[i];
+        const TApolloField& field = closedFields_[static_cast<std::size_t>(i)];
+        const std::string& name = field.FieldName();
+        if (desc.type != field.TypeLetter() || desc.width != field.Size() ||
+            desc.decimals != field.Decimals() || name.size() >= sizeof desc.name ||
+            std::memcmp(desc.name, name.c_str(), name.size() + 1) != 0) {
+            return false;
+        }
+    }
+    fields_.swap(closedFields_);
+    closedFields_.clear();
+    return true;
 }
 
 void TApolloTable::loadFields(const EngineApi& api) {
@@ -300,9 +320,18 @@ void TApolloTable::loadFields(const EngineApi& api) {
         info = wide.data();
     }
     if (count < 0) throw EApolloError("Unable to read the structure of table: " + FullFileName());
-    fields_.reserve(static_cast<std::size_t>(count));
     int offset = 1;
-    for (int i = 0; i < count; ++i) {
+    if (reuseClosedFields(info, count)) {
+        // The same names at the same places: the name index still holds.
+        for (const auto& field : fields_) offset += field.Size();
+    } else {
+        nameIndex_.clear();
+        lookupsWithoutIndex_ = 0;
+        static unsigned long lastStamp = 0;
+        fieldsStamp_ = ++lastStamp;
+        fields_.reserve(static_cast<std::size_t>(count));
+    }
+    for (int i = static_cast<int>(fields_.size()); i < count; ++i) {
         const sx_FieldDesc& desc = info[i];
         const std::size_t nameLength = ::strnlen(desc.name, sizeof desc.name);
         if (nameLength == 0 || nameLength == sizeof desc.name || desc.type == 0 ||
@@ -487,7 +516,43 @@ TApolloField& TApolloTable::Fields(int index) {
     return fields_[index];
 }
 
+TApolloField* TApolloTable::findIndexed(std::string_view name) {
+    constexpr std::size_t kLongestName = 16;
+    if (name.size() > kLongestName) return nullptr;
+    if (nameIndex_.empty()) {
+        nameIndex_.reserve(fields_.size());
+        for (const auto& field : fields_) {
+            std::string upper = field.FieldName();
+            for (char& c : upper) {
+                if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+            }
+            nameIndex_.emplace_back(std::move(upper), field.Index());
+        }
+        std::sort(nameIndex_.begin(), nameIndex_.end());
+    }
+    char upper[kLongestName];
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        const char c = name[i];
+        upper[i] = c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+    }
+    const std::string_view wanted(upper, name.size());
+    // Of names equal but for case the first field wins, as in the plain search.
+    auto at = std::lower_bound(nameIndex_.begin(), nameIndex_.end(), wanted,
+                               [](const std::pair<std::string, int>& entry, std::string_view key) {
+                                   return std::string_view(entry.first) < key;
+                               });
+    if (at == nameIndex_.end() || at->first != wanted) return nullptr;
+    return &fields_[static_cast<std::size_t>(at->second)];
+}
+
 TApolloField* TApolloTable::FindField(std::string_view name) {
+    constexpr int kLookupsBeforeIndex = 8;
+    if (fields_.empty()) return nullptr;
+    if (!nameIndex_.empty() || ++lookupsWithoutIndex_ > kLookupsBeforeIndex) {
+        if (TApolloField* field = findIndexed(name)) return field;
+        // Only names too long for the index are searched for one by one.
+        if (name.size() <= 16) return nullptr;
+    }
     for (auto& field : fields_) {
         if (equalsIgnoringAsciiCase(field.FieldName(), name)) return &field;
     }

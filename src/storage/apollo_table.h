@@ -78,6 +78,11 @@ class TApolloTable {
     // Engine alias and work area of the open table ("" and 0 when closed).
     const std::string& Alias() const { return alias_; }
     int WorkArea() const { return workArea_; }
+    // Changes whenever the open table's field objects are built anew (never
+    // the same for two builds, of this table or any other); stays while the
+    // same field objects serve, also across a close and an open with the
+    // same structure.  Lets a caller keep what it worked out from the fields.
+    unsigned long FieldsStamp() const { return fieldsStamp_; }
 
     // Fills the defaults of a record that Append has just started.
     void SetOnNewRecord(NewRecordHandler handler) { onNewRecord_ = std::move(handler); }
@@ -192,6 +197,18 @@ class TApolloTable {
     bool keptAsWritten_ = false;               // only "C" and "M" fields, nothing past them
     std::map<int, std::string> pendingMemos_;  // field index -> stored bytes
     std::vector<TApolloField> fields_;  // reserved whole on open: addresses stay
+    // The fields of the last open, kept after Close: when the table is opened
+    // again with the same structure (a journal opened for every record), they
+    // serve again instead of being built anew.
+    std::vector<TApolloField> closedFields_;
+    bool reuseClosedFields(const sx_FieldDesc* info, int count);
+    // Field names in upper case with their index, sorted, for FindField: made
+    // once a table has been asked for several fields by name (the stock
+    // master is asked for some twenty on every new item).
+    std::vector<std::pair<std::string, int>> nameIndex_;
+    int lookupsWithoutIndex_ = 0;
+    unsigned long fieldsStamp_ = 0;
+    TApolloField* findIndexed(std::string_view name);
 
     bool defining_ = false;  // between CreateNew and CreateExec
 

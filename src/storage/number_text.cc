@@ -11,8 +11,14 @@ std::optional<std::string> FormatNumberField(double value, int width, int decima
     bool negative = std::signbit(value);
     double magnitude = std::fabs(value);
     // Shortest text that reads back as the same double, in plain notation.
+    // A whole number (most stored values: zeros, counts, rates) has the same
+    // digits as the integer it holds, which are cheaper to come by.
     char buf[400];
-    auto [end, ec] = std::to_chars(buf, buf + sizeof buf, magnitude, std::chars_format::fixed);
+    constexpr double kExactIntegers = 9007199254740992.0;  // 2^53
+    auto [end, ec] =
+        magnitude < kExactIntegers && magnitude == std::floor(magnitude)
+            ? std::to_chars(buf, buf + sizeof buf, static_cast<long long>(magnitude))
+            : std::to_chars(buf, buf + sizeof buf, magnitude, std::chars_format::fixed);
     if (ec != std::errc()) return std::nullopt;
     const std::string_view text(buf, static_cast<std::size_t>(end - buf));
     const std::size_t dot = text.find('.');

@@ -115,6 +115,56 @@ class TableEngineTest : public ::testing::Test {
     testing::TempDir dir;
 };
 
+TEST_F(TableEngineTest, ReopenedTableObjectFollowsItsTablesStructure) {
+    // A table object opened again keeps its fields when the structure is the
+    // same, and the engine reuses what it read of the header; a table
+    // written anew under the same name with other fields (a longer header
+    // than the last open read) must show those.
+    std::vector<FieldDef> first = {{"ARTNUM", "C", 13, 0}, {"PREIS", "N", 10, 2}};
+    const char* fillers[] = {"F1", "F2", "F3", "F4", "F5", "F6", "F7", "F8", "F9", "F10"};
+    for (const char* name : fillers) first.push_back({name, "C", 2, 0});
+    ASSERT_TRUE(create("JOURNAL.DBF", first));
+    TApolloTable table;
+    open(table, "JOURNAL.DBF");
+    table.Append();
+    for (const char* name : fillers) table.FieldByName(name).SetAsString("x");
+    table.FieldByName("artnum").SetAsString("4711");
+    table.FieldByName("Preis").SetAsString("12.50");
+    table.Post();
+    EXPECT_EQ(table.FindField("F11"), nullptr);
+    const unsigned long stamp = table.FieldsStamp();
+    table.Close();
+    EXPECT_EQ(table.FindField("PREIS"), nullptr);  // a closed table has no fields
+    open(table, "JOURNAL.DBF");
+    EXPECT_EQ(table.FieldsStamp(), stamp);
+    EXPECT_EQ(table.FieldByName("preis").AsString(), "12.50");
+    EXPECT_EQ(table.FieldByName("F10").AsString(), "x");
+    table.Close();
+    EXPECT_EQ(rawRecord(dir / "JOURNAL.DBF", 1).substr(14, 10), "     12.50");
+
+    std::filesystem::remove(dir / "JOURNAL.DBF");
+    std::vector<FieldDef> second = {{"PREIS", "N", 8, 3}, {"ARTNUM", "C", 13, 0}};
+    for (int i = 0; i < 150; ++i) second.push_back({nullptr, "C", 1, 0});
+    std::vector<std::string> names;
+    for (int i = 0; i < 150; ++i) names.push_back("G" + std::to_string(i));
+    for (int i = 0; i < 150; ++i) second[2 + i].name = names[i].c_str();
+    ASSERT_TRUE(create("JOURNAL.DBF", second));
+    open(table, "JOURNAL.DBF");
+    EXPECT_NE(table.FieldsStamp(), stamp);
+    ASSERT_EQ(table.FieldCount(), 152);
+    table.Append();
+    for (int i = 0; i < 150; i += 10) table.FieldByName(names[i]).SetAsString("y");
+    table.FieldByName("PREIS").SetAsFloat(-0.0);
+    table.FieldByName("ARTNUM").SetAsString("0815");
+    table.Post();
+    EXPECT_EQ(table.FindField("F1"), nullptr);
+    EXPECT_EQ(table.FieldByName("artnum").Index(), 1);
+    EXPECT_EQ(table.FieldByName("PREIS").Decimals(), 3);
+    EXPECT_EQ(table.FieldByName("G140").AsString(), "y");
+    table.Close();
+    EXPECT_EQ(rawRecord(dir / "JOURNAL.DBF", 1).substr(1, 12), "   0.0000815");
+}
+
 TEST_F(TableEngineTest, ExpressionsWorkOnTheStoredText) {
     createArticles();
     TApolloTable table;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstring>
 #include <ctime>
 
 #include "base/coding.h"
@@ -17,84 +18,21 @@ uint32_t WidthOf(const uint8_t* desc, bool long_char) {
     return width;
 }
 
-}  // namespace
+// The field descriptors of the last header read, the fields made of them
+// and the lengths they were checked against.  A table opened again and again
+// (a journal opened for each record) has the same descriptors every time:
+// when the bytes just read equal these, their fields are taken as they are,
+// without parsing and checking them once more.
+struct ParsedDescriptors {
+    std::string bytes;
+    uint32_t header_length = 0;
+    uint32_t record_length = 0;
+    std::vector<FieldDesc> fields;
+};
 
-bool DbfHeader::has_memo() const {
-    for (const FieldDesc& f : fields) {
-        if (f.type == 'M') return true;
-    }
-    return false;
-}
-
-bool FieldNameEquals(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (std::toupper(static_cast<unsigned char>(a[i])) !=
-            std::toupper(static_cast<unsigned char>(b[i])))
-            return false;
-    }
-    return true;
-}
-
-Status ReadDbfHeader(File* file, DbfHeader* header, std::string* first_record) {
-    if (first_record != nullptr) first_record->clear();
-    // One read brings the prefix and, but for tables of more than 254 fields,
-    // the whole header with it, and mostly the first record as well.  The
-    // buffer lives on the stack: tables are opened often.
-    constexpr size_t kHeaderReadAhead = 8192;
-    uint8_t ahead[kHeaderReadAhead];
-    size_t got = 0;
-    SDE_RETURN_IF_ERROR(file->ReadAt(0, ahead, sizeof ahead, &got));
-    if (got < kDbfPrefixSize) return Status::Corruption(file->path(), "shorter than a table header");
-    const uint8_t* prefix = ahead;
-    // The size after the count: another program appending writes its record
-    // before the new count, so this size covers every counted record even
-    // while such an append runs.
-    auto size = file->Size();
-    if (!size.ok()) return size.status();
-    const uint64_t file_size = *size;
-
-    header->version = prefix[0];
-    header->record_count = GetU32(prefix + 4);
-    header->header_length = GetU16(prefix + 8);
-    header->record_length = GetU16(prefix + 10);
-    std::copy(prefix + kEngineMarkOffset, prefix + kEngineMarkOffset + kEngineMarkSize,
-              header->engine_mark);
-
-    if (header->header_length < kDbfPrefixSize + kFieldDescriptorSize + 1) {
-        return Status::Corruption(file->path(), "header length " +
-                                                    std::to_string(header->header_length) +
-                                                    " leaves no room for a field");
-    }
-    if (header->header_length > file_size) {
-        return Status::Corruption(file->path(), "header length " +
-                                                    std::to_string(header->header_length) +
-                                                    " is beyond the end of the file");
-    }
-    if (header->record_length < 2) {
-        return Status::Corruption(
-            file->path(),
-            "record length " + std::to_string(header->record_length) + " is too small");
-    }
-
-    // Only a header longer than the read-ahead is read again, whole.
-    std::string whole;
-    const uint8_t* data = ahead;
-    if (got < header->header_length) {
-        whole.assign(header->header_length, '\0');
-        SDE_RETURN_IF_ERROR(file->ReadExact(0, whole.data(), whole.size()));
-        data = reinterpret_cast<const uint8_t*>(whole.data());
-    }
-
-    // Descriptors run one after the other until the 0x0D terminator or the
-    // end of the header.
-    const uint8_t* descriptors = data + kDbfPrefixSize;
-    size_t count = 0;
-    while (kDbfPrefixSize + (count + 1) * kFieldDescriptorSize <= header->header_length &&
-           descriptors[count * kFieldDescriptorSize] != 0x0D) {
-        ++count;
-    }
-    if (count == 0) return Status::Corruption(file->path(), "the header describes no fields");
+// Parses and checks count field descriptors into header->fields.
+Status ParseFieldDescriptors(File* file, const uint8_t* descriptors, size_t count,
+                             DbfHeader* header) {
     auto descriptor = [&](size_t i) { return descriptors + i * kFieldDescriptorSize; };
 
     // Plain widths first; long character fields only if that is what adds up.
@@ -146,7 +84,119 @@ Status ReadDbfHeader(File* file, DbfHeader* header, std::string* first_record) {
         }
         header->fields.push_back(std::move(f));
     }
+    return Status::OK();
+}
+
+Status ReadFieldDescriptors(File* file, const uint8_t* descriptors, size_t count,
+                            DbfHeader* header) {
+    thread_local ParsedDescriptors last;
+    const size_t size = count * kFieldDescriptorSize;
+    if (last.header_length == header->header_length &&
+        last.record_length == header->record_length && last.bytes.size() == size &&
+        std::memcmp(last.bytes.data(), descriptors, size) == 0) {
+        header->fields = last.fields;
+        return Status::OK();
+    }
+    SDE_RETURN_IF_ERROR(ParseFieldDescriptors(file, descriptors, count, header));
+    last.bytes.assign(reinterpret_cast<const char*>(descriptors), size);
+    last.header_length = header->header_length;
+    last.record_length = header->record_length;
+    last.fields = header->fields;
+    return Status::OK();
+}
+
+}  // namespace
+
+bool DbfHeader::has_memo() const {
+    for (const FieldDesc& f : fields) {
+        if (f.type == 'M') return true;
+    }
+    return false;
+}
+
+bool FieldNameEquals(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (std::toupper(static_cast<unsigned char>(a[i])) !=
+            std::toupper(static_cast<unsigned char>(b[i])))
+            return false;
+    }
+    return true;
+}
+
+Status ReadDbfHeader(File* file, DbfHeader* header, std::string* first_record) {
+    if (first_record != nullptr) first_record->clear();
+    // One read brings the prefix and, but for tables of more than 254 fields,
+    // the whole header with it, and mostly the first record as well.  The
+    // buffer lives on the stack: tables are opened often.
+    constexpr size_t kHeaderReadAhead = 8192;
+    uint8_t ahead[kHeaderReadAhead];
+    // A table opened again (a journal opened for every record) most likely
+    // has the header and record length of its last open: only that much is
+    // read, not the whole read-ahead.  Had it grown, the reads below bring
+    // the rest, as for any header longer than what was read.
+    thread_local std::string last_path;
+    thread_local size_t last_needed = 0;
+    size_t wanted = sizeof ahead;
+    if (last_needed >= kDbfPrefixSize && last_needed < wanted && last_path == file->path()) {
+        wanted = last_needed;
+    }
+    size_t got = 0;
+    SDE_RETURN_IF_ERROR(file->ReadAt(0, ahead, wanted, &got));
+    if (got < kDbfPrefixSize) return Status::Corruption(file->path(), "shorter than a table header");
+    const uint8_t* prefix = ahead;
+    // The size after the count: another program appending writes its record
+    // before the new count, so this size covers every counted record even
+    // while such an append runs.
+    auto size = file->Size();
+    if (!size.ok()) return size.status();
+    const uint64_t file_size = *size;
+
+    header->version = prefix[0];
+    header->record_count = GetU32(prefix + 4);
+    header->header_length = GetU16(prefix + 8);
+    header->record_length = GetU16(prefix + 10);
+    std::copy(prefix + kEngineMarkOffset, prefix + kEngineMarkOffset + kEngineMarkSize,
+              header->engine_mark);
+
+    if (header->header_length < kDbfPrefixSize + kFieldDescriptorSize + 1) {
+        return Status::Corruption(file->path(), "header length " +
+                                                    std::to_string(header->header_length) +
+                                                    " leaves no room for a field");
+    }
+    if (header->header_length > file_size) {
+        return Status::Corruption(file->path(), "header length " +
+                                                    std::to_string(header->header_length) +
+                                                    " is beyond the end of the file");
+    }
+    if (header->record_length < 2) {
+        return Status::Corruption(
+            file->path(),
+            "record length " + std::to_string(header->record_length) + " is too small");
+    }
+
+    // Only a header longer than the read-ahead is read again, whole.
+    std::string whole;
+    const uint8_t* data = ahead;
+    if (got < header->header_length) {
+        whole.assign(header->header_length, '\0');
+        SDE_RETURN_IF_ERROR(file->ReadExact(0, whole.data(), whole.size()));
+        data = reinterpret_cast<const uint8_t*>(whole.data());
+    }
+
+    // Descriptors run one after the other until the 0x0D terminator or the
+    // end of the header.
+    const uint8_t* descriptors = data + kDbfPrefixSize;
+    size_t count = 0;
+    while (kDbfPrefixSize + (count + 1) * kFieldDescriptorSize <= header->header_length &&
+           descriptors[count * kFieldDescriptorSize] != 0x0D) {
+        ++count;
+    }
+    if (count == 0) return Status::Corruption(file->path(), "the header describes no fields");
+    SDE_RETURN_IF_ERROR(ReadFieldDescriptors(file, descriptors, count, header));
     SDE_RETURN_IF_ERROR(CheckRecordCount(file, *header, header->record_count, file_size));
+    last_path = file->path();
+    last_needed = size_t(header->header_length) + header->record_length;
     if (first_record != nullptr && header->record_count > 0 && data == ahead &&
         got >= size_t(header->header_length) + header->record_length) {
         first_record->assign(reinterpret_cast<const char*>(ahead) + header->header_length,

@@ -22,6 +22,31 @@ Status NotANumber(std::string_view text, const FieldDesc& field) {
 
 }  // namespace
 
+bool IsStoredNumberForm(std::string_view stored, const FieldDesc& field) {
+    const size_t n = stored.size();
+    if (n != field.width) return false;
+    size_t pos = 0;
+    while (pos < n && stored[pos] == ' ') ++pos;
+    const bool negative = pos < n && stored[pos] == '-';
+    if (negative) ++pos;
+    auto digit = [&](size_t i) { return stored[i] >= '0' && stored[i] <= '9'; };
+    const size_t int_start = pos;
+    bool zero = true;
+    for (; pos < n && digit(pos); ++pos) {
+        if (stored[pos] != '0') zero = false;
+    }
+    const size_t int_len = pos - int_start;
+    if (int_len == 0 || (int_len > 1 && stored[int_start] == '0')) return false;
+    if (field.decimals > 0) {
+        if (n - pos != 1 + size_t(field.decimals) || stored[pos] != '.') return false;
+        for (++pos; pos < n; ++pos) {
+            if (!digit(pos)) return false;
+            if (stored[pos] != '0') zero = false;
+        }
+    }
+    return pos == n && !(negative && zero);
+}
+
 Result<std::string> FormatNumber(std::string_view raw, const FieldDesc& field) {
     std::string_view text = Trim(raw);
     if (text.empty()) return std::string(field.width, ' ');

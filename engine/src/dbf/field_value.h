@@ -17,6 +17,11 @@ namespace sde {
 // blanks for an empty text.  A value that does not fit is refused, never cut.
 Result<std::string> FormatNumber(std::string_view text, const FieldDesc& field);
 
+// True when `stored` (the field's full width) is already what FormatNumber
+// makes of it: right-aligned, no leading zeros, exactly the field's decimals,
+// no negative zero.  Such a text is stored as it stands.
+bool IsStoredNumberForm(std::string_view stored, const FieldDesc& field);
+
 // Stored text of a field set from caller text (already in the stored code
 // page for character fields): padded or refused as its type demands.
 Result<std::string> FormatFieldValue(std::string_view text, const FieldDesc& field);

@@ -269,6 +269,12 @@ Status Table::StoreFieldAt(const FieldDesc& f, std::string_view text, std::strin
         if (translate_) AnsiToOemInPlace(reinterpret_cast<uint8_t*>(out), n);
         return Status::OK();
     }
+    if ((f.type == 'N' || f.type == 'F') && IsStoredNumberForm(text, f)) {
+        // Already in its stored form (as this engine and the table layer
+        // write numbers): no detour through the number's digits.
+        std::memcpy(buffer->data() + record_start + f.offset, text.data(), f.width);
+        return Status::OK();
+    }
     auto formatted = FormatFieldValue(text, f);
     if (!formatted.ok()) return formatted.status();
     std::memcpy(buffer->data() + record_start + f.offset, formatted->data(), f.width);

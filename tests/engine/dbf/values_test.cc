@@ -59,6 +59,27 @@ TEST(NumberFormatTest, RefusesWhatDoesNotFitOrIsNoNumber) {
     EXPECT_EQ(Format(std::string(300, '9').c_str(), 20, 0), "refused");
 }
 
+TEST(NumberFormatTest, StoredFormIsRecognisedOnlyWhereFormattingKeepsIt) {
+    // What is taken as stored form must be what formatting makes of it; the
+    // rest goes through formatting and comes out different (or refused).
+    const std::vector<std::pair<const char*, uint32_t>> taken = {
+        {"  12.50", 2}, {"   0.00", 2}, {" -0.01", 2}, {"     7", 0}, {"0", 0}, {"-12", 0}};
+    for (const auto& [text, decimals] : taken) {
+        const sde::FieldDesc field = Numeric(uint32_t(std::string(text).size()), decimals);
+        EXPECT_TRUE(sde::IsStoredNumberForm(text, field)) << text;
+        EXPECT_EQ(Format(text, field.width, decimals), text);
+    }
+    const std::vector<std::pair<const char*, uint32_t>> refused = {
+        {"  -0.00", 2}, {" 012.50", 2}, {"  12.5 ", 2}, {" 12.500", 2}, {"   12.5", 2},
+        {"  +1.00", 2}, {"   1,50", 2}, {"    -0", 0}, {"   007", 0}, {"      ", 0},
+        {"12.50  ", 2}, {"  1. 50", 2}};
+    for (const auto& [text, decimals] : refused) {
+        const sde::FieldDesc field = Numeric(uint32_t(std::string(text).size()), decimals);
+        EXPECT_FALSE(sde::IsStoredNumberForm(text, field)) << text;
+    }
+    EXPECT_FALSE(sde::IsStoredNumberForm("12.50", Numeric(7, 2)));  // not the field's width
+}
+
 TEST(FieldValueTest, DatesLogicalsAndMemoPointers) {
     sde::FieldDesc date;
     date.name = "D";
