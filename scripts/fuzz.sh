@@ -6,6 +6,8 @@
 # log in fuzz-findings/<target>.log.  Targets run one after the other; start
 # two scripts to run two at a time.
 #   scripts/fuzz.sh [-t SECONDS] [-j JOBS] TARGET...     (default 600 seconds)
+#   scripts/fuzz.sh -n ...         the same without building first (for a
+#                                  second script while the first runs)
 #   scripts/fuzz.sh -r TARGET...   replays the seed corpus and the kept
 #                                  findings once (what CI runs)
 # Targets: zip dbf ntx expr dgh fotoco sdf price ini, or "all".
@@ -13,9 +15,11 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=600
 replay=0
-while getopts "t:r" option; do
+build=1
+while getopts "t:rn" option; do
   case $option in
     t) seconds=$OPTARG ;;
+    n) build=0 ;;
     r) replay=1 ;;
     *) exit 2 ;;
   esac
@@ -29,13 +33,15 @@ fi
 targets=("$@")
 [ "$1" = all ] && targets=("${all_targets[@]}")
 
-if [ ! -f build-fuzz/build.ninja ]; then
+if [ $build -eq 1 ] && [ ! -f build-fuzz/build.ninja ]; then
   launcher=()
   command -v ccache >/dev/null && launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
   CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=Debug \
     -DZER1_FUZZ=ON -DZER1_BUILD_TESTS=OFF -DZER1_BUILD_BENCH=OFF "${launcher[@]}"
 fi
-cmake --build build-fuzz -j2 --target $(printf 'zer1_%s_fuzz ' "${targets[@]}")
+if [ $build -eq 1 ]; then
+  cmake --build build-fuzz -j2 --target $(printf 'zer1_%s_fuzz ' "${targets[@]}")
+fi
 
 limits=(-rss_limit_mb=2048 -timeout=10 -max_len=65536)
 status=0
