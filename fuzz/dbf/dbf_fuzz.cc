@@ -2,8 +2,8 @@
 // optionally followed by the separator line "\n#DBT#\n" and its memo file.
 // The table is opened exclusively, every record is walked and every field
 // and memo read; then a record is changed (a field, a memo that spans
-// blocks), a blank record appended, and the table is opened again read-only
-// and walked once more.  Broken files must end in an engine error, never in
+// blocks), a blank record appended; the same follows in shared use, and the
+// table is opened once more read-only and walked.  Broken files must end in an engine error, never in
 // a crash, a hang or a read outside the files.
 #include <cstddef>
 #include <cstdint>
@@ -97,6 +97,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     sx_SetTranslate(int(size & 1));  // the code page translation on every other input
     Walk(buffer);
     ChangeFirstRecord();
+    sx_Close();
+
+    // Shared use reads the record count again and locks what it writes.
+    if (sx_UseEx(table.c_str(), "FUZZ", SX_SHARED, SX_SDENTX, SX_COMMIT_NORMAL) == 0) return 0;
+    sx_SetPassword("fuzz");
+    Walk(buffer);
+    if (sx_Rlock(1)) {
+        ChangeFirstRecord();
+        sx_Unlock(0);
+    }
     sx_Close();
 
     if (sx_UseEx(table.c_str(), "FUZZ", SX_READONLY, SX_SDENTX, SX_COMMIT_NORMAL) == 0) return 0;
