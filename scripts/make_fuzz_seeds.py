@@ -107,6 +107,7 @@ def make_sdf(root):
     seed(root, "sdf", "no_number", sdf_line(lek="abc") + "\n")
     seed(root, "sdf", "too_large", sdf_line(prices={1: "99999999"}) + "\n")
     seed(root, "sdf", "long_line", sdf_line() + "x" * 600 + "\n")
+    seed(root, "sdf", "line_of_5000", (sdf_line() * 13)[:5000] + "\r\n" + sdf_line() + "\r\n")
     seed(root, "sdf", "control_character", sdf_line()[:50] + "\x07" + sdf_line()[51:] + "\n")
 
 
@@ -134,6 +135,11 @@ def make_expr(root):
             "LTRIM(UPPER(NAME))", "RECNO()>3 .OR. EMPTY(DATUM)", "((((1))))", "STR(1/0)",
             "CTOD(\"31.12.99\")", "NAME+", "\"offen"]):
         seed(root, "expr", "expression_%02d" % i, text)
+    seed(root, "expr", "deep_parentheses", "(" * 5000 + "1" + ")" * 5000)
+    seed(root, "expr", "deep_functions", "UPPER(" * 3000 + "NAME" + ")" * 3000)
+    seed(root, "expr", "deep_unclosed", "-(" * 4000)
+    # An index condition that no record meets once divided its build progress by zero.
+    seed(root, "expr", "condition_meets_no_record", 'ARTIKEL->NAME = "ApFel" .AND. !DELETED()')
 
 
 def main():
