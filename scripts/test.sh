@@ -20,8 +20,8 @@ if command -v clang++ >/dev/null; then
     -DZER1_FUZZ=ON -DZER1_BUILD_TESTS=OFF -DZER1_BUILD_BENCH=OFF "${launcher[@]}"
   cmake --build build-fuzz -j2 --target zer1_fuzz_targets
   # Each target replays its seed corpus (with the inputs of earlier findings)
-  # and then fuzzes for 15 seconds; any fault fails the build.
-  scripts/fuzz.sh -n -t 15 all
+  # and then fuzzes for 10 seconds; any fault fails the build.
+  scripts/fuzz.sh -n -t 10 all
 else
   echo "clang++ not found: the fuzz targets were not built" >&2
 fi
