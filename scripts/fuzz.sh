@@ -5,11 +5,12 @@
 # in fuzz-findings/<target>/, the grown corpus in fuzz-work/<target>/, the
 # log in fuzz-findings/<target>.log.  Targets run one after the other; start
 # two scripts to run two at a time.
-#   scripts/fuzz.sh [-t SECONDS] [-j JOBS] TARGET...     (default 600 seconds)
+#   scripts/fuzz.sh [-t SECONDS] TARGET...   (default 600 seconds)
 #   scripts/fuzz.sh -n ...         the same without building first (for a
 #                                  second script while the first runs)
-#   scripts/fuzz.sh -r TARGET...   replays the seed corpus and the kept
-#                                  findings once (what CI runs)
+#   scripts/fuzz.sh -r TARGET...   runs each input of the seed corpus (which
+#                                  holds the inputs of earlier findings) once
+# CI (scripts/test.sh) runs "-n -t 10 all": the corpus, then 10 seconds more.
 # Targets: zip dbf ntx expr dgh fotoco sdf price ini, or "all".
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -51,7 +52,7 @@ for target in "${targets[@]}"; do
   findings=fuzz-findings/$target
   mkdir -p "$findings"
   if [ $replay -eq 1 ]; then
-    # Every seed and every kept finding once: a regression fails here.
+    # Every seed once: an earlier finding that comes back fails here.
     if ! "$binary" "${limits[@]}" -runs=0 "$seeds" >"$findings.log" 2>&1; then
       echo "fuzz target $target failed on its seed corpus:" >&2
       tail -40 "$findings.log" >&2
