@@ -202,10 +202,13 @@ uint32_t NtxBuilder::EmitTree(PageSink* sink, size_t first, size_t count, int he
         PutU16(page, uint16_t(count));
         emitted_ += count;
         if (progress_ && *progress_) {
-            int percent = int(uint64_t(emitted_) * 100 / std::max<size_t>(order_.size(), 1));
+            // An index without keys (a condition no record meets) is done at once.
+            const double done =
+                order_.size() == 0 ? 1.0 : double(emitted_) / double(order_.size());
+            const int percent = int(done * 100.0);
             if (percent != reported_percent_) {
                 reported_percent_ = percent;
-                (*progress_)(double(emitted_) / double(order_.size()));
+                (*progress_)(done);
             }
         }
         return sink->Append(page);
