@@ -37,7 +37,8 @@ extern "C" int fchmod(int fd, mode_t mode) noexcept {
     return int(::syscall(SYS_fchmod, fd, mode));
 }
 
-extern "C" int futimens(int fd, const struct timespec times[2]) noexcept {
+// The time pair has the type of a file status's modification time.
+extern "C" int futimens(int fd, const decltype(stat::st_mtim) times[2]) noexcept {
     if (zer1::refuse_attributes) {
         errno = EPERM;
         return -1;
