@@ -30,8 +30,7 @@ Status ExpressionError(const std::string& path, const std::string& what, const S
 // ---- opening -------------------------------------------------------------------
 
 NtxOrder::NtxOrder(OrderHost* host, std::unique_ptr<NtxIndex> index)
-    : host_(host),
-      index_(std::move(index)),
+    : index_(std::move(index)),
       cursor_(index_.get()),
       source_(host->fields(), std::string_view(), 0, TableNameOf(host->path()),
               dynamic_cast<Table*>(host)) {}

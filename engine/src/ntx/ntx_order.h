@@ -59,7 +59,6 @@ class NtxOrder : public Order {
     Result<uint32_t> Position(uint32_t recno, const std::string& record);
     uint32_t Current() const { return cursor_.eof() ? 0 : cursor_.recno(); }
 
-    OrderHost* host_;
     std::unique_ptr<NtxIndex> index_;
     NtxCursor cursor_;
     RecordView source_;
